@@ -1,0 +1,83 @@
+// The drawing surface: a small software rasteriser that draws straight into
+// a host's bottom-up 24-bit pixel block. The same pixels on every platform.
+#pragma once
+
+#include <cstdint>
+
+namespace qavren {
+
+// A colour as the platform's colour word holds it: 0x00BBGGRR.
+using Colour = uint32_t;
+constexpr Colour Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+
+struct Pen { Colour colour; };
+struct Brush { Colour colour; };
+
+constexpr Pen kBlackPen{Rgb(0, 0, 0)};
+constexpr Pen kWhitePen{Rgb(255, 255, 255)};
+constexpr Brush kWhiteBrush{Rgb(255, 255, 255)};
+
+struct Point { int32_t x; int32_t y; };
+
+// Coordinates handed to the surface lie within ±kCoordinateLimit; the surface
+// clips exactly inside that range. ToCoordinate maps any float onto it.
+constexpr int32_t kCoordinateLimit = 1 << 28;
+
+// Truncates toward zero, saturating at ±kCoordinateLimit. A value that is not
+// a number becomes -kCoordinateLimit: such points lie far off the top-left
+// corner, so lines towards them leave the canvas and triangles touching them
+// are clipped like any other.
+int32_t ToCoordinate(double v);
+
+// Byte length of one row of a W-pixel 24-bit block: 3W rounded up to 4.
+constexpr uint32_t RowStride(uint32_t width) { return (3u * width + 3u) & ~3u; }
+
+class Surface {
+public:
+    // `bits` holds `height` rows of `stride` bytes, the bottom canvas row
+    // first; each pixel is blue, green, red. Width and height are positive.
+    Surface(uint8_t* bits, int32_t width, int32_t height, uint32_t stride);
+
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+
+    // Paints every pixel in `colour` and zeroes the row padding.
+    void Fill(Colour colour);
+
+    // Select a pen or brush; the one it replaces is returned so that it can
+    // be put back. A new surface has the black pen and the white brush.
+    Pen SelectPen(Pen pen);
+    Brush SelectBrush(Brush brush);
+
+    // One-pixel line from the current position to (x, y) with the current
+    // pen; the end point itself is not drawn and becomes the current position.
+    void MoveTo(int32_t x, int32_t y);
+    void LineTo(int32_t x, int32_t y);
+
+    // The triangle filled with the current brush, then outlined with the
+    // current pen (a, b, c, back to a).
+    void Triangle(Point a, Point b, Point c);
+
+    // Colour of pixel (x, y) in canvas coordinates (y down), for tests and tools.
+    Colour PixelAt(int32_t x, int32_t y) const;
+
+private:
+    // Unit tests reach FillTriangle to check the fill rule without the outline.
+    friend struct SurfaceTestAccess;
+
+    uint8_t* Row(int32_t y) const { return bits_ + static_cast<uint64_t>(height_ - 1 - y) * stride_; }
+    void Plot(int32_t x, int32_t y, Colour c);
+    void FillSpan(int32_t y, int32_t x0, int32_t x1, Colour c);
+    void Line(Point from, Point to, Colour c);
+    void FillTriangle(Point a, Point b, Point c, Colour colour);
+
+    uint8_t* bits_;
+    int32_t width_;
+    int32_t height_;
+    uint32_t stride_;
+    Pen pen_ = kBlackPen;
+    Brush brush_ = kWhiteBrush;
+    Point position_{0, 0};
+};
+
+}  // namespace qavren
