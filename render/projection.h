@@ -1,0 +1,42 @@
+// ProjectPoints: decodes the PNTS points, finds the model's x-y extent and
+// maps every point into canvas pixels, centred and fitted, with points
+// further along +z drawn closer to the centre.
+#pragma once
+
+#include <cstdint>
+
+#include "object/object_buffer.h"
+#include "object/status.h"
+
+namespace qavren {
+
+// One entry a point: canvas X and Y (y down) and the model's own z.
+struct ProjectedPoint {
+    float x;
+    float y;
+    float z;
+};
+
+// The projected points of one renderer call, in a fixed zero-initialised
+// block that is freed on destruction.
+class ProjectedPoints {
+public:
+    ProjectedPoints() = default;
+    ProjectedPoints(const ProjectedPoints&) = delete;
+    ProjectedPoints& operator=(const ProjectedPoints&) = delete;
+    ~ProjectedPoints();
+
+    uint32_t count() const { return count_; }
+    const ProjectedPoint& operator[](uint32_t k) const { return points_[k]; }
+
+private:
+    friend Status ProjectPoints(const ObjectBuffer&, int32_t, int32_t, ProjectedPoints*);
+    ProjectedPoint* points_ = nullptr;
+    uint32_t count_ = 0;
+};
+
+// -5 without a PNTS chunk (or one whose length runs past the buffer), -4
+// when the block cannot be allocated; 0 otherwise.
+Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, ProjectedPoints* out);
+
+}  // namespace qavren

@@ -1,0 +1,20 @@
+// The settings store: RenderSettings persisted as six REG_DWORD values under
+// HKEY_CURRENT_USER\Software\Oru\Susie Plug-in\QAVREN\Draw Image. Every
+// failure is silent: reads fall back to the defaults, writes are skipped.
+#pragma once
+
+#include <cstdint>
+
+#include "settings/render_settings.h"
+
+namespace qavren {
+
+// Replaces the process-wide record from the registry, value by value with
+// the default for each missing one, and returns the record it loaded. The
+// native build has no registry and returns the record as it stands.
+RenderSettings LoadSettings();
+
+// Writes the whole process-wide record back. Nothing natively.
+void SaveSettings();
+
+}  // namespace qavren

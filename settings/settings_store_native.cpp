@@ -1,0 +1,9 @@
+// Natively there is no registry: the settings stay as they are.
+#include "settings/settings_store.h"
+
+namespace qavren {
+
+RenderSettings LoadSettings() { return CurrentSettings(); }
+void SaveSettings() {}
+
+}  // namespace qavren

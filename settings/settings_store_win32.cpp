@@ -1,0 +1,77 @@
+// The settings store over the current user's registry.
+#include <cstring>
+
+#include "settings/settings_key.h"
+#include "settings/settings_store.h"
+
+namespace qavren {
+namespace {
+
+const char kKeyPath[] = "Software\\Oru\\Susie Plug-in\\QAVREN";
+const char kSubkey[] = "Draw Image";
+
+// The six values in the order they are read and written.
+struct Field {
+    const char* name;
+    int32_t RenderSettings::*member;
+};
+const Field kFields[] = {
+    {"Type", &RenderSettings::mode},       {"Width", &RenderSettings::width},
+    {"Height", &RenderSettings::height},   {"Angle X", &RenderSettings::angle_x},
+    {"Angle Y", &RenderSettings::angle_y}, {"Angle Z", &RenderSettings::angle_z},
+};
+
+}  // namespace
+
+bool SettingsKey::Open(const char* path) {
+    if (key_.IsOpen()) return true;
+    return key_.Create(nullptr, path);
+}
+
+uint32_t SettingsKey::ReadDword(const char* subkey, const char* name, uint32_t fallback) const {
+    if (!key_.IsOpen()) return fallback;
+    platform::RegistryKey sub;
+    if (!sub.Create(&key_, subkey)) return fallback;
+    uint8_t value[4];
+    std::memcpy(value, &fallback, 4);
+    uint32_t size = sizeof value;
+    if (!sub.Query(name, value, &size)) return fallback;
+    uint32_t result;
+    std::memcpy(&result, value, 4);
+    return result;
+}
+
+bool SettingsKey::WriteDword(const char* subkey, const char* name, uint32_t value) const {
+    if (!key_.IsOpen()) return false;
+    platform::RegistryKey sub;
+    return sub.Create(&key_, subkey) && sub.SetDword(name, value);
+}
+
+RenderSettings LoadSettings() {
+    // The path is assembled in a 260-byte buffer, as the key's name.
+    char path[260] = "";
+    std::strncat(path, kKeyPath, sizeof path - 1);
+    SettingsKey key;
+    key.Open(path);
+    const RenderSettings defaults;
+    RenderSettings loaded;
+    for (const Field& f : kFields) {
+        loaded.*f.member = static_cast<int32_t>(
+            key.ReadDword(kSubkey, f.name, static_cast<uint32_t>(defaults.*f.member)));
+    }
+    key.Close();
+    SetCurrentSettings(loaded);
+    return loaded;
+}
+
+void SaveSettings() {
+    char path[260] = "";
+    std::strncat(path, kKeyPath, sizeof path - 1);
+    const RenderSettings current = CurrentSettings();
+    SettingsKey key;
+    key.Open(path);
+    for (const Field& f : kFields) key.WriteDword(kSubkey, f.name, static_cast<uint32_t>(current.*f.member));
+    key.Close();
+}
+
+}  // namespace qavren
