@@ -11,7 +11,7 @@ namespace {
 
 const char* const kInfoStrings[] = {
     "00IN",
-    "LWOB to DIB filter  Ver 0.01a  " QAVREN_NOTICE,
+    ("LWOB to DIB filter  Ver 0.01a  " QAVREN_NOTICE),
     "*.LWO",
     "LightWave 3D LWOB Format",
 };

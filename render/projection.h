@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "object/byte_reader.h"
 #include "object/object_buffer.h"
 #include "object/status.h"
+#include "render/surface.h"
 
 namespace qavren {
 
@@ -35,8 +37,18 @@ private:
     uint32_t count_ = 0;
 };
 
+// The canvas pixel of a projected point, each coordinate truncated toward
+// zero (saturating, as ToCoordinate says).
+inline Point CanvasPoint(const ProjectedPoint& p) { return {ToCoordinate(p.x), ToCoordinate(p.y)}; }
+
 // -5 without a PNTS chunk (or one whose length runs past the buffer), -4
 // when the block cannot be allocated; 0 otherwise.
 Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, ProjectedPoints* out);
+
+// The start both renderers share: the form check (whose result other than
+// LWOB is returned unchanged), the projected points and the POLS chunk.
+// 0 when the model is ready to draw, else the Status that ends the renderer.
+Status PrepareModel(const ObjectBuffer& buffer, int32_t width, int32_t height, ProjectedPoints* points,
+                    ByteReader* pols);
 
 }  // namespace qavren

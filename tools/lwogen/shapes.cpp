@@ -47,19 +47,22 @@ LwoWriter MakeSphere(int rings, int segments) {
 LwoWriter MakeTorus(int rings, int segments, float major, float minor) {
     LwoWriter w;
     const double pi = 3.14159265358979323846;
+    const double kCos30 = std::cos(pi / 6), kSin30 = std::sin(pi / 6);
     for (int r = 0; r < rings; ++r) {
         const double u = 2 * pi * r / rings;
         for (int s = 0; s < segments; ++s) {
             const double v = 2 * pi * s / segments;
             const double ring = major + minor * std::cos(v);
-            w.AddPoint(static_cast<float>(ring * std::cos(u)), static_cast<float>(minor * std::sin(v)),
-                       static_cast<float>(ring * std::sin(u)));
+            // Tilted 30 degrees about x, so that the front view shows the hole.
+            const double y = minor * std::sin(v), z = ring * std::sin(u);
+            w.AddPoint(static_cast<float>(ring * std::cos(u)), static_cast<float>(y * kCos30 - z * kSin30),
+                       static_cast<float>(y * kSin30 + z * kCos30));
         }
     }
     auto at = [&](int r, int s) { return static_cast<uint16_t>((r % rings) * segments + (s % segments)); };
     w.AddSurface("Torus");
     for (int r = 0; r < rings; ++r) {
-        for (int s = 0; s < segments; ++s) w.AddPolygon({at(r, s), at(r + 1, s), at(r + 1, s + 1), at(r, s + 1)});
+        for (int s = 0; s < segments; ++s) w.AddPolygon({at(r, s), at(r, s + 1), at(r + 1, s + 1), at(r + 1, s)});
     }
     return w;
 }

@@ -1,0 +1,42 @@
+// Picture assembly: the 24-bit bottom-up bitmap a host receives for an
+// object, as a 40-byte header block and a pixel block. Portable: the host
+// blocks come from platform::AllocateForHost.
+#pragma once
+
+#include <cstdint>
+
+#include "object/object_buffer.h"
+#include "object/status.h"
+#include "settings/render_settings.h"
+
+namespace qavren {
+
+constexpr uint32_t kBitmapHeaderSize = 40;
+
+struct PictureLayout {
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t stride = 0;      // bytes a row: 3 W rounded up to 4
+    uint32_t image_size = 0;  // stride × height
+};
+
+// False when the width or height is not positive or the pixel block would
+// exceed 2^31 − 1 bytes.
+bool ComputeLayout(int32_t width, int32_t height, PictureLayout* layout);
+
+void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeaderSize]);
+
+// Background, grid and the model in the settings' mode, drawn straight into
+// `bits` (layout.image_size bytes). Returns the renderer's Status.
+Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
+                   uint8_t* bits);
+
+// Everything GetPicture does once the object is loaded: the form check, the
+// two host blocks, the drawing. Returns the host code; on success the two
+// blocks are stored in *info and *bits for the host to free. On a failure
+// after they were allocated both are freed and both out-pointers nulled;
+// on an earlier failure the out-pointers are untouched.
+int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
+                        void** info, void** bits);
+
+}  // namespace qavren

@@ -1,0 +1,120 @@
+// DrawPolygons: fans every POLS record into triangles, sorts them by depth
+// and paints them deepest first, white when their corners turn clockwise on
+// the canvas and grey otherwise, outlined with the surface's current pen.
+#include <bit>
+#include <cstddef>
+
+#include "object/lwob.h"
+#include "platform/memory.h"
+#include "render/depth_sort.h"
+#include "render/projection.h"
+#include "render/renderers.h"
+
+namespace qavren {
+namespace {
+
+// Not an exact third: the float nearest it, widened to double.
+constexpr float kThird = 0.33333334f;
+static_assert(std::bit_cast<uint32_t>(kThird) == 0x3EAAAAABu, "the depth factor is float 0x3EAAAAAB");
+
+constexpr Brush kFrontBrush{Rgb(255, 255, 255)};
+constexpr Brush kBackBrush{Rgb(128, 128, 128)};
+
+// The block's byte size must fit 32 bits (size_t in the DLL; the same limit
+// natively, so both builds refuse the same files), which also keeps T - 1
+// within the sort's int32 indices.
+constexpr uint64_t kMaxTriangles = UINT32_MAX / sizeof(Triangle);
+
+// The triangle records of one call, freed on every exit.
+class TriangleBlock {
+public:
+    TriangleBlock() = default;
+    TriangleBlock(const TriangleBlock&) = delete;
+    TriangleBlock& operator=(const TriangleBlock&) = delete;
+    ~TriangleBlock() { platform::Free(records_); }
+
+    Status Allocate(uint64_t count) {
+        if (count > kMaxTriangles) return status::kNoMemory;
+        records_ = static_cast<Triangle*>(platform::AllocateZeroed(static_cast<size_t>(count * sizeof(Triangle))));
+        return records_ ? status::kOk : status::kNoMemory;
+    }
+    Triangle* records() const { return records_; }
+
+private:
+    Triangle* records_ = nullptr;
+};
+
+uint32_t TrianglesOf(const Polygon& polygon) { return polygon.count >= 3 ? polygon.count - 2u : 1u; }
+
+// Checks every record, so that a bad one is found before anything is drawn.
+Status CountTriangles(const ByteReader& pols, uint32_t point_count, uint64_t* total) {
+    PolygonWalk walk(pols, point_count);
+    Polygon polygon;
+    Status s;
+    *total = 0;
+    while ((s = walk.Next(&polygon)) == 1) *total += TrianglesOf(polygon);
+    return s;
+}
+
+// Sums and product in double; the depth is rounded to float when stored.
+float MeanDepth(double z_sum) { return static_cast<float>(z_sum * double{kThird}); }
+
+// n = 1: (p0, p0, p0); n = 2: (p0, p0, p1); n >= 3: (p0, pk, pk+1).
+Triangle* AddFan(const ProjectedPoints& points, const Polygon& polygon, Triangle* out) {
+    const uint32_t p0 = polygon.Index(0);
+    const double z0 = points[p0].z;
+    if (polygon.count == 1) {
+        *out = {{p0, p0, p0}, points[p0].z};
+        return out + 1;
+    }
+    if (polygon.count == 2) {
+        const uint32_t p1 = polygon.Index(1);
+        *out = {{p0, p0, p1}, MeanDepth(z0 + z0 + points[p1].z)};
+        return out + 1;
+    }
+    for (uint16_t k = 1; k + 1 < polygon.count; ++k, ++out) {
+        const uint32_t a = polygon.Index(k), b = polygon.Index(k + 1);
+        *out = {{p0, a, b}, MeanDepth(double{points[a].z} + points[b].z + z0)};
+    }
+    return out;
+}
+
+// The walk repeats the one CountTriangles checked, so it writes exactly T records.
+void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triangle* out) {
+    PolygonWalk walk(pols, points.count());
+    Polygon polygon;
+    while (walk.Next(&polygon) == 1) out = AddFan(points, polygon, out);
+}
+
+// facing > 0: clockwise on the canvas (y runs down). 0 and NaN count as back.
+void PaintTriangle(Surface& surface, const ProjectedPoints& points, const Triangle& t) {
+    const ProjectedPoint& a = points[t.corner[0]];
+    const ProjectedPoint& b = points[t.corner[1]];
+    const ProjectedPoint& c = points[t.corner[2]];
+    const double facing = (double{b.x} - a.x) * (double{c.y} - a.y) - (double{c.x} - a.x) * (double{b.y} - a.y);
+    const Brush previous = surface.SelectBrush(facing > 0.0 ? kFrontBrush : kBackBrush);
+    surface.Triangle(CanvasPoint(a), CanvasPoint(b), CanvasPoint(c));
+    surface.SelectBrush(previous);
+}
+
+}  // namespace
+
+Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
+                    int32_t /*angle_x*/, int32_t /*angle_y*/, int32_t /*angle_z*/) {
+    ProjectedPoints points;
+    ByteReader pols;
+    if (const Status s = PrepareModel(buffer, width, height, &points, &pols); s != status::kOk) return s;
+    uint64_t count = 0;
+    if (const Status s = CountTriangles(pols, points.count(), &count); Failed(s)) return s;
+    TriangleBlock triangles;
+    if (const Status s = triangles.Allocate(count); Failed(s)) return s;
+
+    Triangle* records = triangles.records();
+    FillTriangles(pols, points, records);
+    const auto last = static_cast<int32_t>(count) - 1;  // count <= kMaxTriangles
+    SortByDepth(records, 0, last);
+    for (int32_t k = last; k >= 0; --k) PaintTriangle(surface, points, records[k]);
+    return status::kOk;
+}
+
+}  // namespace qavren

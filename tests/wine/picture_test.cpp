@@ -1,0 +1,269 @@
+// GetPicture through the built QAVREN.SPI, as a viewer calls it: the blocks
+// it hands over, the registry settings it follows, every failure with its
+// code and out-handles, and every object of the shared corpus.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/unit/test_files.h"
+#include "tests/wine/plugin_under_test.h"
+#include "tests/wine/registry_fixture.h"
+#include "tools/lwogen/lwo_writer.h"
+
+namespace qavren::testing {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+HLOCAL const kUntouched = reinterpret_cast<HLOCAL>(0x4321);
+
+const PluginUnderTest& Plugin() {
+    static PluginUnderTest plugin;
+    return plugin;
+}
+
+struct Result {
+    int32_t code = 0;
+    HLOCAL info = kUntouched;
+    HLOCAL bits = kUntouched;
+    int32_t stack_delta = -1;
+};
+
+Result GetPicture(const void* buffer, int32_t length, uint32_t flag) {
+    Result r;
+    r.code = Plugin().Call("GetPicture", {Arg(buffer), uint32_t(length), flag, Arg(&r.info), Arg(&r.bits), 0, 0},
+                           &r.stack_delta);
+    return r;
+}
+
+Result FromMemory(const Bytes& bytes) { return GetPicture(bytes.data(), int32_t(bytes.size()), 1); }
+
+// The picture's header and pixels, freed.
+struct Picture {
+    explicit Picture(const Result& r) {
+        EXPECT_EQ(r.code, 0);
+        if (r.code != 0) return;
+        std::memcpy(&header, r.info, sizeof header);
+        const auto* p = static_cast<const uint8_t*>(r.bits);
+        pixels.assign(p, p + LocalSize(r.bits));
+        LocalFree(r.info);
+        LocalFree(r.bits);
+    }
+    BITMAPINFOHEADER header{};
+    Bytes pixels;
+};
+
+std::string Fingerprint(const Bytes& pixels) {
+    uint64_t h = 1469598103934665603ull;
+    for (uint8_t b : pixels) h = (h ^ b) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
+}
+
+class GetPictureTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearSettings(); }
+    void TearDown() override { ClearSettings(); }
+    const Bytes cube_ = tools::MakeCube().Build();
+};
+
+TEST_F(GetPictureTest, HandsOverTwoFixedUnlockedExactlySizedBlocks) {
+    const Result r = FromMemory(cube_);
+    ASSERT_EQ(r.code, 0);
+    EXPECT_EQ(r.stack_delta, 0);
+    EXPECT_EQ(LocalSize(r.info), 40u);
+    EXPECT_EQ(LocalSize(r.bits), 1440000u);
+    for (HLOCAL h : {r.info, r.bits}) {
+        EXPECT_EQ(LocalFlags(h) & LMEM_LOCKCOUNT, 0u);
+        EXPECT_EQ(LocalLock(h), h);  // the handle is the pointer
+        LocalUnlock(h);
+    }
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(r.info);
+    EXPECT_EQ(header->biSize, 40u);
+    EXPECT_EQ(header->biWidth, 800);
+    EXPECT_EQ(header->biHeight, 600);
+    EXPECT_EQ(header->biPlanes, 1);
+    EXPECT_EQ(header->biBitCount, 24);
+    EXPECT_EQ(header->biCompression, DWORD(BI_RGB));
+    EXPECT_EQ(header->biSizeImage, 1440000u);
+    EXPECT_EQ(LocalFree(r.info), nullptr);
+    EXPECT_EQ(LocalFree(r.bits), nullptr);
+}
+
+TEST_F(GetPictureTest, FileWithOffsetEqualsMemoryImage) {
+    Bytes padded = cube_;
+    padded.insert(padded.begin(), 100, 'x');
+    TempFile plain(cube_), offset(padded);
+    const Picture from_memory(FromMemory(cube_));
+    const Picture from_file(GetPicture(plain.path(), 0, 0));
+    const Picture from_offset(GetPicture(offset.path(), 100, 0));
+    const Picture flag_8(GetPicture(plain.path(), 0, 8));
+    EXPECT_EQ(from_memory.pixels, from_file.pixels);
+    EXPECT_EQ(from_memory.pixels, from_offset.pixels);
+    EXPECT_EQ(from_memory.pixels, flag_8.pixels);
+}
+
+TEST_F(GetPictureTest, RegistrySizeAndModeGovernTheNextPicture) {
+    uint8_t info[26];
+    const Picture defaults(FromMemory(cube_));  // loads the empty registry
+    SetDword("Width", 1024);
+    SetDword("Height", 100);
+    int32_t delta;
+    Plugin().Call("GetPictureInfo", {Arg("x"), 0, 0, Arg(info)}, &delta);
+    int32_t w;
+    std::memcpy(&w, info + 8, 4);
+    EXPECT_EQ(w, 800);  // not refreshed before the next picture
+    const Picture sized(FromMemory(cube_));
+    EXPECT_EQ(sized.header.biWidth, 1024);
+    EXPECT_EQ(sized.header.biHeight, 100);
+    EXPECT_EQ(sized.pixels.size(), 3072u * 100);
+    Plugin().Call("GetPictureInfo", {Arg("x"), 0, 0, Arg(info)}, &delta);
+    std::memcpy(&w, info + 8, 4);
+    EXPECT_EQ(w, 1024);
+
+    ClearSettings();
+    const Picture wire(FromMemory(cube_));
+    SetDword("Type", 1);
+    const Picture poly(FromMemory(cube_));
+    SetDword("Type", 5);
+    const Picture five(FromMemory(cube_));
+    EXPECT_NE(wire.pixels, poly.pixels);
+    EXPECT_EQ(poly.pixels, five.pixels);
+}
+
+TEST_F(GetPictureTest, OddValuesInTheRegistry) {
+    const uint64_t eight_bytes = 100;
+    SetValue("Height", REG_QWORD, &eight_bytes, 8);
+    EXPECT_EQ(Picture(FromMemory(cube_)).header.biHeight, 600);
+    // A 4-byte value of another type is taken whole.
+    const uint32_t binary = 123;
+    SetValue("Height", REG_BINARY, &binary, 4);
+    EXPECT_EQ(Picture(FromMemory(cube_)).header.biHeight, 123);
+    // A 2-byte value lands on the default's leading bytes: 600 = 0x258.
+    const uint16_t two_bytes = 0x0010;
+    SetValue("Height", REG_BINARY, &two_bytes, 2);
+    EXPECT_EQ(Picture(FromMemory(cube_)).header.biHeight, 0x0010);
+}
+
+TEST_F(GetPictureTest, HostileSizesAreRefusedWithNullHandles) {
+    const int32_t sizes[][2] = {{0, 600}, {-1, 600}, {800, 0}, {65536, 65536}, {100000, 100000}, {-1, -1}};
+    for (const auto& s : sizes) {
+        SetDword("Width", uint32_t(s[0]));
+        SetDword("Height", uint32_t(s[1]));
+        const Result r = FromMemory(cube_);
+        EXPECT_EQ(r.code, 4) << s[0] << "x" << s[1];
+        EXPECT_EQ(r.info, nullptr);
+        EXPECT_EQ(r.bits, nullptr);
+    }
+    SetDword("Width", 1);
+    SetDword("Height", 1);
+    EXPECT_EQ(Picture(FromMemory(cube_)).pixels.size(), 4u);
+}
+
+TEST_F(GetPictureTest, EveryFailureWithItsCodeAndHandles) {
+    TempFile cube_file(cube_);
+    struct Case {
+        const char* what;
+        Result result;
+        int32_t code;
+        bool nulled;
+    };
+    Bytes no_pnts = {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'L', 'W', 'O', 'B'};
+    tools::LwoWriter bad;
+    bad.AddPoint(0, 0, 0);
+    bad.AddPolygon(std::vector<uint16_t>(201, 0));
+    const Bytes short_image = {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'L', 'W', 'O'};
+    const tools::LwoWriter cube = tools::MakeCube();
+    const Case cases[] = {
+        {"flag 2", GetPicture(cube_.data(), int32_t(cube_.size()), 2), -1, false},
+        {"flag 7", GetPicture(cube_.data(), int32_t(cube_.size()), 7), -1, false},
+        {"missing file", GetPicture("Z:\\no\\such\\object.lwo", 0, 0), 6, false},
+        {"offset at the end", GetPicture(cube_file.path(), int32_t(cube_.size()), 0), 6, false},
+        {"short memory image", FromMemory(short_image), 3, false},
+        {"not FORM", FromMemory(Bytes(64, 'x')), 3, false},
+        {"LWLO", FromMemory(cube.Build("LWLO")), 2, false},
+        {"LWO2", FromMemory(cube.Build("LWO2")), 2, false},
+        {"negative memory length", GetPicture(cube_.data(), -1, 1), 5, false},
+        {"no PNTS or POLS", FromMemory(no_pnts), 3, true},
+        {"201 vertices", FromMemory(bad.Build()), 3, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.result.code, c.code) << c.what;
+        EXPECT_EQ(c.result.stack_delta, 0) << c.what;
+        HLOCAL expected = c.nulled ? nullptr : kUntouched;
+        EXPECT_EQ(c.result.info, expected) << c.what;
+        EXPECT_EQ(c.result.bits, expected) << c.what;
+    }
+}
+
+TEST_F(GetPictureTest, ANullProgressIsNeverCalledAndAnyIsIgnored) {
+    Result r;
+    r.code = Plugin().Call("GetPicture", {Arg(cube_.data()), uint32_t(cube_.size()), 1, Arg(&r.info), Arg(&r.bits),
+                                          0xDEAD0000u, 7},
+                           &r.stack_delta);
+    EXPECT_EQ(Picture(r).pixels.size(), 1440000u);
+}
+
+// The DLL's pictures match the fingerprints that the native core gives for
+// the same objects and settings: the bundled samples, and every object of
+// the corpus when it stands beside the checkout.
+int CheckGoldenList(const std::string& list_name) {
+    const std::string dir = std::string(QAVREN_SOURCE_DIR) + "/";
+    std::ifstream list(dir + "tests/golden/" + list_name);
+    std::string line;
+    int checked = 0;
+    while (std::getline(list, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string object, expected;
+        int32_t mode, w, h;
+        fields >> object >> mode >> w >> h >> expected;
+        SetDword("Type", uint32_t(mode));
+        SetDword("Width", uint32_t(w));
+        SetDword("Height", uint32_t(h));
+        EXPECT_EQ(Fingerprint(Picture(FromMemory(ReadFile(dir + object))).pixels), expected) << line;
+        ++checked;
+    }
+    return checked;
+}
+
+TEST_F(GetPictureTest, SamplesMatchTheNativePictures) { EXPECT_GT(CheckGoldenList("pictures.txt"), 0); }
+
+TEST_F(GetPictureTest, CorpusMatchesTheNativePictures) {
+    if (!std::filesystem::exists(CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
+    EXPECT_GT(CheckGoldenList("corpus.txt"), 30);
+}
+
+TEST_F(GetPictureTest, EveryCorpusObjectRendersInBothModes) {
+    namespace fs = std::filesystem;
+    if (!fs::exists(CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(CorpusDir())) {
+        if (entry.path().extension() != ".lwo") continue;
+        const std::string name = entry.path().filename().string();
+        const bool refused = name.rfind("neg_", 0) == 0;
+        for (uint32_t mode : {0u, 1u}) {
+            SetDword("Type", mode);
+            const std::string path = entry.path().string();
+            Result r = GetPicture(path.c_str(), 0, 0);
+            EXPECT_EQ(r.code, refused ? 2 : 0) << name << " mode " << mode;
+            if (r.code == 0) {
+                LocalFree(r.info);
+                LocalFree(r.bits);
+            }
+        }
+        ++files;
+    }
+    EXPECT_GT(files, 30);
+}
+
+}  // namespace
+}  // namespace qavren::testing

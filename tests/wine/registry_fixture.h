@@ -1,0 +1,34 @@
+// The plug-in's registry values in the test prefix: cleared, set and read
+// back by the tests, as a user or another program would edit them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace qavren::testing {
+
+constexpr const char* kSettingsPath = "Software\\Oru\\Susie Plug-in\\QAVREN";
+constexpr const char* kDrawImagePath = "Software\\Oru\\Susie Plug-in\\QAVREN\\Draw Image";
+
+inline void ClearSettings() { RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsPath); }
+
+inline void SetValue(const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kDrawImagePath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+inline void SetDword(const char* name, uint32_t value) { SetValue(name, REG_DWORD, &value, sizeof value); }
+
+// The stored value, or -1 when it is absent.
+inline int64_t StoredDword(const char* name) {
+    DWORD value = 0, size = sizeof value, type = 0;
+    if (RegGetValueA(HKEY_CURRENT_USER, kDrawImagePath, name, RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS)
+        return -1;
+    return value;
+}
+
+}  // namespace qavren::testing
