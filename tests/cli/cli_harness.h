@@ -1,0 +1,57 @@
+// Test harness for the qavren command: runs the built binary in a scratch
+// directory (optionally on a pseudo-terminal), and gives the pictures the
+// core draws and the ones the command wrote, decoded, for comparison.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "settings/render_settings.h"
+
+namespace qavren::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+struct CommandResult {
+    int exit_code = -1;  // the negated signal number if the command died of one
+    std::string out;
+    std::string err;  // on a terminal, out and err arrive together in `out`
+};
+
+struct RunOptions {
+    bool on_terminal = false;      // stdout and stderr on a pseudo-terminal
+    long file_size_limit = -1;     // RLIMIT_FSIZE in bytes, to make writes fail
+};
+
+// Runs `qavren ARGS...` in `directory`.
+CommandResult RunQavren(const std::vector<std::string>& args, const std::filesystem::path& directory,
+                        RunOptions options = {});
+
+// DrawPicture's pixel block for the object with these settings.
+Bytes CorePicture(const Bytes& object, const RenderSettings& settings);
+
+// A PNG file decoded into the same bottom-up, padded BGR block; empty when
+// it is no PNG or not of that size.
+Bytes DecodePng(const std::filesystem::path& file, int32_t width, int32_t height);
+
+Bytes ReadBytes(const std::filesystem::path& file);
+void WriteBytes(const std::filesystem::path& file, const Bytes& bytes);
+
+// A fresh directory per test, removed afterwards.
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::filesystem::path Put(const std::string& name, const Bytes& bytes);
+    // The names in the scratch directory, sorted; temporary files included.
+    std::vector<std::string> Listing(const std::filesystem::path& sub = {}) const;
+    std::filesystem::path dir_;
+};
+
+RenderSettings Settings(int32_t mode, int32_t width = 800, int32_t height = 600);
+
+}  // namespace qavren::testing

@@ -1,0 +1,374 @@
+// qavren end to end: the pictures it writes are the core's pixels, in PNG
+// and BMP; batches, thumbnails, info; every error with its words, its exit
+// status and nothing left behind; help and version.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "plugin/picture.h"
+#include "plugin/version.h"
+#include "tests/cli/cli_harness.h"
+#include "tools/lwogen/lwo_writer.h"
+
+namespace qavren::testing {
+namespace {
+namespace fs = std::filesystem;
+using tools::LwoWriter;
+
+Bytes Cube() { return tools::MakeCube().Build(); }
+Bytes Torus() { return tools::MakeTorus(24, 12, 1.0f, 0.35f).Build(); }
+
+// A cube whose first polygon has the given vertex count.
+Bytes CubeWithBadPolygon(uint16_t first_vertex_count) {
+    LwoWriter w = tools::MakeCube();
+    Bytes bytes = w.Build();
+    const auto at = std::search(bytes.begin(), bytes.end(), std::begin("POLS"), std::end("POLS") - 1);
+    at[8] = static_cast<uint8_t>(first_vertex_count >> 8);
+    at[9] = static_cast<uint8_t>(first_vertex_count);
+    return bytes;
+}
+
+using Render = CliTest;
+
+TEST_F(Render, DefaultIsTheWireframeAt800x600BesideTheInput) {
+    Put("cube.lwo", Cube());
+    const CommandResult r = RunQavren({"render", "cube.lwo"}, dir_);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(DecodePng(dir_ / "cube.png", 800, 600), CorePicture(Cube(), Settings(0)));
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"cube.lwo", "cube.png"}));
+}
+
+// Odd widths pad rows to 4 bytes: the PNG must hold the pixels, not the padding.
+TEST_F(Render, ModesAndSizesGiveTheCorePixels) {
+    Put("torus.lwo", Torus());
+    struct Case { std::vector<std::string> flags; RenderSettings settings; };
+    const Case cases[] = {
+        {{"--polygons"}, Settings(1)},
+        {{"--size", "333x111", "--polygons"}, Settings(1, 333, 111)},
+        {{"--size=1x1"}, Settings(0, 1, 1)},
+        {{"--polygons", "--wireframe", "--size", "640X480"}, Settings(0, 640, 480)},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"render", "torus.lwo", "-o", "out.png"};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        const CommandResult r = RunQavren(args, dir_);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const Bytes core = CorePicture(Torus(), c.settings);
+        EXPECT_EQ(DecodePng(dir_ / "out.png", c.settings.width, c.settings.height), core) << c.flags[0];
+    }
+    EXPECT_NE(CorePicture(Torus(), Settings(0)), CorePicture(Torus(), Settings(1)));
+}
+
+TEST_F(Render, BmpIsTheFileHeaderThePluginHeaderAndTheBlock) {
+    Put("torus.lwo", Torus());
+    ASSERT_EQ(RunQavren({"render", "torus.lwo", "--polygons", "--size", "301x200", "-o", "t.BMP"}, dir_).exit_code, 0);
+    PictureLayout layout;
+    ASSERT_TRUE(ComputeLayout(301, 200, &layout));
+    Bytes expected = {'B', 'M'};
+    const uint32_t size = 54 + layout.image_size;
+    for (uint32_t v : {size, 0u, 54u}) {
+        for (int i = 0; i < 4; ++i) expected.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+    uint8_t header[kBitmapHeaderSize];
+    WriteBitmapHeader(layout, header);
+    expected.insert(expected.end(), header, header + sizeof header);
+    const Bytes block = CorePicture(Torus(), Settings(1, 301, 200));
+    expected.insert(expected.end(), block.begin(), block.end());
+    EXPECT_EQ(ReadBytes(dir_ / "t.BMP"), expected);
+}
+
+TEST_F(Render, BatchWritesTheGoodOnesAndReportsTheBadOne) {
+    Put("a.lwo", Cube());
+    Put("b.lwo", tools::MakeCube().Build("LWLO"));
+    Put("c.lwo", Torus());
+    fs::create_directory(dir_ / "sub");
+    Put("sub/a.lwo", Torus());  // would overwrite a.png
+    const CommandResult r = RunQavren({"render", "a.lwo", "b.lwo", "c.lwo", "sub/a.lwo", "-d", "out/"}, dir_);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(Listing("out"), (std::vector<std::string>{"a.png", "c.png"}));
+    EXPECT_EQ(DecodePng(dir_ / "out/a.png", 800, 600), CorePicture(Cube(), Settings(0)));
+    EXPECT_EQ(DecodePng(dir_ / "out/c.png", 800, 600), CorePicture(Torus(), Settings(0)));
+    EXPECT_EQ(r.err,
+              "qavren: 2 of 4 objects could not be rendered:\n"
+              "  b.lwo: is a layered LightWave object (FORM LWLO); only LWOB objects can be drawn\n"
+              "  sub/a.lwo: not written: out/a.png would overwrite the picture of a.lwo\n");
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);  // no progress line off a terminal
+}
+
+TEST_F(Render, ProgressLineOnATerminalOnly) {
+    Put("a.lwo", Cube());
+    Put("b.lwo", Cube());
+    const CommandResult r = RunQavren({"render", "a.lwo", "b.lwo", "-d", "out"}, dir_, {.on_terminal = true});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("\r\033[K[1/2] a.lwo"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\r\033[K[2/2] b.lwo"), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.size() - 4), "\r\033[K");  // the line is cleared at the end
+}
+
+using Errors = CliTest;
+
+// Each failure: one line naming the file and the trouble, exit 1, and the
+// directory exactly as it was: no picture, no temporary file.
+TEST_F(Errors, OneLineEachAndNothingLeftBehind) {
+    const Bytes cube = Cube();
+    Bytes truncated(cube.begin(), cube.begin() + 203);  // 65 of POLS's 72 bytes
+    Bytes no_pols(cube.begin(), cube.begin() + 12);
+    no_pols[7] = 4;
+    Put("big_count.lwo", CubeWithBadPolygon(201));
+    Put("zero_count.lwo", CubeWithBadPolygon(0));
+    Put("truncated.lwo", truncated);
+    Put("no_pols.lwo", no_pols);
+    Put("layered.lwo", tools::MakeCube().Build("LWLO"));
+    Put("new.lwo", tools::MakeCube().Build("LWO2"));
+    Put("picture.lwo", Bytes{'F', 'O', 'R', 'M', 0, 0, 0, 4, 'I', 'L', 'B', 'M'});
+    Put("text.lwo", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '\n'});
+    Put("short.lwo", Bytes{'F', 'O', 'R', 'M', 0});
+    Put("empty.lwo", {});
+    fs::create_directory(dir_ / "folder.lwo");
+    ASSERT_EQ(::mkfifo((dir_ / "fifo.lwo").c_str(), 0600), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.lwo", "no such file"},
+        {"folder.lwo", "is a directory, not an object file"},
+        {"fifo.lwo", "is not a regular file"},
+        {"empty.lwo", "is empty"},
+        {"short.lwo", "is not a LightWave object: only 5 bytes, too short for an IFF FORM header"},
+        {"text.lwo", "is not a LightWave object: it does not begin with an IFF FORM header"},
+        {"picture.lwo", "is an IFF file of type 'ILBM', not a LightWave object"},
+        {"layered.lwo", "is a layered LightWave object (FORM LWLO); only LWOB objects can be drawn"},
+        {"new.lwo", "is a newer LightWave object (FORM LWO2); only the older LWOB objects can be drawn"},
+        {"no_pols.lwo", "corrupt object: it has no PNTS chunk (the point list)"},
+        {"big_count.lwo", "corrupt object: polygon 0 (at byte 138) has 201 vertices; 1 to 200 are allowed"},
+        {"zero_count.lwo", "corrupt object: polygon 0 (at byte 138) has 0 vertices; 1 to 200 are allowed"},
+        {"truncated.lwo", "corrupt object: the POLS chunk at byte 130 states 72 bytes of data, but only 65 follow"},
+    };
+    const std::vector<std::string> before = Listing();
+    for (const auto& [file, words] : cases) {
+        for (const char* out : {"out.png", "out.bmp"}) {
+            const CommandResult r = RunQavren({"render", file, "-o", out}, dir_);
+            EXPECT_EQ(r.exit_code, 1) << file;
+            EXPECT_EQ(r.err, std::string("qavren: ") + file + ": " + words + "\n");
+            EXPECT_EQ(Listing(), before) << file;
+        }
+        const CommandResult t = RunQavren({"thumbnail", "-s", "64", file, "thumb"}, dir_);
+        EXPECT_EQ(t.exit_code, 1);
+        EXPECT_EQ(t.err, std::string("qavren: ") + file + ": " + words + "\n");
+        EXPECT_EQ(Listing(), before) << file;
+    }
+}
+
+TEST_F(Errors, PolygonOnAPointThatIsNotThere) {
+    LwoWriter w;
+    w.AddPoint(0, 0, 0);
+    w.AddPoint(1, 0, 0);
+    w.AddPolygon({0, 1});
+    w.AddPolygon({1, 0, 2});
+    Put("o.lwo", w.Build());
+    const CommandResult r = RunQavren({"render", "o.lwo"}, dir_);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "qavren: o.lwo: corrupt object: polygon 1 (at byte 60) uses point 2, but there are only 2 points\n");
+}
+
+TEST_F(Errors, UnwritableOutputLeavesNothing) {
+    Put("cube.lwo", Cube());
+    const CommandResult r = RunQavren({"render", "cube.lwo", "-o", "nowhere/cube.png"}, dir_);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "qavren: cannot write nowhere/cube.png: No such file or directory\n");
+    Put("file", {});
+    const CommandResult d = RunQavren({"render", "cube.lwo", "-d", "file"}, dir_);
+    EXPECT_EQ(d.exit_code, 1);
+    EXPECT_EQ(d.err, "qavren: file is not a directory\n");
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"cube.lwo", "file"}));
+}
+
+// A failed write, here a file-size limit hit halfway, and a failed object
+// both leave an earlier picture of the same name as it was.
+TEST_F(Errors, FailedWritesKeepTheOldPicture) {
+    Put("cube.lwo", Cube());
+    Put("layered.lwo", tools::MakeCube().Build("LWLO"));
+    const Bytes old = {'o', 'l', 'd'};
+    Put("cube.bmp", old);
+    const CommandResult r = RunQavren({"render", "cube.lwo", "-o", "cube.bmp"}, dir_, {.file_size_limit = 100000});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "qavren: cannot write cube.bmp: File too large\n");
+    const CommandResult p = RunQavren({"render", "cube.lwo", "-o", "cube.png"}, dir_, {.file_size_limit = 1000});
+    EXPECT_EQ(p.exit_code, 1);
+    EXPECT_EQ(p.err.rfind("qavren: cannot write cube.png: ", 0), 0u) << p.err;
+    EXPECT_EQ(RunQavren({"render", "layered.lwo", "-o", "cube.bmp"}, dir_).exit_code, 1);
+    EXPECT_EQ(ReadBytes(dir_ / "cube.bmp"), old);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"cube.bmp", "cube.lwo", "layered.lwo"}));
+}
+
+TEST_F(Errors, UnreadableFileWhenPermissionsApply) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    Put("locked.lwo", Cube());
+    fs::permissions(dir_ / "locked.lwo", fs::perms::none);
+    const CommandResult r = RunQavren({"render", "locked.lwo"}, dir_);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "qavren: locked.lwo: cannot be read: Permission denied\n");
+}
+
+using Usage = CliTest;
+
+TEST_F(Usage, MistakesExitWithTwoAndAHint) {
+    Put("a.lwo", Cube());
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, "qavren: no command given\nTry 'qavren --help'.\n"},
+        {{"draw", "a.lwo"}, "qavren: no such command 'draw'\nTry 'qavren --help'.\n"},
+        {{"--frobnicate"}, "qavren: unknown option '--frobnicate'\nTry 'qavren --help'.\n"},
+        {{"render"}, "qavren render: no object file given\nTry 'qavren render --help'.\n"},
+        {{"render", "a.lwo", "--colour"}, "qavren render: unknown option '--colour'\nTry 'qavren render --help'.\n"},
+        {{"render", "a.lwo", "-o"}, "qavren render: option '-o' needs a value\nTry 'qavren render --help'.\n"},
+        {{"render", "a.lwo", "--size", "800"},
+         "qavren render: bad --size '800': give WxH, such as 800x600, with a picture under 2 GiB\n"
+         "Try 'qavren render --help'.\n"},
+        {{"render", "a.lwo", "--size", "0x5"}, nullptr},
+        {{"render", "a.lwo", "--size", "-3x5"}, nullptr},
+        {{"render", "a.lwo", "--size", "65536x65536"}, nullptr},
+        {{"render", "a.lwo", "a.lwo", "-o", "x.png"},
+         "qavren render: -o takes one object file; use -d for several\nTry 'qavren render --help'.\n"},
+        {{"render", "a.lwo", "-o", "x.jpg"},
+         "qavren render: cannot tell the picture format of 'x.jpg': name it .png or .bmp\n"
+         "Try 'qavren render --help'.\n"},
+        {{"render", "a.lwo", "-o", "x.png", "-d", "d"}, nullptr},
+        {{"thumbnail", "a.lwo", "t.png"}, "qavren thumbnail: no size given: -s SIZE\nTry 'qavren thumbnail --help'.\n"},
+        {{"thumbnail", "-s", "0", "a.lwo", "t.png"}, nullptr},
+        {{"thumbnail", "-s", "64", "a.lwo"}, nullptr},
+        {{"info"}, nullptr},
+        {{"help", "draw"}, nullptr},
+    };
+    for (const auto& [args, message] : cases) {
+        const CommandResult r = RunQavren(args, dir_);
+        EXPECT_EQ(r.exit_code, 2) << (args.empty() ? "" : args.back());
+        if (message) {
+            EXPECT_EQ(r.err, message);
+        }
+        EXPECT_NE(r.err.find("Try 'qavren"), std::string::npos);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(Listing(), std::vector<std::string>{"a.lwo"});
+}
+
+TEST_F(Usage, HelpAndVersionOnStdout) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"-h"}, {"help"}, {"render", "--help"}, {"info", "-h"}, {"thumbnail", "--help"},
+             {"help", "thumbnail"}}) {
+        const CommandResult r = RunQavren(args, dir_);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.out.rfind("Usage: qavren ", 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_NE(RunQavren({"--help"}, dir_).out.find("thumbnail"), std::string::npos);
+    EXPECT_NE(RunQavren({"render", "--help"}, dir_).out.find("--polygons"), std::string::npos);
+    for (const char* flag : {"--version", "-V"}) {
+        const CommandResult r = RunQavren({flag}, dir_);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.out, std::string("qavren ") + QAVREN_VERSION + "\n");
+    }
+}
+
+using Thumbnail = CliTest;
+
+TEST_F(Thumbnail, SquarePngOfTheGivenSideWhateverTheName) {
+    Put("torus.lwo", Torus());
+    for (const char* side : {"256", "128", "33"}) {
+        const CommandResult r = RunQavren({"thumbnail", "-s", side, "torus.lwo", "thumb.tmp"}, dir_);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const int32_t n = std::atoi(side);
+        EXPECT_EQ(DecodePng(dir_ / "thumb.tmp", n, n), CorePicture(Torus(), Settings(0, n, n))) << side;
+    }
+    ASSERT_EQ(RunQavren({"thumbnail", "--polygons", "--size=48", "torus.lwo", "p.png"}, dir_).exit_code, 0);
+    EXPECT_EQ(DecodePng(dir_ / "p.png", 48, 48), CorePicture(Torus(), Settings(1, 48, 48)));
+}
+
+using Info = CliTest;
+
+TEST_F(Info, TellsCountsChunksAndTheVerdict) {
+    Put("cube.lwo", Cube());
+    const CommandResult r = RunQavren({"info", "cube.lwo"}, dir_);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out,
+              "cube.lwo\n"
+              "  size       224 bytes\n"
+              "  form       FORM LWOB, a LightWave object; the FORM header states 216 bytes, which matches the file\n"
+              "  points     8\n"
+              "  polygons   6, 4 vertices each\n"
+              "  bounds     x -1 to 1, y -1 to 1, z -1 to 1\n"
+              "  chunks in the file, walking the IFF structure from byte 12:\n"
+              "             byte 12       SRFS  6 bytes\n"
+              "             byte 26       PNTS  96 bytes\n"
+              "             byte 130      POLS  72 bytes\n"
+              "             byte 210      SURF  6 bytes\n"
+              "  the plug-in's chunk search, the first match of the tag anywhere in the file:\n"
+              "             PNTS  byte 26, the PNTS chunk\n"
+              "             POLS  byte 130, the POLS chunk\n"
+              "  viewer     draws it (host code 0)\n"
+              "  problems   none\n");
+}
+
+// A surface named "PNTS" comes before the real chunk: the plug-in's search
+// takes the name, and info shows where the two views part.
+TEST_F(Info, ShowsWhereTheSearchMissesTheRealChunk) {
+    LwoWriter w = tools::MakeCube();
+    w.AddSurface("PNTS");
+    Put("named.lwo", w.Build());
+    const CommandResult r = RunQavren({"info", "named.lwo"}, dir_);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.out.find("PNTS  byte 26, inside the data of the SRFS chunk at byte 12, not a chunk"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("the plug-in takes the PNTS match at byte 26 for the chunk; the real PNTS chunk is at "
+                         "byte 32"), std::string::npos);
+    EXPECT_NE(r.out.find("viewer     refuses it as corrupt data (host code 3)"), std::string::npos);
+
+    const CommandResult render = RunQavren({"render", "named.lwo"}, dir_);
+    EXPECT_EQ(render.exit_code, 1);
+    EXPECT_NE(render.err.find("qavren: named.lwo: corrupt object: "), std::string::npos);
+    EXPECT_NE(render.err.find("inside the data of the SRFS chunk at byte 12"), std::string::npos) << render.err;
+}
+
+TEST_F(Info, RefusedAndMissingFiles) {
+    Put("layered.lwo", tools::MakeCube().Build("LWLO"));
+    const CommandResult r = RunQavren({"info", "layered.lwo", "missing.lwo"}, dir_);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.out.find("  form       FORM LWLO; the FORM header states"), std::string::npos);
+    EXPECT_NE(r.out.find("byte 26       PNTS  96 bytes"), std::string::npos);  // the file's chunks still listed
+    EXPECT_NE(r.out.find("  viewer     refuses it as an unknown format (host code 2)"), std::string::npos);
+    EXPECT_NE(r.out.find("  problems   is a layered LightWave object"), std::string::npos);
+    EXPECT_EQ(r.err, "qavren: missing.lwo: no such file\n");
+}
+
+using Corpus = CliTest;
+
+// Real objects, read in place: each LWOB one renders to the core's pixels in
+// both modes, each refused one (named neg_*) fails with one line.
+TEST_F(Corpus, EveryObjectAsTheCoreDrawsIt) {
+    const fs::path corpus = fs::path(QAVREN_SOURCE_DIR) / ".." / "shared" / "corpus" / "lwo";
+    if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    int rendered = 0;
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        if (entry.path().extension() != ".lwo") continue;
+        const std::string name = entry.path().filename().string();
+        const Bytes object = ReadBytes(entry.path());
+        for (int32_t mode : {0, 1}) {
+            const CommandResult r = RunQavren(
+                {"render", entry.path().string(), "-o", "out.png", mode ? "--polygons" : "--wireframe"}, dir_);
+            if (name.rfind("neg_", 0) == 0) {
+                EXPECT_EQ(r.exit_code, 1) << name;
+                EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+                continue;
+            }
+            ASSERT_EQ(r.exit_code, 0) << name << ": " << r.err;
+            EXPECT_TRUE(DecodePng(dir_ / "out.png", 800, 600) == CorePicture(object, Settings(mode))) << name;
+            ++rendered;
+        }
+    }
+    EXPECT_GT(rendered, 0);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"out.png"});
+}
+
+}  // namespace
+}  // namespace qavren::testing

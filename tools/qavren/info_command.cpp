@@ -1,0 +1,171 @@
+// qavren info: an object's contents and faults, printed from its report.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "object/lwob.h"
+#include "plugin/host_codes.h"
+#include "tools/qavren/arg_parser.h"
+#include "tools/qavren/commands.h"
+#include "tools/qavren/object_file.h"
+#include "tools/qavren/object_report.h"
+
+namespace qavren::cli {
+namespace {
+
+const char* HostCodeWords(int32_t code) {
+    switch (code) {
+    case host::kSuccess: return "draws it";
+    case host::kUnknownFormat: return "refuses it as an unknown format";
+    case host::kCorruptData: return "refuses it as corrupt data";
+    case host::kOutOfMemory: return "runs out of memory";
+    case host::kFileReadError: return "cannot read it";
+    default: return "fails";
+    }
+}
+
+void PrintForm(const ObjectReport& r) {
+    if (r.form == status::kCorrupt) return;  // no FORM header: the problem line says so
+    const uint64_t stated = uint64_t{r.form_length} + 8;
+    std::printf("  form       FORM %.4s%s; the FORM header states %u bytes", r.form_type,
+                r.form == status::kLwob ? ", a LightWave object" : "", r.form_length);
+    std::printf(stated == r.file_size ? ", which matches the file\n" : ", but the file holds %u\n", r.file_size - 8);
+}
+
+void PrintModel(const ObjectReport& r) {
+    if (r.form != status::kLwob) return;
+    if (!Failed(r.pnts_status)) std::printf("  points     %u\n", r.points.count);
+    if (!Failed(r.pnts_status) && !Failed(r.pols_status)) {
+        const PolygonFacts& p = r.polygons;
+        std::printf("  polygons   %u%s", p.count, p.fault == PolygonFault::kNone ? "" : " before the fault");
+        if (p.count && p.min_vertices == p.max_vertices) std::printf(", %u vertices each", p.min_vertices);
+        if (p.count && p.min_vertices != p.max_vertices) {
+            std::printf(", %u to %u vertices each", p.min_vertices, p.max_vertices);
+        }
+        std::printf("\n");
+    }
+    const PointFacts& f = r.points;
+    if (f.count > f.non_finite) {
+        std::printf("  bounds     x %g to %g, y %g to %g, z %g to %g\n", f.min[0], f.max[0], f.min[1], f.max[1],
+                    f.min[2], f.max[2]);
+    }
+}
+
+void PrintChunks(const ObjectReport& r) {
+    if (r.chunk_count == 0) return;
+    std::printf("  chunks in the file, walking the IFF structure from byte 12:\n");
+    const uint32_t listed = r.chunk_count < kMaxListedChunks ? r.chunk_count : kMaxListedChunks;
+    for (uint32_t k = 0; k < listed; ++k) {
+        const ChunkEntry& e = r.chunks[k];
+        char tag[5];
+        for (int i = 0; i < 4; ++i) tag[i] = e.tag[i] >= 0x20 && e.tag[i] < 0x7F ? e.tag[i] : '?';
+        tag[4] = '\0';
+        std::printf("             byte %-8u %s  %u bytes%s\n", e.offset, tag, e.length,
+                    e.overruns ? ", past the end of the file" : "");
+    }
+    if (listed < r.chunk_count) std::printf("             ... and %u more\n", r.chunk_count - listed);
+}
+
+void PrintSearch(const ObjectReport& r) {
+    if (r.form != status::kLwob) return;
+    std::printf("  the plug-in's chunk search, the first match of the tag anywhere in the file:\n");
+    const SearchHit* hits[] = {&r.search_pnts, &r.search_pols};
+    const char* tags[] = {"PNTS", "POLS"};
+    for (int k = 0; k < 2; ++k) {
+        if (hits[k]->offset == kChunkNotFound) {
+            std::printf("             %s  not found\n", tags[k]);
+            continue;
+        }
+        Message where;
+        DescribeHit(*hits[k], tags[k], &where);
+        std::printf("             %s  byte %u, %s\n", tags[k], hits[k]->offset, where.text);
+    }
+}
+
+// Things the plug-in copes with, but a person may want to know.
+void PrintNotes(const ObjectReport& r) {
+    int n = 0;
+    auto note = [&n](const char* text) { std::printf(n++ ? "             %s\n" : "  notes      %s\n", text); };
+    Message m;
+    const uint32_t real[] = {r.real_pnts, r.real_pols};
+    const SearchHit* hits[] = {&r.search_pnts, &r.search_pols};
+    for (int k = 0; k < 2 && r.form == status::kLwob; ++k) {
+        if (hits[k]->offset == kChunkNotFound || real[k] == UINT32_MAX || hits[k]->offset == real[k]) continue;
+        const char* tag = k ? "POLS" : "PNTS";
+        Format(&m, "the plug-in takes the %s match at byte %u for the chunk; the real %s chunk is at byte %u", tag,
+               hits[k]->offset, tag, real[k]);
+        note(m.text);
+    }
+    const PointFacts& f = r.points;
+    if (f.leftover_bytes) {
+        Format(&m, "the PNTS data ends in %u bytes that make no whole point; they are ignored", f.leftover_bytes);
+        note(m.text);
+    }
+    if (f.non_finite) {
+        Format(&m, "%u points have a coordinate that is not a finite number", f.non_finite);
+        note(m.text);
+    }
+    if (f.off_centre) note("the whole model lies beyond 10000 on one side; the fit starts from +-10000, so it is drawn off-centre");
+    if (r.polygons.detail_markers) {
+        Format(&m, "%u polygons announce detail polygons (a negative surface number); those are read as ordinary polygons",
+               r.polygons.detail_markers);
+        note(m.text);
+    }
+    if (ExpectedDrawStatus(r) == status::kOk && r.polygons.count == 0) note("no polygons: the picture is background and grid only");
+    if (r.chunk_count && r.walk_end < r.walk_limit) {
+        Format(&m, "%u bytes after the last chunk make no chunk", r.walk_limit - r.walk_end);
+        note(m.text);
+    }
+}
+
+// Returns whether the plug-in would draw the object.
+bool PrintReport(const char* path, const ObjectReport& r) {
+    std::printf("%s\n  size       %u bytes\n", path, r.file_size);
+    PrintForm(r);
+    PrintModel(r);
+    PrintChunks(r);
+    PrintSearch(r);
+    const int32_t code = MapToHostCode(ExpectedDrawStatus(r));
+    std::printf("  viewer     %s (host code %d)\n", HostCodeWords(code), code);
+    Message fault;
+    std::printf("  problems   %s\n", DescribeFault(r, &fault) ? fault.text : "none");
+    PrintNotes(r);
+    return code == host::kSuccess;
+}
+
+}  // namespace
+
+int RunInfo(int argc, char** argv) {
+    constexpr OptionSpec kOptions[] = {{'h', "help", false}};
+    ArgParser parser(argc, argv, kOptions, static_cast<int>(std::size(kOptions)));
+    Message error;
+    int option = 0;
+    const char* value = nullptr;
+    bool help = false;
+    int got;
+    while ((got = parser.Next(&option, &value, &error)) == 1) help = true;
+    if (got < 0) return UsageError("info", error.text);
+    if (help) {
+        PrintHelp("info");
+        return kExitOk;
+    }
+    if (parser.operand_count() == 0) return UsageError("info", "no object file given");
+    int status = kExitOk;
+    for (int i = 0; i < parser.operand_count(); ++i) {
+        const char* path = parser.operands()[i];
+        if (i) std::printf("\n");
+        ObjectBuffer buffer;
+        if (!LoadAnyObject(path, &buffer, &error)) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "qavren: %s\n", error.text);
+            status = kExitFailed;
+            continue;
+        }
+        ObjectReport report;
+        ExamineObject(buffer, &report);
+        if (!PrintReport(path, report)) status = kExitFailed;
+    }
+    return status;
+}
+
+}  // namespace qavren::cli

@@ -1,0 +1,88 @@
+// One object file through load, check, draw and write, with plain words for
+// each failure.
+#include "tools/qavren/object_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "object/lwob.h"
+#include "tools/qavren/object_report.h"
+
+namespace qavren::cli {
+namespace {
+
+// The loader only says "cannot read"; the file system says why.
+void DescribeUnreadable(const char* path, Message* error) {
+    struct stat st;
+    if (::stat(path, &st) != 0) {
+        Format(error, "%s: %s", path, errno == ENOENT ? "no such file" : std::strerror(errno));
+    } else if (S_ISDIR(st.st_mode)) {
+        Format(error, "%s: is a directory, not an object file", path);
+    } else if (!S_ISREG(st.st_mode)) {
+        Format(error, "%s: is not a regular file", path);
+    } else if (::access(path, R_OK) != 0) {
+        Format(error, "%s: cannot be read: %s", path, std::strerror(errno));
+    } else if (st.st_size == 0) {
+        Format(error, "%s: is empty", path);
+    } else {
+        Format(error, "%s: could not be read to its end", path);
+    }
+}
+
+}  // namespace
+
+bool LoadAnyObject(const char* path, ObjectBuffer* buffer, Message* error) {
+    // Opening a FIFO or a device could block or never end: only regular
+    // files are opened at all.
+    struct stat st_before;
+    if (::stat(path, &st_before) != 0 || !S_ISREG(st_before.st_mode)) {
+        DescribeUnreadable(path, error);
+        return false;
+    }
+    const Status st = buffer->LoadFromFile(path, 0);
+    if (st == status::kOk) return true;
+    if (st == status::kNoMemory) {
+        Format(error, "%s: too large to load into memory", path);
+    } else {
+        DescribeUnreadable(path, error);
+    }
+    return false;
+}
+
+bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error) {
+    if (!LoadAnyObject(path, buffer, error)) return false;
+    if (CheckForm(*buffer) == status::kLwob) return true;
+    DescribeDrawFailure(path, *buffer, CheckForm(*buffer), error);
+    return false;
+}
+
+void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status draw, Message* error) {
+    Message why;
+    if (draw == status::kNoMemory) {
+        Format(&why, "not enough memory to draw it");
+    } else {
+        ObjectReport report;
+        ExamineObject(buffer, &report);
+        if (!DescribeFault(report, &why)) Format(&why, "cannot be drawn (status %d)", draw);
+    }
+    Format(error, "%s: %s", path, why.text);
+}
+
+bool RenderObjectFile(const char* input, const char* output, ImageFormat format, const RenderSettings& settings,
+                      Message* error) {
+    ObjectBuffer buffer;
+    if (!LoadObject(input, &buffer, error)) return false;
+    DrawnPicture picture;
+    const Status st = picture.Draw(buffer, settings);
+    if (Failed(st)) {
+        DescribeDrawFailure(input, buffer, st, error);
+        return false;
+    }
+    buffer.Release();  // the object is no longer needed while the file is written
+    return WritePicture(picture, format, output, error);
+}
+
+}  // namespace qavren::cli

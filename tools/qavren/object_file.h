@@ -1,0 +1,30 @@
+// Loading an object file for a command, with every way it can fail worded
+// for a person: the file system's reason for an unreadable file, the form
+// for a refused one, the chunk or polygon at fault for a corrupt one.
+#pragma once
+
+#include "object/object_buffer.h"
+#include "object/status.h"
+#include "settings/render_settings.h"
+#include "tools/qavren/message.h"
+#include "tools/qavren/picture_file.h"
+
+namespace qavren::cli {
+
+// Loads the whole file and checks that it is an LWOB form. False with
+// "PATH: what is wrong" in *error.
+bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error);
+
+// Loads the whole file whatever it holds, for the report. False with the
+// reason in *error when it cannot be read.
+bool LoadAnyObject(const char* path, ObjectBuffer* buffer, Message* error);
+
+// "PATH: what is wrong" for an object that loaded but failed to draw.
+void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status draw, Message* error);
+
+// Load, draw, write: the whole of one picture job. False with one line in
+// *error naming the file at fault.
+bool RenderObjectFile(const char* input, const char* output, ImageFormat format, const RenderSettings& settings,
+                      Message* error);
+
+}  // namespace qavren::cli

@@ -1,0 +1,44 @@
+// The plug-in's picture of an object as a file: DrawPicture's pixel block,
+// written as PNG (through libpng) or as a BMP file holding exactly the
+// header and pixels a viewer receives from QAVREN.SPI.
+#pragma once
+
+#include <cstdint>
+
+#include "object/object_buffer.h"
+#include "object/status.h"
+#include "plugin/picture.h"
+#include "settings/render_settings.h"
+#include "tools/qavren/message.h"
+
+namespace qavren::cli {
+
+enum class ImageFormat { kPng, kBmp };
+
+// The drawn pixels: bottom-up BGR rows padded to 4 bytes, as the host gets them.
+class DrawnPicture {
+public:
+    DrawnPicture() = default;
+    DrawnPicture(const DrawnPicture&) = delete;
+    DrawnPicture& operator=(const DrawnPicture&) = delete;
+    ~DrawnPicture();
+
+    // 0, -4 when the size is refused or the block cannot be had, or the
+    // renderer's failure.
+    Status Draw(const ObjectBuffer& buffer, const RenderSettings& settings);
+
+    const PictureLayout& layout() const { return layout_; }
+    const uint8_t* bits() const { return bits_; }
+
+private:
+    PictureLayout layout_;
+    uint8_t* bits_ = nullptr;
+};
+
+// Writes the picture through an AtomicFile; false with the reason worded.
+bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* path, Message* error);
+
+// .bmp (any case) is BMP, .png is PNG; false for anything else.
+bool FormatFromName(const char* path, ImageFormat* format);
+
+}  // namespace qavren::cli

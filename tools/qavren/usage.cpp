@@ -1,0 +1,122 @@
+// Help texts, usage errors and the size arguments shared by the commands.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "plugin/picture.h"
+#include "plugin/version.h"
+#include "tools/qavren/commands.h"
+
+namespace qavren::cli {
+namespace {
+
+constexpr const char kProgramHelp[] =
+    "Usage: qavren COMMAND [OPTION]... FILE...\n"
+    "Draws LightWave LWOB objects exactly as the QAVREN.SPI viewer plug-in does:\n"
+    "the same background, grid and model, pixel for pixel.\n"
+    "\n"
+    "Commands:\n"
+    "  render      draw objects into PNG or BMP files\n"
+    "  info        tell what an object holds and what is wrong with it\n"
+    "  thumbnail   draw a square PNG thumbnail, for desktop file managers\n"
+    "  help        show the help of a command: qavren help render\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help      show this help\n"
+    "  -V, --version   show the version\n"
+    "\n"
+    "Exit status: 0 when every file was done, 1 when a file could not be read,\n"
+    "drawn or written, 2 for a usage error.\n";
+
+constexpr const char kRenderHelp[] =
+    "Usage: qavren render [OPTION]... FILE...\n"
+    "Draws each LWOB object FILE as the viewer plug-in does. Without -o or -d the\n"
+    "picture goes next to its object: cube.lwo gives cube.png.\n"
+    "\n"
+    "  -o, --output=OUT      write the picture to OUT, a .png or .bmp file (one FILE only);\n"
+    "                        a .bmp holds the very header and pixels the plug-in hands a viewer\n"
+    "  -d, --directory=DIR   write NAME.png into DIR for each FILE (DIR is made if missing)\n"
+    "      --wireframe       the white wireframe (the default)\n"
+    "      --polygons        flat-shaded polygons, painted back to front\n"
+    "      --size=WxH        the picture size in pixels (default 800x600)\n"
+    "  -h, --help            show this help\n"
+    "\n"
+    "With several files a progress line shows on a terminal, and the files that\n"
+    "failed are listed at the end with the reason; the exit status is 0 only when\n"
+    "every picture was written. A picture is written whole or not at all.\n";
+
+constexpr const char kInfoHelp[] =
+    "Usage: qavren info FILE...\n"
+    "Tells what each object holds: its form, point and polygon counts, the vertex\n"
+    "counts of its polygons, its bounds, its chunks (as laid out in the file and\n"
+    "as the viewer plug-in's search finds them) and, in plain words, what is wrong\n"
+    "with it. The exit status is 0 when the plug-in can draw every FILE.\n";
+
+constexpr const char kThumbnailHelp[] =
+    "Usage: qavren thumbnail -s SIZE [--wireframe | --polygons] FILE OUT\n"
+    "Writes a SIZE x SIZE PNG picture of the LWOB object FILE to OUT, the model\n"
+    "fitted with its proportions kept. This is the desktop thumbnailer command:\n"
+    "  Exec=qavren thumbnail -s %s %i %o\n"
+    "\n"
+    "  -s, --size=SIZE   the side of the square picture in pixels\n"
+    "      --wireframe   the white wireframe (the default)\n"
+    "      --polygons    flat-shaded polygons\n"
+    "  -h, --help        show this help\n";
+
+const char* HelpOf(const char* command) {
+    if (!command) return kProgramHelp;
+    if (std::strcmp(command, "render") == 0) return kRenderHelp;
+    if (std::strcmp(command, "info") == 0) return kInfoHelp;
+    if (std::strcmp(command, "thumbnail") == 0) return kThumbnailHelp;
+    return nullptr;
+}
+
+bool ParseInt32(const char* text, char** end, int32_t* value) {
+    if (*text < '0' || *text > '9') return false;  // no sign, no blanks
+    errno = 0;
+    const long v = std::strtol(text, end, 10);
+    if (errno != 0 || v <= 0 || v > INT32_MAX) return false;
+    *value = static_cast<int32_t>(v);
+    return true;
+}
+
+}  // namespace
+
+void PrintHelp(const char* command) {
+    const char* text = HelpOf(command);
+    std::fputs(text ? text : kProgramHelp, stdout);
+}
+
+int UsageError(const char* command, const char* message) {
+    if (command) {
+        std::fprintf(stderr, "qavren %s: %s\nTry 'qavren %s --help'.\n", command, message, command);
+    } else {
+        std::fprintf(stderr, "qavren: %s\nTry 'qavren --help'.\n", message);
+    }
+    return kExitUsage;
+}
+
+bool ParseSize(const char* text, int32_t* width, int32_t* height) {
+    char* end = nullptr;
+    int32_t w = 0;
+    int32_t h = 0;
+    if (!ParseInt32(text, &end, &w) || (*end != 'x' && *end != 'X')) return false;
+    if (!ParseInt32(end + 1, &end, &h) || *end != '\0') return false;
+    PictureLayout layout;
+    if (!ComputeLayout(w, h, &layout)) return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+bool ParseSide(const char* text, int32_t* side) {
+    char* end = nullptr;
+    int32_t s = 0;
+    PictureLayout layout;
+    if (!ParseInt32(text, &end, &s) || *end != '\0' || !ComputeLayout(s, s, &layout)) return false;
+    *side = s;
+    return true;
+}
+
+}  // namespace qavren::cli
