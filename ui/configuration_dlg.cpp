@@ -5,6 +5,7 @@
 // hold their Japanese texts as UTF-16, and through the 8-bit functions they
 // would pass the system code page and turn into "?" on any non-Japanese one.
 #include "plugin/exports.h"
+#include "plugin/fp_guard.h"
 #include "ui/dialogs.h"
 
 namespace qavren::ui {
@@ -21,6 +22,7 @@ void SetSmallIcon(HWND dialog) {
 // however it ended and even if it could not be created.
 extern "C" int WINAPI ConfigurationDlg(HWND parent, int function) {
     using namespace qavren;
+    FloatingPointGuard fp;
     switch (function) {
     case 0: DialogBoxParamW(ModuleInstance(), L"DIALOG_ABOUT", parent, ui::AboutDialog, 0); return 0;
     case 1: DialogBoxParamW(ModuleInstance(), L"DIALOG_CONFIG", parent, ui::ConfigDialog, 0); return 0;

@@ -1,14 +1,45 @@
-// lwogen: writes sample LWOB objects. Usage: lwogen cube|sphere|torus OUT.lwo
+// lwogen: writes sample LWOB objects, and the seed objects of the fuzzers.
+//   lwogen cube|sphere|torus OUT.lwo
+//   lwogen seeds DIR [--picture]   (--picture: each seed led by 4 bytes of
+//                                   canvas size and mode, for picture_fuzz)
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "tools/lwogen/hostile.h"
 #include "tools/lwogen/lwo_writer.h"
 
 using qavren::tools::LwoWriter;
 
+namespace {
+
+bool WriteFile(const std::string& path, const LwoWriter::Bytes& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+int Seeds(const std::string& dir, bool picture) {
+    auto seeds = qavren::tools::HostileObjects();
+    seeds.push_back({"sphere", qavren::tools::MakeSphere(6, 8).Build()});
+    seeds.push_back({"torus", qavren::tools::MakeTorus(6, 5, 1.0f, 0.3f).Build()});
+    int failed = 0;
+    for (auto& [name, bytes] : seeds) {
+        if (picture) bytes.insert(bytes.begin(), {40, 30, static_cast<uint8_t>(name.size() & 1), 0});
+        if (!WriteFile(dir + "/" + name + ".lwo", bytes)) ++failed;
+    }
+    return failed ? 1 : 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && !std::strcmp(argv[1], "seeds")) {
+        return Seeds(argv[2], argc == 4 && !std::strcmp(argv[3], "--picture"));
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: lwogen cube|sphere|torus OUT.lwo\n");
+        std::fprintf(stderr, "usage: lwogen cube|sphere|torus OUT.lwo\n       lwogen seeds DIR [--picture]\n");
         return 2;
     }
     LwoWriter w;
@@ -22,9 +53,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lwogen: unknown shape '%s'\n", argv[1]);
         return 2;
     }
-    const LwoWriter::Bytes bytes = w.Build();
-    FILE* f = std::fopen(argv[2], "wb");
-    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) {
+    if (!WriteFile(argv[2], w.Build())) {
         std::fprintf(stderr, "lwogen: cannot write %s\n", argv[2]);
         return 1;
     }

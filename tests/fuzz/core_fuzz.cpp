@@ -1,0 +1,25 @@
+// Fuzz target over the whole core: any bytes loaded as an object, checked,
+// and drawn by both renderers into a small canvas.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "object/lwob.h"
+#include "render/renderers.h"
+#include "render/surface.h"
+
+using namespace qavren;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > UINT32_MAX) return 0;
+    ObjectBuffer buffer;
+    if (buffer.LoadFromMemory(data, static_cast<uint32_t>(size)) != status::kOk) return 0;
+    CheckForm(buffer);
+    constexpr int32_t kW = 61, kH = 37;
+    std::vector<uint8_t> pixels(RowStride(kW) * kH);
+    Surface surface(pixels.data(), kW, kH, RowStride(kW));
+    surface.Fill(0);
+    DrawWireframe(buffer, surface, kW, kH, 0, 0, 0);
+    DrawPolygons(buffer, surface, kW, kH, 0, 0, 0);
+    return 0;
+}

@@ -1,0 +1,87 @@
+// Allocation-failure injection: every allocation that a support question or
+// a picture makes is failed in turn. Each must end in the documented code,
+// with the out-handles as documented and nothing left allocated.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/memory.h"
+#include "plugin/picture.h"
+#include "plugin/plugin_info.h"
+#include "tools/lwogen/lwo_writer.h"
+
+namespace qavren {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+void* const kUntouched = reinterpret_cast<void*>(0x5150);
+
+struct Outcome {
+    int32_t code;
+    void* info = kUntouched;
+    void* bits = kUntouched;
+};
+
+// GetPicture's path on a memory image.
+Outcome Picture(const Bytes& object, int32_t mode) {
+    RenderSettings settings;
+    settings.mode = mode;
+    settings.width = 96;
+    settings.height = 64;
+    ObjectBuffer buffer;
+    const Status loaded = buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size()));
+    Outcome out;
+    out.code = AssemblePicture(loaded, buffer, settings, &out.info, &out.bits);
+    return out;
+}
+
+uint64_t AllocationsOf(const Bytes& object, int32_t mode) {
+    const uint64_t before = platform::AllocationCount();
+    const Outcome ok = Picture(object, mode);
+    EXPECT_EQ(ok.code, 0);
+    platform::FreeHostBlock(ok.info);
+    platform::FreeHostBlock(ok.bits);
+    return platform::AllocationCount() - before;
+}
+
+TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
+    const Bytes objects[] = {tools::MakeCube().Build(), tools::MakeSphere(5, 7).Build()};
+    int walked = 0;
+    for (const Bytes& object : objects) {
+        for (int32_t mode : {0, 1}) {
+            const uint64_t count = AllocationsOf(object, mode);
+            // The object copy, the two host blocks, the projected points, and in
+            // polygon mode the triangles.
+            EXPECT_EQ(count, mode == 0 ? 4u : 5u);
+            for (uint32_t n = 1; n <= count; ++n, ++walked) {
+                const int64_t live = platform::LiveBlockCount();
+                platform::FailAllocationAfter(n);
+                const Outcome failed = Picture(object, mode);
+                platform::FailAllocationAfter(0);
+                EXPECT_EQ(failed.code, 4) << "allocation " << n << " mode " << mode;
+                // The object copy fails before the handles exist; later ones null them.
+                void* expected = n == 1 ? kUntouched : nullptr;
+                EXPECT_EQ(failed.info, expected) << n;
+                EXPECT_EQ(failed.bits, expected) << n;
+                EXPECT_EQ(platform::LiveBlockCount(), live) << "leak at allocation " << n << " mode " << mode;
+            }
+        }
+    }
+    EXPECT_EQ(walked, 18);
+}
+
+TEST(AllocationWalk, ASupportQuestionWithoutMemoryAnswersNo) {
+    Bytes head = tools::MakeCube().Build();
+    head.resize(2048);
+    const int64_t live = platform::LiveBlockCount();
+    platform::FailAllocationAfter(1);
+    ObjectBuffer buffer;
+    const Status loaded = buffer.LoadFromMemory(head.data(), 2048);
+    platform::FailAllocationAfter(0);
+    EXPECT_EQ(loaded, status::kNoMemory);
+    EXPECT_EQ(SupportAnswer(loaded, buffer), 0);
+    EXPECT_EQ(platform::LiveBlockCount(), live);
+}
+
+}  // namespace
+}  // namespace qavren
