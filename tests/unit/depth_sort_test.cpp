@@ -2,6 +2,7 @@
 // quicksort's, inputs that defeat the middle pivot finish fast, and NaN
 // depths never move a scan outside the range.
 #include "render/depth_sort.h"
+#include "tests/unit/pivot_killer.h"
 
 #include <gtest/gtest.h>
 
@@ -85,21 +86,7 @@ TEST(SortByDepth, DeepOrdinaryInputsKeepThePlainQuicksortsOrder) {
     ExpectSameOrderAsPlainSort(std::vector<float>(rising.rbegin(), rising.rend()));
 }
 
-// Depths such that the middle record of every range the sort meets is that
-// range's smallest: each partition then splits off one record, and the plain
-// procedure needs about n^2 / 2 comparisons (an organ pipe n^2 / 4).
-std::vector<float> MiddlePivotKiller(size_t n) {
-    std::vector<size_t> at(n);  // at[p]: original index of the record now at p
-    for (size_t p = 0; p < n; ++p) at[p] = p;
-    std::vector<float> depth(n);
-    for (size_t low = 0; low + 1 < n; ++low) {
-        const size_t middle = (low + n - 1) / 2;
-        depth[at[middle]] = float(low);
-        std::swap(at[low], at[middle]);
-    }
-    depth[at[n - 1]] = float(n - 1);
-    return depth;
-}
+using testing::MiddlePivotKiller;
 
 void ExpectSortedFast(const std::vector<float>& depths) {
     Records r = WithDepths(depths);

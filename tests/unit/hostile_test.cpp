@@ -11,6 +11,7 @@
 
 #include "platform/memory.h"
 #include "plugin/picture.h"
+#include "tests/unit/pivot_killer.h"
 #include "tools/lwogen/hostile.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -81,19 +82,10 @@ TEST(HostileObjects, AMillionOneVertexPolygons) {
     EXPECT_EQ(Render(bytes, 1), 0);
 }
 
-// Depths such that the middle record of every range the sort meets is the
-// range's smallest, carried by one-vertex polygons (each a record whose
-// depth is its point's z).
+// The killer depths carried by one-vertex polygons: each is a record whose
+// depth is its point's z.
 Bytes MiddlePivotKillerObject(size_t n) {
-    std::vector<size_t> at(n);
-    for (size_t p = 0; p < n; ++p) at[p] = p;
-    std::vector<float> depth(n);
-    for (size_t low = 0; low + 1 < n; ++low) {
-        const size_t middle = (low + n - 1) / 2;
-        depth[at[middle]] = float(low);
-        std::swap(at[low], at[middle]);
-    }
-    depth[at[n - 1]] = float(n - 1);
+    const std::vector<float> depth = testing::MiddlePivotKiller(n);
     tools::LwoWriter w;
     for (size_t k = 0; k < n; ++k) w.AddPoint(float(k % 256), float(k / 256), depth[k]);
     for (size_t k = 0; k < n; ++k) w.AddPolygon({uint16_t(k)});

@@ -1,8 +1,10 @@
 // lwogen: writes sample LWOB objects, and the seed objects of the fuzzers.
-//   lwogen cube|sphere|torus OUT.lwo
+//   lwogen cube|sphere|torus OUT.lwo [RINGS SEGMENTS]
 //   lwogen seeds DIR [--picture]   (--picture: each seed led by 4 bytes of
 //                                   canvas size and mode, for picture_fuzz)
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -38,17 +40,25 @@ int main(int argc, char** argv) {
     if (argc >= 3 && !std::strcmp(argv[1], "seeds")) {
         return Seeds(argv[2], argc == 4 && !std::strcmp(argv[3], "--picture"));
     }
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: lwogen cube|sphere|torus OUT.lwo\n       lwogen seeds DIR [--picture]\n");
+    if (argc != 3 && argc != 5) {
+        std::fprintf(stderr,
+                     "usage: lwogen cube|sphere|torus OUT.lwo [RINGS SEGMENTS]\n       lwogen seeds DIR [--picture]\n");
+        return 2;
+    }
+    // A sphere of R rings and S segments has 2 + (R - 1) S points and
+    // 2 (R - 1) S triangles; a torus R S points. Point numbers are 16 bits.
+    const int rings = argc == 5 ? std::atoi(argv[3]) : 0, segments = argc == 5 ? std::atoi(argv[4]) : 0;
+    if (argc == 5 && (rings < 2 || segments < 3 || int64_t{rings} * segments > 65536)) {
+        std::fprintf(stderr, "lwogen: RINGS >= 2, SEGMENTS >= 3 and at most 65,536 points\n");
         return 2;
     }
     LwoWriter w;
     if (!std::strcmp(argv[1], "cube")) {
         w = qavren::tools::MakeCube();
     } else if (!std::strcmp(argv[1], "sphere")) {
-        w = qavren::tools::MakeSphere(12, 24);
+        w = qavren::tools::MakeSphere(rings ? rings : 12, segments ? segments : 24);
     } else if (!std::strcmp(argv[1], "torus")) {
-        w = qavren::tools::MakeTorus(24, 12, 1.0f, 0.35f);
+        w = qavren::tools::MakeTorus(rings ? rings : 24, segments ? segments : 12, 1.0f, 0.35f);
     } else {
         std::fprintf(stderr, "lwogen: unknown shape '%s'\n", argv[1]);
         return 2;
