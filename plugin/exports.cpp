@@ -1,6 +1,7 @@
 // The module's boundary with the host: DllMain and the exports that answer
 // questions about the plug-in and about a file. Each adapts the host's ABI
-// to the portable core and translates the result once, here.
+// to the portable core and translates the result once, here. The W exports
+// are the same answers for hosts that pass file names as UTF-16.
 #include <windows.h>
 
 #include <cstring>
@@ -14,7 +15,33 @@
 using namespace qavren;
 
 namespace {
+
 HINSTANCE g_instance = nullptr;
+
+// `source` is an open file handle of the host's when all but its low 16
+// bits are zero, otherwise the address of the file's first 2,048 bytes. The
+// mask is pointer-wide: a 64-bit head buffer may lie at an address whose
+// low 32 bits would pass for a handle.
+int Supported(const void* source) {
+    FloatingPointGuard fp;
+    const auto value = reinterpret_cast<ULONG_PTR>(source);
+    ObjectBuffer buffer;
+    const Status loaded = (value & ~ULONG_PTR{0xFFFF}) == 0
+                              ? buffer.LoadFromHandle(reinterpret_cast<HANDLE>(value))
+                              : buffer.LoadFromMemory(source, 2048);
+    return SupportAnswer(loaded, buffer);
+}
+
+// The file name and length are never looked at: the answer is the size the
+// settings hold now.
+int PictureInfoAnswer(UINT flag, PictureInfo* info) {
+    if (InputKindOf(flag) == InputKind::kUnsupported) return host::kNotImplemented;
+    uint8_t record[kPictureInfoSize];
+    WritePictureInfo(CurrentSettings(), record);
+    std::memcpy(info, record, sizeof record);
+    return host::kSuccess;
+}
+
 }  // namespace
 
 HINSTANCE qavren::ModuleInstance() { return g_instance; }
@@ -28,25 +55,27 @@ extern "C" int WINAPI GetPluginInfo(int info_number, LPSTR buffer, int buffer_le
     return CopyPluginInfo(info_number, buffer, buffer_length);
 }
 
-// `source` is an open file handle of the host's when its upper 16 bits are
-// zero, otherwise the address of the file's first 2,048 bytes.
-extern "C" int WINAPI IsSupported(LPCSTR /*file_name*/, DWORD_PTR source) {
-    FloatingPointGuard fp;
-    ObjectBuffer buffer;
-    const Status loaded = (source & ~DWORD_PTR{0xFFFF}) == 0
-                              ? buffer.LoadFromHandle(reinterpret_cast<HANDLE>(source))
-                              : buffer.LoadFromMemory(reinterpret_cast<const void*>(source), 2048);
-    return SupportAnswer(loaded, buffer);
+// `buffer_length` counts wide characters.
+extern "C" int WINAPI GetPluginInfoW(int info_number, LPWSTR buffer, int buffer_length) {
+    return CopyWidePluginInfo(info_number, buffer, buffer_length);
 }
 
-extern "C" int WINAPI GetPictureInfo(LPCSTR /*buffer*/, LONG /*length*/, UINT flag, void* info) {
-    if (InputKindOf(flag) == InputKind::kUnsupported) return host::kNotImplemented;
-    uint8_t record[kPictureInfoSize];
-    WritePictureInfo(CurrentSettings(), record);
-    std::memcpy(info, record, sizeof record);
-    return host::kSuccess;
+extern "C" int WINAPI IsSupported(LPCSTR /*file_name*/, const void* source) { return Supported(source); }
+
+extern "C" int WINAPI IsSupportedW(LPCWSTR /*file_name*/, const void* source) { return Supported(source); }
+
+extern "C" int WINAPI GetPictureInfo(LPCSTR /*buffer*/, LONG_PTR /*length*/, UINT flag, PictureInfo* info) {
+    return PictureInfoAnswer(flag, info);
 }
 
-extern "C" int WINAPI GetPreview(LPCSTR, LONG, UINT, HLOCAL*, HLOCAL*, SusieProgress, LONG) {
+extern "C" int WINAPI GetPictureInfoW(LPCWSTR /*buffer*/, LONG_PTR /*length*/, UINT flag, PictureInfo* info) {
+    return PictureInfoAnswer(flag, info);
+}
+
+extern "C" int WINAPI GetPreview(LPCSTR, LONG_PTR, UINT, HLOCAL*, HLOCAL*, SUSIE_PROGRESS, LONG_PTR) {
+    return host::kNotImplemented;
+}
+
+extern "C" int WINAPI GetPreviewW(LPCWSTR, LONG_PTR, UINT, HLOCAL*, HLOCAL*, SUSIE_PROGRESS, LONG_PTR) {
     return host::kNotImplemented;
 }

@@ -9,7 +9,7 @@
 namespace qavren {
 namespace {
 
-const char* const kInfoStrings[] = {
+constexpr const char* kInfoStrings[] = {
     "00IN",
     ("LWOB to DIB filter  Ver 0.01a  " QAVREN_NOTICE),
     "*.LWO",
@@ -25,16 +25,35 @@ void PutLe16(uint8_t* p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-}  // namespace
+// The wide strings are the 8-bit ones widened character by character, which
+// is only their meaning while they are ASCII (the notice comes from the build).
+constexpr bool IsAscii(const char* text) {
+    for (; *text; ++text) {
+        if (static_cast<unsigned char>(*text) > 0x7F) return false;
+    }
+    return true;
+}
+static_assert(IsAscii(kInfoStrings[0]) && IsAscii(kInfoStrings[1]) && IsAscii(kInfoStrings[2]) &&
+                  IsAscii(kInfoStrings[3]),
+              "the information strings must be ASCII to serve GetPluginInfoW as well");
 
-int32_t CopyPluginInfo(int32_t index, char* buffer, int32_t length) {
+template <typename Char>
+int32_t CopyInfo(int32_t index, Char* buffer, int32_t length) {
     if (index < 0 || index > 3 || length <= 0) return 0;
     const char* text = kInfoStrings[index];
     const auto text_length = static_cast<int32_t>(std::strlen(text));
     const int32_t stored = text_length < length ? text_length : length;
-    std::memcpy(buffer, text, static_cast<size_t>(stored));
-    std::memset(buffer + stored, 0, static_cast<size_t>(length - stored));
+    for (int32_t i = 0; i < stored; ++i) buffer[i] = static_cast<Char>(static_cast<unsigned char>(text[i]));
+    for (int32_t i = stored; i < length; ++i) buffer[i] = Char{0};
     return stored;
+}
+
+}  // namespace
+
+int32_t CopyPluginInfo(int32_t index, char* buffer, int32_t length) { return CopyInfo(index, buffer, length); }
+
+int32_t CopyWidePluginInfo(int32_t index, wchar_t* buffer, int32_t length) {
+    return CopyInfo(index, buffer, length);
 }
 
 int32_t SupportAnswer(Status load_status, const ObjectBuffer& buffer) {
@@ -42,7 +61,7 @@ int32_t SupportAnswer(Status load_status, const ObjectBuffer& buffer) {
     return s == status::kLwob ? 1 : 0;
 }
 
-void WritePictureInfo(const RenderSettings& settings, uint8_t out[kPictureInfoSize]) {
+void WritePictureInfo(const RenderSettings& settings, PictureInfoLayout layout, uint8_t* out) {
     PutLe32(out + 0, 0);  // left
     PutLe32(out + 4, 0);  // top
     PutLe32(out + 8, static_cast<uint32_t>(settings.width));
@@ -50,7 +69,13 @@ void WritePictureInfo(const RenderSettings& settings, uint8_t out[kPictureInfoSi
     PutLe16(out + 16, 0);  // horizontal density
     PutLe16(out + 18, 0);  // vertical density
     PutLe16(out + 20, 24); // bits per pixel
-    PutLe32(out + 22, 0);  // no text information
+    if (layout == PictureInfoLayout::kPointer64) {
+        PutLe16(out + 22, 0);  // padding before the 8-byte handle
+        PutLe32(out + 24, 0);  // no text information
+        PutLe32(out + 28, 0);
+    } else {
+        PutLe32(out + 22, 0);  // no text information
+    }
 }
 
 }  // namespace qavren

@@ -10,10 +10,13 @@
 namespace qavren {
 
 // Copies information string `index` (0..3) into `buffer` the way the host
-// interface asks: at most `length` bytes, the rest of them zero-filled; the
-// result is the number of characters stored. Out-of-range index or a length
-// of 0 or less: 0, and the buffer is untouched.
+// interface asks: at most `length` characters, the rest of them zero-filled;
+// the result is the number of characters stored. Out-of-range index or a
+// length of 0 or less: 0, and the buffer is untouched.
 int32_t CopyPluginInfo(int32_t index, char* buffer, int32_t length);
+// The same in wide characters: `length` counts them, and the (ASCII) texts
+// are stored widened.
+int32_t CopyWidePluginInfo(int32_t index, wchar_t* buffer, int32_t length);
 
 // 1 when the loaded data is an LWOB object, else 0 (the load's status is
 // taken as it is when it failed).
@@ -29,8 +32,22 @@ constexpr InputKind InputKindOf(uint32_t flag) {
     }
 }
 
-// The packed 26-byte picture record the host receives, written byte by byte.
-constexpr uint32_t kPictureInfoSize = 26;
-void WritePictureInfo(const RenderSettings& settings, uint8_t out[kPictureInfoSize]);
+// The packed picture record the host receives, written byte by byte. Its
+// last field is a handle, so the layout follows the host's pointer size:
+// 26 bytes with a 4-byte handle at 22, or 32 bytes with two zero padding
+// bytes at 22 and an 8-byte handle at 24.
+enum class PictureInfoLayout : uint32_t { kPointer32 = 26, kPointer64 = 32 };
+constexpr uint32_t PictureInfoSize(PictureInfoLayout layout) { return static_cast<uint32_t>(layout); }
+constexpr uint32_t kMaxPictureInfoSize = PictureInfoSize(PictureInfoLayout::kPointer64);
+// The layout of the module being built.
+constexpr PictureInfoLayout kModuleLayout =
+    sizeof(void*) == 8 ? PictureInfoLayout::kPointer64 : PictureInfoLayout::kPointer32;
+constexpr uint32_t kPictureInfoSize = PictureInfoSize(kModuleLayout);
+
+// Writes PictureInfoSize(layout) bytes to `out`.
+void WritePictureInfo(const RenderSettings& settings, PictureInfoLayout layout, uint8_t* out);
+inline void WritePictureInfo(const RenderSettings& settings, uint8_t out[kPictureInfoSize]) {
+    WritePictureInfo(settings, kModuleLayout, out);
+}
 
 }  // namespace qavren

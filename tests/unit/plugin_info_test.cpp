@@ -85,5 +85,25 @@ TEST(WritePictureInfo, PackedLittleEndianRecord) {
     EXPECT_EQ(0, std::memcmp(rec, expected, 26));
 }
 
+// Both packings, whichever module this build is: the handle's width sets the
+// size, and no byte past the record is written.
+TEST(WritePictureInfo, LayoutFollowsThePointerSize) {
+    EXPECT_EQ(kPictureInfoSize, sizeof(void*) == 8 ? 32u : 26u);
+    RenderSettings s;
+    s.width = 640;
+    s.height = 480;
+    for (PictureInfoLayout layout : {PictureInfoLayout::kPointer32, PictureInfoLayout::kPointer64}) {
+        const uint32_t size = PictureInfoSize(layout);
+        uint8_t rec[kMaxPictureInfoSize + 4];
+        std::memset(rec, 0x77, sizeof rec);
+        WritePictureInfo(s, layout, rec);
+        EXPECT_EQ(rec[8] | rec[9] << 8, 640);
+        EXPECT_EQ(rec[12] | rec[13] << 8, 480);
+        EXPECT_EQ(rec[20], 24);
+        for (uint32_t i = 22; i < size; ++i) EXPECT_EQ(rec[i], 0) << size << " byte " << i;
+        for (uint32_t i = size; i < sizeof rec; ++i) EXPECT_EQ(rec[i], 0x77) << size << " byte " << i;
+    }
+}
+
 }  // namespace
 }  // namespace qavren

@@ -15,7 +15,7 @@
 
 namespace qavren::testing {
 
-// QAVREN.SPI from the working directory, loaded once.
+// The module of this tree from the working directory, loaded once.
 const PluginUnderTest& Plugin();
 
 class HostSession {

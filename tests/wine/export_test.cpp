@@ -1,12 +1,16 @@
-// The built QAVREN.SPI seen from a host: its export table, its imports, the
-// calling convention of every export and the answers of the four question
-// exports. Runs under Wine from the build directory.
+// The built module (QAVREN.SPI, or QAVREN.SPH in the 64-bit tree) seen from
+// a host: its export table, its imports, the calling convention of every
+// export and the answers of the question exports, 8-bit and wide. Runs
+// under Wine from the build directory.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,15 +37,19 @@ const IMAGE_DATA_DIRECTORY& Directory(HMODULE m, int entry) {
     return nt->OptionalHeader.DataDirectory[entry];
 }
 
-TEST(Module, LoadsAndIsA32BitDll) {
+TEST(Module, LoadsAndIsADllOfTheHostsArchitecture) {
     ASSERT_NE(Plugin().module(), nullptr);
     const auto* dos = At<IMAGE_DOS_HEADER>(Plugin().module(), 0);
     const auto* nt = At<IMAGE_NT_HEADERS>(Plugin().module(), static_cast<DWORD>(dos->e_lfanew));
-    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(nt->FileHeader.Machine, sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
     EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
+    const auto& dir = Directory(Plugin().module(), IMAGE_DIRECTORY_ENTRY_EXPORT);
+    ASSERT_NE(dir.VirtualAddress, 0u);
+    EXPECT_STREQ(At<char>(Plugin().module(), At<IMAGE_EXPORT_DIRECTORY>(Plugin().module(), dir.VirtualAddress)->Name),
+                 kModuleFile);
 }
 
-TEST(Module, ExportsExactlyTheSixPlainNames) {
+TEST(Module, ExportsExactlyTheElevenPlainNames) {
     HMODULE m = Plugin().module();
     ASSERT_NE(m, nullptr);
     const auto& dir = Directory(m, IMAGE_DIRECTORY_ENTRY_EXPORT);
@@ -50,10 +58,11 @@ TEST(Module, ExportsExactlyTheSixPlainNames) {
     const auto* names = At<DWORD>(m, exports->AddressOfNames);
     std::set<std::string> found;
     for (DWORD i = 0; i < exports->NumberOfNames; ++i) found.insert(At<char>(m, names[i]));
-    const std::set<std::string> expected = {"ConfigurationDlg", "GetPicture", "GetPictureInfo",
-                                            "GetPluginInfo",    "GetPreview", "IsSupported"};
+    const std::set<std::string> expected = {"ConfigurationDlg", "GetPicture",    "GetPictureInfo",  "GetPluginInfo",
+                                            "GetPreview",       "IsSupported",   "GetPictureW",     "GetPictureInfoW",
+                                            "GetPluginInfoW",   "GetPreviewW",   "IsSupportedW"};
     EXPECT_EQ(found, expected);
-    EXPECT_EQ(exports->NumberOfFunctions, 6u);
+    EXPECT_EQ(exports->NumberOfFunctions, 11u);
 }
 
 TEST(Module, ImportsOnlyWindowsSystemLibraries) {
@@ -76,7 +85,7 @@ TEST(GetPluginInfo, StringsTruncationAndRefusals) {
     char buf[300];
     std::memset(buf, 0x5A, sizeof buf);
     EXPECT_EQ(Plugin().Call("GetPluginInfo", {0, Arg(buf), 256}, &delta), 4);
-    EXPECT_EQ(delta, 0);
+    EXPECT_CALLEE_POPPED(delta);
     EXPECT_STREQ(buf, "00IN");
     for (int i = 4; i < 256; ++i) ASSERT_EQ(buf[i], 0) << i;
     for (int i = 256; i < 300; ++i) ASSERT_EQ(buf[i], 0x5A) << i;
@@ -89,7 +98,7 @@ TEST(GetPluginInfo, StringsTruncationAndRefusals) {
     std::memset(buf, 0x5A, sizeof buf);
     for (uint32_t index : {4u, 0xFFFFFFFFu}) {
         EXPECT_EQ(Plugin().Call("GetPluginInfo", {index, Arg(buf), 256}, &delta), 0);
-        EXPECT_EQ(delta, 0);
+        EXPECT_CALLEE_POPPED(delta);
     }
     for (uint32_t length : {0u, 0xFFFFFFFFu, 0x80000000u}) {
         EXPECT_EQ(Plugin().Call("GetPluginInfo", {0, Arg(buf), length}, &delta), 0);
@@ -99,6 +108,42 @@ TEST(GetPluginInfo, StringsTruncationAndRefusals) {
     std::memset(buf, 0, sizeof buf);
     Plugin().Call("GetPluginInfo", {3, Arg(buf), 256}, &delta);
     EXPECT_STREQ(buf, "LightWave 3D LWOB Format");
+}
+
+// The length counts wide characters: the same rules, two bytes a character.
+TEST(GetPluginInfoW, StringsTruncationAndRefusalsInWideCharacters) {
+    const wchar_t kFill = 0x5A5A;
+    int32_t delta = -1;
+    wchar_t buf[300];
+    std::fill(std::begin(buf), std::end(buf), kFill);
+    EXPECT_EQ(Plugin().Call("GetPluginInfoW", {0, Arg(buf), 256}, &delta), 4);
+    EXPECT_CALLEE_POPPED(delta);
+    EXPECT_STREQ(buf, L"00IN");
+    for (int i = 4; i < 256; ++i) ASSERT_EQ(buf[i], 0) << i;
+    for (int i = 256; i < 300; ++i) ASSERT_EQ(buf[i], kFill) << i;
+
+    std::fill(std::begin(buf), std::end(buf), kFill);
+    EXPECT_EQ(Plugin().Call("GetPluginInfoW", {2, Arg(buf), 3}, &delta), 3);
+    EXPECT_EQ(0, std::wmemcmp(buf, L"*.L", 3));
+    EXPECT_EQ(buf[3], kFill);
+    // Exactly the string's length: no terminator fits.
+    EXPECT_EQ(Plugin().Call("GetPluginInfoW", {2, Arg(buf), 5}, &delta), 5);
+    EXPECT_EQ(0, std::wmemcmp(buf, L"*.LWO", 5));
+    EXPECT_EQ(buf[5], kFill);
+
+    std::fill(std::begin(buf), std::end(buf), kFill);
+    for (int index : {4, -1}) EXPECT_EQ(Plugin().Call("GetPluginInfoW", {index, Arg(buf), 256}, &delta), 0);
+    for (int length : {0, -1, INT32_MIN}) EXPECT_EQ(Plugin().Call("GetPluginInfoW", {0, Arg(buf), length}, &delta), 0);
+    for (wchar_t c : buf) ASSERT_EQ(c, kFill);
+
+    // The same texts as the 8-bit export, character for character.
+    for (int index = 0; index < 4; ++index) {
+        char narrow[256] = {};
+        wchar_t wide[256] = {};
+        const int n = Plugin().Call("GetPluginInfo", {index, Arg(narrow), 255}, &delta);
+        EXPECT_EQ(Plugin().Call("GetPluginInfoW", {index, Arg(wide), 255}, &delta), n);
+        EXPECT_EQ(std::wstring(wide), std::wstring(narrow, narrow + n)) << index;
+    }
 }
 
 std::vector<uint8_t> HeadBuffer(const char* form) {
@@ -117,11 +162,67 @@ TEST(IsSupported, HeadBuffers) {
     for (const Case& c : cases) {
         auto head = HeadBuffer(c.form);
         EXPECT_EQ(Plugin().Call("IsSupported", {Arg("x.lwo"), Arg(head.data())}, &delta), c.expected) << c.form;
-        EXPECT_EQ(delta, 0);
+        EXPECT_CALLEE_POPPED(delta);
+        EXPECT_EQ(Plugin().Call("IsSupportedW", {Arg(L"x.lwo"), Arg(head.data())}, &delta), c.expected) << c.form;
+        EXPECT_CALLEE_POPPED(delta);
     }
     auto other = HeadBuffer("LWOB");
     std::memcpy(other.data(), "RIFF", 4);
     EXPECT_EQ(Plugin().Call("IsSupported", {Arg("x.lwo"), Arg(other.data())}, &delta), 0);
+    EXPECT_EQ(Plugin().Call("IsSupportedW", {Arg(L"x.lwo"), Arg(other.data())}, &delta), 0);
+}
+
+// Committed memory at a fixed address above 4 GiB, released on destruction.
+class HighBlock {
+public:
+    explicit HighBlock(size_t size) {
+        // Addresses whose low 32 bits are small: a mask of 32 bits would see
+        // handle values there. Then wherever the system puts a top-down block.
+        for (uint64_t base : {0x100000000ull, 0x200000000ull, 0x7F0000000ull, 0x10000000000ull}) {
+            if (sizeof(void*) < 8) break;
+            data_ = VirtualAlloc(reinterpret_cast<void*>(static_cast<uintptr_t>(base)), size,
+                                 MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+            if (data_) return;
+        }
+        data_ = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE);
+        if (data_ && reinterpret_cast<uint64_t>(data_) <= 0xFFFFFFFFull) {
+            VirtualFree(data_, 0, MEM_RELEASE);
+            data_ = nullptr;
+        }
+    }
+    ~HighBlock() {
+        if (data_) VirtualFree(data_, 0, MEM_RELEASE);
+    }
+    HighBlock(const HighBlock&) = delete;
+    HighBlock& operator=(const HighBlock&) = delete;
+    uint8_t* data() const { return static_cast<uint8_t*>(data_); }
+
+private:
+    void* data_ = nullptr;
+};
+
+// A 64-bit host may hand over a head buffer anywhere in its address space.
+// The 2,048 bytes are put at the very end of the committed block, so that a
+// read of one byte more would fault.
+TEST(IsSupported, HeadBufferAbove4GiB) {
+    if (sizeof(void*) < 8) GTEST_SKIP() << "a 32-bit process has no addresses above 4 GiB";
+    const size_t kBlock = 0x10000;
+    HighBlock block(kBlock);
+    if (!block.data()) GTEST_SKIP() << "the system placed no block above 4 GiB";
+    uint8_t* head = block.data() + kBlock - 2048;
+    const auto address = reinterpret_cast<uint64_t>(head);
+    std::printf("head buffer at 0x%llx\n", static_cast<unsigned long long>(address));
+    ASSERT_GT(address, 0xFFFFFFFFull);
+    for (const char* form : {"LWOB", "LWLO"}) {
+        const auto bytes = HeadBuffer(form);
+        std::memcpy(head, bytes.data(), bytes.size());
+        const int expected = std::strcmp(form, "LWOB") == 0 ? 1 : 0;
+        int32_t delta = -1;
+        EXPECT_EQ(Plugin().Call("IsSupported", {Arg("x.lwo"), Arg(head)}, &delta), expected) << form;
+        EXPECT_EQ(Plugin().Call("IsSupportedW", {Arg(L"x.lwo"), Arg(head)}, &delta), expected) << form;
+        // Through the host's own declaration as well.
+        EXPECT_EQ(Plugin().Function<host::IsSupported>("IsSupported")("x.lwo", head), expected) << form;
+    }
 }
 
 class ObjectFile {
@@ -144,62 +245,76 @@ private:
 
 TEST(IsSupported, FileHandleAtTheStartAndMidFile) {
     ObjectFile file(tools::MakeCube().Build());
-    HANDLE h = CreateFileA(file.path(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    ASSERT_EQ(reinterpret_cast<uintptr_t>(h) & ~uintptr_t{0xFFFF}, 0u);
-    int32_t delta = -1;
-    EXPECT_EQ(Plugin().Call("IsSupported", {Arg(file.path()), Arg(h)}, &delta), 1);
-    EXPECT_EQ(delta, 0);
+    for (const char* name : {"IsSupported", "IsSupportedW"}) {
+        HANDLE h = CreateFileA(file.path(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(h) & ~uintptr_t{0xFFFF}, 0u);
+        int32_t delta = -1;
+        EXPECT_EQ(Plugin().Call(name, {Arg("x"), Arg(h)}, &delta), 1) << name;
+        EXPECT_CALLEE_POPPED(delta);
 
-    SetFilePointer(h, 4, nullptr, FILE_BEGIN);
-    EXPECT_EQ(Plugin().Call("IsSupported", {Arg(file.path()), Arg(h)}, &delta), 0);
-    // The handle still belongs to the host: open, and where the read left it.
-    EXPECT_NE(GetFileSize(h, nullptr), INVALID_FILE_SIZE);
-    EXPECT_TRUE(CloseHandle(h));
+        SetFilePointer(h, 4, nullptr, FILE_BEGIN);
+        EXPECT_EQ(Plugin().Call(name, {Arg("x"), Arg(h)}, &delta), 0) << name;
+        // The handle still belongs to the host: open, and where the read left it.
+        EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_CURRENT), GetFileSize(h, nullptr)) << name;
+        EXPECT_TRUE(CloseHandle(h));
+    }
 }
 
 TEST(IsSupported, BadHandleValuesAnswerZero) {
     int32_t delta = -1;
-    EXPECT_EQ(Plugin().Call("IsSupported", {Arg("x"), 0x1234}, &delta), 0);
-    EXPECT_EQ(Plugin().Call("IsSupported", {Arg("x"), 0}, &delta), 0);
-    EXPECT_EQ(delta, 0);
+    for (const char* name : {"IsSupported", "IsSupportedW"}) {
+        EXPECT_EQ(Plugin().Call(name, {Arg("x"), 0x1234}, &delta), 0) << name;
+        EXPECT_EQ(Plugin().Call(name, {Arg("x"), 0}, &delta), 0) << name;
+        EXPECT_CALLEE_POPPED(delta);
+    }
 }
 
+// The record is 26 bytes with a 4-byte handle in the 32-bit module, 32 with
+// two padding bytes and an 8-byte handle at 24 in the 64-bit one; every byte
+// after the density words is zero, and nothing beyond the record is written.
 TEST(GetPictureInfo, AnswersTheSizeWithoutTouchingTheFile) {
-    int32_t delta = -1;
-    uint8_t info[40];
-    std::memset(info, 0x5A, sizeof info);
-    EXPECT_EQ(Plugin().Call("GetPictureInfo", {Arg("Z:\\no\\such\\file.lwo"), 0, 0, Arg(info)}, &delta), 0);
-    EXPECT_EQ(delta, 0);
-    int32_t v[4];
-    std::memcpy(v, info, sizeof v);
-    EXPECT_EQ(v[0], 0);
-    EXPECT_EQ(v[1], 0);
-    EXPECT_EQ(v[2], 800);
-    EXPECT_EQ(v[3], 600);
-    uint16_t w[3];
-    std::memcpy(w, info + 16, sizeof w);
-    EXPECT_EQ(w[0], 0);
-    EXPECT_EQ(w[1], 0);
-    EXPECT_EQ(w[2], 24);
-    EXPECT_EQ(0, std::memcmp(info + 22, "\0\0\0\0", 4));
-    for (int i = 26; i < 40; ++i) ASSERT_EQ(info[i], 0x5A) << i;
+    for (const char* name : {"GetPictureInfo", "GetPictureInfoW"}) {
+        SCOPED_TRACE(name);
+        const bool wide = name[std::strlen(name) - 1] == 'W';
+        const Slot missing = wide ? Slot(L"Z:\\no\\such\\file.lwo") : Slot("Z:\\no\\such\\file.lwo");
+        int32_t delta = -1;
+        uint8_t info[40];
+        std::memset(info, 0x5A, sizeof info);
+        EXPECT_EQ(Plugin().Call(name, {missing, 0, 0, Arg(info)}, &delta), 0);
+        EXPECT_CALLEE_POPPED(delta);
+        int32_t v[4];
+        std::memcpy(v, info, sizeof v);
+        EXPECT_EQ(v[0], 0);
+        EXPECT_EQ(v[1], 0);
+        EXPECT_EQ(v[2], 800);
+        EXPECT_EQ(v[3], 600);
+        uint16_t w[3];
+        std::memcpy(w, info + 16, sizeof w);
+        EXPECT_EQ(w[0], 0);
+        EXPECT_EQ(w[1], 0);
+        EXPECT_EQ(w[2], 24);
+        for (uint32_t i = 22; i < kPictureInfoSize; ++i) ASSERT_EQ(info[i], 0) << i;
+        for (uint32_t i = kPictureInfoSize; i < sizeof info; ++i) ASSERT_EQ(info[i], 0x5A) << i;
 
-    std::memset(info, 0x5A, sizeof info);
-    EXPECT_EQ(Plugin().Call("GetPictureInfo", {Arg("x"), 0, 2, Arg(info)}, &delta), -1);
-    for (uint8_t b : info) ASSERT_EQ(b, 0x5A);
-    EXPECT_EQ(Plugin().Call("GetPictureInfo", {Arg("x"), 0, 8, Arg(info)}, &delta), 0);
-    EXPECT_EQ(Plugin().Call("GetPictureInfo", {Arg("x"), 0, 1, Arg(info)}, &delta), 0);
-    EXPECT_EQ(delta, 0);
+        std::memset(info, 0x5A, sizeof info);
+        EXPECT_EQ(Plugin().Call(name, {missing, 0, 2, Arg(info)}, &delta), -1);
+        for (uint8_t b : info) ASSERT_EQ(b, 0x5A);
+        EXPECT_EQ(Plugin().Call(name, {missing, 0, 8, Arg(info)}, &delta), 0);
+        EXPECT_EQ(Plugin().Call(name, {missing, -1, 1, Arg(info)}, &delta), 0);
+        EXPECT_CALLEE_POPPED(delta);
+    }
 }
 
 TEST(GetPreview, DeclinesAndTouchesNothing) {
-    int32_t delta = -1;
-    HLOCAL info = reinterpret_cast<HLOCAL>(0x1111), bits = reinterpret_cast<HLOCAL>(0x2222);
-    EXPECT_EQ(Plugin().Call("GetPreview", {Arg("x"), 0, 0, Arg(&info), Arg(&bits), 0, 0}, &delta), -1);
-    EXPECT_EQ(delta, 0);
-    EXPECT_EQ(info, reinterpret_cast<HLOCAL>(0x1111));
-    EXPECT_EQ(bits, reinterpret_cast<HLOCAL>(0x2222));
+    for (const char* name : {"GetPreview", "GetPreviewW"}) {
+        int32_t delta = -1;
+        HLOCAL info = reinterpret_cast<HLOCAL>(0x1111), bits = reinterpret_cast<HLOCAL>(0x2222);
+        EXPECT_EQ(Plugin().Call(name, {Arg("x"), 0, 0, Arg(&info), Arg(&bits), 0, 0}, &delta), -1) << name;
+        EXPECT_CALLEE_POPPED(delta);
+        EXPECT_EQ(info, reinterpret_cast<HLOCAL>(0x1111));
+        EXPECT_EQ(bits, reinterpret_cast<HLOCAL>(0x2222));
+    }
 }
 
 }  // namespace

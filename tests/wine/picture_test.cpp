@@ -1,6 +1,9 @@
-// GetPicture through the built QAVREN.SPI, as a viewer calls it: the blocks
-// it hands over, the registry settings it follows, every failure with its
-// code and out-handles, and every object of the shared corpus.
+// GetPicture through the built module (QAVREN.SPI, or QAVREN.SPH in the
+// 64-bit tree), as a viewer calls it: the blocks it hands over, the registry
+// settings it follows, every failure with its code and out-handles, every
+// object of the shared corpus, and GetPictureW on a file whose name only
+// UTF-16 can carry. Both trees check the same fingerprints, so the two
+// modules draw the same pictures byte for byte.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -36,10 +39,10 @@ struct Result {
     int32_t stack_delta = -1;
 };
 
-Result GetPicture(const void* buffer, int32_t length, uint32_t flag) {
+// `length` is the host's LONG_PTR: a file offset or an image's size.
+Result GetPicture(const void* buffer, LONG_PTR length, uint32_t flag, const char* name = "GetPicture") {
     Result r;
-    r.code = Plugin().Call("GetPicture", {Arg(buffer), uint32_t(length), flag, Arg(&r.info), Arg(&r.bits), 0, 0},
-                           &r.stack_delta);
+    r.code = Plugin().Call(name, {Arg(buffer), length, flag, Arg(&r.info), Arg(&r.bits), 0, 0}, &r.stack_delta);
     return r;
 }
 
@@ -78,7 +81,7 @@ protected:
 TEST_F(GetPictureTest, HandsOverTwoFixedUnlockedExactlySizedBlocks) {
     const Result r = FromMemory(cube_);
     ASSERT_EQ(r.code, 0);
-    EXPECT_EQ(r.stack_delta, 0);
+    EXPECT_CALLEE_POPPED(r.stack_delta);
     EXPECT_EQ(LocalSize(r.info), 40u);
     EXPECT_EQ(LocalSize(r.bits), 1440000u);
     for (HLOCAL h : {r.info, r.bits}) {
@@ -112,7 +115,7 @@ TEST_F(GetPictureTest, FileWithOffsetEqualsMemoryImage) {
 }
 
 TEST_F(GetPictureTest, RegistrySizeAndModeGovernTheNextPicture) {
-    uint8_t info[26];
+    uint8_t info[kPictureInfoSize];
     const Picture defaults(FromMemory(cube_));  // loads the empty registry
     SetDword("Width", 1024);
     SetDword("Height", 100);
@@ -197,7 +200,7 @@ TEST_F(GetPictureTest, EveryFailureWithItsCodeAndHandles) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.result.code, c.code) << c.what;
-        EXPECT_EQ(c.result.stack_delta, 0) << c.what;
+        EXPECT_CALLEE_POPPED(c.result.stack_delta) << c.what;
         HLOCAL expected = c.nulled ? nullptr : kUntouched;
         EXPECT_EQ(c.result.info, expected) << c.what;
         EXPECT_EQ(c.result.bits, expected) << c.what;
@@ -210,6 +213,111 @@ TEST_F(GetPictureTest, ANullProgressIsNeverCalledAndAnyIsIgnored) {
                                           0xDEAD0000u, 7},
                            &r.stack_delta);
     EXPECT_EQ(Picture(r).pixels.size(), 1440000u);
+}
+
+// A 64-bit host's lengths are 64 bits wide: none is cut to its low 32 bits.
+// An image beyond 32 bits is more than an object may be; an offset beyond
+// 32 bits or a negative one is past what the loader can reach.
+TEST_F(GetPictureTest, LengthsBeyond32BitsAreNotTruncated) {
+    if (sizeof(LONG_PTR) < 8) GTEST_SKIP() << "LONG_PTR is 32 bits in this module";
+    TempFile cube_file(cube_);
+    const LONG_PTR four_gib = LONG_PTR{1} << 31 << 1;
+    const Result image = GetPicture(cube_.data(), four_gib + LONG_PTR(cube_.size()), 1);
+    EXPECT_EQ(image.code, 4);
+    const Result offset = GetPicture(cube_file.path(), four_gib, 0);
+    EXPECT_EQ(offset.code, 6);
+    const Result negative = GetPicture(cube_file.path(), -four_gib, 0);
+    EXPECT_EQ(negative.code, 6);
+    for (const Result* r : {&image, &offset, &negative}) {
+        EXPECT_EQ(r->info, kUntouched);
+        EXPECT_EQ(r->bits, kUntouched);
+    }
+}
+
+// A folder and a file with Japanese names, made through the wide calls and
+// removed again: what a host on a Western system cannot pass in 8 bits.
+class JapaneseNamedFile {
+public:
+    explicit JapaneseNamedFile(const Bytes& bytes) {
+        wchar_t temp[MAX_PATH];
+        const DWORD n = GetTempPathW(MAX_PATH, temp);
+        static int serial = 0;
+        dir_ = std::wstring(temp, n) + L"オブジェクト" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(serial++);
+        path_ = dir_ + L"\\立方体.lwo";
+        if (!CreateDirectoryW(dir_.c_str(), nullptr)) return;
+        HANDLE h = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return;
+        DWORD written = 0;
+        ok_ = WriteFile(h, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+        CloseHandle(h);
+    }
+    ~JapaneseNamedFile() {
+        DeleteFileW(path_.c_str());
+        RemoveDirectoryW(dir_.c_str());
+    }
+    JapaneseNamedFile(const JapaneseNamedFile&) = delete;
+    JapaneseNamedFile& operator=(const JapaneseNamedFile&) = delete;
+    bool ok() const { return ok_; }
+    const wchar_t* path() const { return path_.c_str(); }
+
+private:
+    std::wstring dir_, path_;
+    bool ok_ = false;
+};
+
+TEST_F(GetPictureTest, WideEntryPointsOpenAJapanesePath) {
+    Bytes padded = cube_;
+    padded.insert(padded.begin(), 100, 'x');
+    JapaneseNamedFile file(cube_), offset_file(padded);
+    ASSERT_TRUE(file.ok() && offset_file.ok()) << "cannot make the files (Wine maps such names only in a UTF-8 locale)";
+    const Picture from_memory(FromMemory(cube_));
+
+    const Result r = GetPicture(file.path(), 0, 0, "GetPictureW");
+    EXPECT_CALLEE_POPPED(r.stack_delta);
+    EXPECT_EQ(Picture(r).pixels, from_memory.pixels);
+    EXPECT_EQ(Picture(GetPicture(file.path(), 0, 8, "GetPictureW")).pixels, from_memory.pixels);
+    // In memory mode the first argument is the object's bytes, wide name or not.
+    EXPECT_EQ(Picture(GetPicture(cube_.data(), LONG_PTR(cube_.size()), 1, "GetPictureW")).pixels, from_memory.pixels);
+    const Result missing = GetPicture(L"Z:\\無い\\立方体.lwo", 0, 0, "GetPictureW");
+    EXPECT_EQ(missing.code, 6);
+    EXPECT_EQ(missing.info, kUntouched);
+
+    // The 8-bit export gets what the system code page makes of the name: on a
+    // Japanese system the same file, elsewhere a name with "?" in it.
+    BOOL lossy = FALSE;
+    char narrow[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, file.path(), -1, narrow, sizeof narrow, nullptr, &lossy);
+    const Result through_8_bits = GetPicture(narrow, 0, 0);
+    if (lossy) {
+        EXPECT_EQ(through_8_bits.code, 6) << "code page " << GetACP();
+    } else {
+        EXPECT_EQ(Picture(through_8_bits).pixels, from_memory.pixels) << "code page " << GetACP();
+    }
+
+    int32_t delta = -1;
+    HANDLE h = CreateFileW(file.path(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Plugin().Call("IsSupportedW", {file.path(), h}, &delta), 1);
+    EXPECT_CALLEE_POPPED(delta);
+    CloseHandle(h);
+    uint8_t info[kPictureInfoSize];
+    EXPECT_EQ(Plugin().Call("GetPictureInfoW", {file.path(), 0, 0, Arg(info)}, &delta), 0);
+    int32_t width;
+    std::memcpy(&width, info + 8, 4);
+    EXPECT_EQ(width, 800);
+    HLOCAL untouched = kUntouched;
+    EXPECT_EQ(Plugin().Call("GetPreviewW", {file.path(), 0, 0, Arg(&untouched), Arg(&untouched), 0, 0}, &delta), -1);
+    EXPECT_EQ(untouched, kUntouched);
+
+    // Through the host's own declaration, with an offset into the file.
+    HLOCAL info_block = nullptr, bits = nullptr;
+    const auto get = Plugin().Function<host::GetPictureW>("GetPictureW");
+    ASSERT_EQ(get(offset_file.path(), 100, 0, &info_block, &bits, nullptr, 0), 0);
+    Result typed;
+    typed.info = info_block;
+    typed.bits = bits;
+    EXPECT_EQ(Picture(typed).pixels, from_memory.pixels);
 }
 
 // The DLL's pictures match the fingerprints that the native core gives for

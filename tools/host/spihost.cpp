@@ -18,11 +18,11 @@
 
 namespace {
 
-typedef int(WINAPI* ProgressFn)(int, int, LONG);
+typedef int(WINAPI* ProgressFn)(int, int, LONG_PTR);
 typedef int(WINAPI* GetPluginInfoFn)(int, LPSTR, int);
 typedef int(WINAPI* IsSupportedFn)(LPCSTR, DWORD_PTR);
-typedef int(WINAPI* GetPictureInfoFn)(LPCSTR, LONG, UINT, void*);
-typedef int(WINAPI* GetPictureFn)(LPCSTR, LONG, UINT, HLOCAL*, HLOCAL*, ProgressFn, LONG);
+typedef int(WINAPI* GetPictureInfoFn)(LPCSTR, LONG_PTR, UINT, void*);
+typedef int(WINAPI* GetPictureFn)(LPCSTR, LONG_PTR, UINT, HLOCAL*, HLOCAL*, ProgressFn, LONG_PTR);
 typedef int(WINAPI* ConfigurationDlgFn)(HWND, int);
 
 struct Plugin {
@@ -85,7 +85,7 @@ int Check(const Plugin& p, const char* file) {
     } else {
         std::printf("IsSupported(file handle): cannot open %s\n", file);
     }
-    unsigned char info[26] = {};
+    unsigned char info[32] = {};  // 26 bytes for a 32-bit plug-in, 32 for a 64-bit one
     int code = p.get_picture_info(file, 0, 0, info);
     int32_t w, h32;
     int16_t bpp;
@@ -101,7 +101,7 @@ int Picture(const Plugin& p, const char* file, bool memory, HLOCAL* info, HLOCAL
     if (!memory) return p.get_picture(file, 0, 0, info, bits, nullptr, 0);
     std::vector<char> bytes;
     if (!ReadWholeFile(file, &bytes)) return 6;
-    return p.get_picture(bytes.data(), static_cast<LONG>(bytes.size()), 1, info, bits, nullptr, 0);
+    return p.get_picture(bytes.data(), static_cast<LONG_PTR>(bytes.size()), 1, info, bits, nullptr, 0);
 }
 
 bool SaveBmp(HLOCAL info, HLOCAL bits, const char* out) {
