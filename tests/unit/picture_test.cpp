@@ -5,14 +5,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/memory.h"
 #include "plugin/picture.h"
 #include "render/surface.h"
+#include "tests/golden/golden_list.h"
 #include "tests/unit/test_files.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -216,34 +215,16 @@ TEST(Assemble, FailuresAndTheOutHandles) {
     EXPECT_EQ(platform::LiveBlockCount(), live);
 }
 
-// FNV-1a over the pixel block: a short fingerprint to keep in the repository.
-uint64_t Fingerprint(const Bytes& pixels) {
-    uint64_t h = 1469598103934665603ull;
-    for (uint8_t b : pixels) h = (h ^ b) * 1099511628211ull;
-    return h;
-}
-
-// A golden list: one line a picture, "object mode width height
-// fingerprint", the object's path relative to the checkout. The same lists
-// hold for the native and the Windows build. Returns the pictures checked.
+// The native pictures of the golden lists; the DLL's are checked against
+// the same lists under Wine.
 int CheckGoldenList(const std::string& list_name) {
-    const std::string dir = std::string(QAVREN_SOURCE_DIR) + "/";
-    std::ifstream list(dir + "tests/golden/" + list_name);
-    EXPECT_TRUE(list.good()) << list_name;
-    std::string line;
     int checked = 0;
-    while (std::getline(list, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream fields(line);
-        std::string object, expected;
-        int32_t mode, w, h;
-        fields >> object >> mode >> w >> h >> expected;
-        const Bytes bytes = testing::ReadFile(dir + object);
-        EXPECT_FALSE(bytes.empty()) << object;
-        Picture p(bytes, w, h, mode);
-        char actual[17];
-        std::snprintf(actual, sizeof actual, "%016llx", static_cast<unsigned long long>(Fingerprint(p.pixels)));
-        EXPECT_EQ(expected, actual) << "now: " << object << " " << mode << " " << w << " " << h << " " << actual;
+    for (const testing::GoldenPicture& g : testing::ReadGoldenList(list_name)) {
+        const Bytes bytes = testing::ReadFile(g.object);
+        EXPECT_FALSE(bytes.empty()) << g.object;
+        Picture p(bytes, g.width, g.height, g.mode);
+        const std::string now = testing::Fingerprint(p.pixels);
+        EXPECT_EQ(g.fingerprint, now) << "now: " << g.line << " -> " << now;
         ++checked;
     }
     return checked;

@@ -11,11 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/golden/golden_list.h"
 #include "tests/unit/test_files.h"
 #include "tests/wine/plugin_under_test.h"
 #include "tests/wine/registry_fixture.h"
@@ -62,14 +61,6 @@ struct Picture {
     BITMAPINFOHEADER header{};
     Bytes pixels;
 };
-
-std::string Fingerprint(const Bytes& pixels) {
-    uint64_t h = 1469598103934665603ull;
-    for (uint8_t b : pixels) h = (h ^ b) * 1099511628211ull;
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
-    return text;
-}
 
 class GetPictureTest : public ::testing::Test {
 protected:
@@ -324,20 +315,12 @@ TEST_F(GetPictureTest, WideEntryPointsOpenAJapanesePath) {
 // the same objects and settings: the bundled samples, and every object of
 // the corpus when it stands beside the checkout.
 int CheckGoldenList(const std::string& list_name) {
-    const std::string dir = std::string(QAVREN_SOURCE_DIR) + "/";
-    std::ifstream list(dir + "tests/golden/" + list_name);
-    std::string line;
     int checked = 0;
-    while (std::getline(list, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream fields(line);
-        std::string object, expected;
-        int32_t mode, w, h;
-        fields >> object >> mode >> w >> h >> expected;
-        SetDword("Type", uint32_t(mode));
-        SetDword("Width", uint32_t(w));
-        SetDword("Height", uint32_t(h));
-        EXPECT_EQ(Fingerprint(Picture(FromMemory(ReadFile(dir + object))).pixels), expected) << line;
+    for (const GoldenPicture& g : ReadGoldenList(list_name)) {
+        SetDword("Type", uint32_t(g.mode));
+        SetDword("Width", uint32_t(g.width));
+        SetDword("Height", uint32_t(g.height));
+        EXPECT_EQ(Fingerprint(Picture(FromMemory(ReadFile(g.object))).pixels), g.fingerprint) << g.line;
         ++checked;
     }
     return checked;
