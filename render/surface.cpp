@@ -4,6 +4,8 @@
 #include "render/surface.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -11,17 +13,21 @@ namespace qavren {
 namespace {
 
 // Floor and ceiling of n / d for d > 0 (built-in division truncates).
+// Operands that fit 32 bits, as on-canvas ones do, are divided as such:
+// the same quotient, without the DLL's slow 64-bit division routine.
 int64_t FloorDiv(int64_t n, int64_t d) {
+    if (n == static_cast<int32_t>(n) && d == static_cast<int32_t>(d)) {
+        const auto n32 = static_cast<int32_t>(n), d32 = static_cast<int32_t>(d);
+        return n32 / d32 - (n32 % d32 < 0 ? 1 : 0);
+    }
     const int64_t q = n / d;
     return (n % d < 0) ? q - 1 : q;
 }
-int64_t CeilDiv(int64_t n, int64_t d) {
-    const int64_t q = n / d;
-    return (n % d > 0) ? q + 1 : q;
-}
+int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
 
 // Callers promise coordinates within ±kCoordinateLimit; pulling stray ones
 // onto the limit keeps every product below well inside int64.
+static_assert(kCoordinateLimit <= (1 << 28), "the bounds below assume coordinates within ±2^28");
 Point Clamped(Point p) {
     return {std::clamp(p.x, -kCoordinateLimit, kCoordinateLimit),
             std::clamp(p.y, -kCoordinateLimit, kCoordinateLimit)};
@@ -54,32 +60,218 @@ Steps MinorSteps(int64_t v0, int64_t dv, int64_t n, int64_t size) {
     return {CeilDiv(-upTo, -2 * dv), CeilDiv(-above, -2 * dv) - 1};
 }
 
+// The on-canvas pixels of a line as Surface::Line walks them: the first one
+// (major coordinate u, minor v), how many, and the error term e = q*2n - t
+// of the minor offset q = ceil(t / 2n), t = 2k*dv - n, kept in [0, 2n) as t
+// grows by 2dv a step. With |dv| <= n <= 2^29, e - 2dv and e + 2n stay
+// within 32 bits.
+struct LineWalk {
+    bool x_major;
+    int32_t s;  // +1 or -1 along the major axis
+    int32_t u, v;
+    int32_t count;
+    int32_t error, two_n, two_dv;
+};
+
+// Between two canvas points: nothing to clip, all of it in 32 bits.
+LineWalk WholeLine(Point from, Point to) {
+    const int32_t dx = to.x - from.x, dy = to.y - from.y;
+    const bool x_major = std::abs(dx) >= std::abs(dy);
+    const int32_t du = x_major ? dx : dy, dv = x_major ? dy : dx, n = std::abs(du);
+    return {x_major, du > 0 ? 1 : -1, x_major ? from.x : from.y, x_major ? from.y : from.x, n, n, 2 * n, 2 * dv};
+}
+
+// Any other line: its steps cut to the canvas in closed form; count 0 when
+// none is left.
+LineWalk ClippedLine(Point from, Point to, int32_t width, int32_t height) {
+    const int64_t dx = int64_t{to.x} - from.x, dy = int64_t{to.y} - from.y;
+    const bool x_major = std::max(dx, -dx) >= std::max(dy, -dy);
+    const int64_t u0 = x_major ? from.x : from.y, v0 = x_major ? from.y : from.x;
+    const int64_t du = x_major ? dx : dy, dv = x_major ? dy : dx;
+    const int64_t n = std::max(du, -du), s = du > 0 ? 1 : -1, two_n = 2 * n;
+    Steps steps{0, n - 1};
+    steps.Intersect(MajorSteps(u0, s, x_major ? width : height));
+    steps.Intersect(MinorSteps(v0, dv, n, x_major ? height : width));
+    if (steps.first > steps.last) return {};
+    const int64_t t = 2 * steps.first * dv - n, q = CeilDiv(t, two_n);
+    return {x_major,
+            static_cast<int32_t>(s),
+            static_cast<int32_t>(u0 + s * steps.first),
+            static_cast<int32_t>(v0 + q),
+            static_cast<int32_t>(steps.last - steps.first + 1),
+            static_cast<int32_t>(q * two_n - t),
+            static_cast<int32_t>(two_n),
+            static_cast<int32_t>(2 * dv)};
+}
+
+// floor(n / d) for d > 0 in either width (built-in division truncates).
+template <typename Int>
+Int FloorDivide(Int n, Int d) {
+    if constexpr (sizeof(Int) == sizeof(int64_t)) {
+        return FloorDiv(n, d);
+    } else {
+        return n / d - (n % d < 0 ? 1 : 0);
+    }
+}
+
+// floor((n0 + k*step) / d) for k = 0, 1, 2, ... and d > 0, carried from one
+// k to the next by additions: quotient and remainder, as long division would.
+template <typename Int>
+class FloorStepper {
+public:
+    FloorStepper() = default;
+    FloorStepper(Int n0, Int step, Int d)
+        : q_(FloorDivide(n0, d)), r_(n0 - q_ * d), dq_(FloorDivide(step, d)), dr_(step - dq_ * d), d_(d) {}
+    Int value() const { return q_; }
+    void Next() {
+        q_ += dq_;
+        r_ += dr_;
+        if (r_ >= d_) {
+            r_ -= d_;
+            ++q_;
+        }
+    }
+
+private:
+    Int q_ = 0, r_ = 0, dq_ = 0, dr_ = 0, d_ = 1;
+};
+
 // One edge a -> b of a triangle oriented so that its inside is where
 // E = (2x+1 - 2ax)*dy - (2y+1 - 2ay)*dx is positive: twice the edge function
 // at the pixel centre, so it is an exact integer. Centres lie on
 // half-integers and vertices on integers, so only a sloped edge can pass
 // through a centre: the top-left tie-break reduces to counting centres on
 // left edges, which in this winding are the ones running down the screen.
+//
+// On row y the pixels with E >= least are those with
+// (2x+1 - 2ax)*dy >= r, r = least + (2(y - ay) + 1)*dx. With n = dy - r
+// that is x >= ax - floor(n / 2dy) on a rising edge (dy > 0),
+// x <= ax + floor(n / -2dy) on a falling one, and n >= 0 (the whole row or
+// none of it) on a horizontal one. n falls by 2dx a row, so each bound is
+// stepped from row to row without a division. In 64 bits n stays below
+// 2^61 for clamped coordinates and canvas heights below 2^29; in 32 bits,
+// for coordinates within ±kNarrow, below 2^30.
+template <typename Int>
 struct Edge {
-    int64_t ax, ay, dx, dy;
-    int64_t least;  // smallest E counted inside: 0 on a left edge, else 1
+    Int ax;
+    Int dy;
+    FloorStepper<Int> bound;  // floor(n / 2|dy|), or n itself on a horizontal edge
 
-    Edge(Point a, Point b)
-        : ax(a.x), ay(a.y), dx(int64_t{b.x} - a.x), dy(int64_t{b.y} - a.y), least(dy > 0 ? 0 : 1) {}
+    Edge(Point a, Point b, int32_t first_row) : ax(a.x), dy(Int{b.y} - a.y) {
+        const Int dx = Int{b.x} - a.x, least = dy > 0 ? 0 : 1;
+        const Int n0 = dy - least - (2 * (Int{first_row} - a.y) + 1) * dx;
+        bound = FloorStepper<Int>(n0, -2 * dx, dy == 0 ? 1 : 2 * std::max<Int>(dy, -dy));
+    }
 
-    // Narrows [lo, hi] to the x of row y with E >= least. A rising or falling
-    // edge bounds one side; a horizontal one keeps or empties the whole row.
-    void Clip(int64_t y, int64_t& lo, int64_t& hi) const {
-        const int64_t r = least + (2 * (y - ay) + 1) * dx;  // need (2x+1-2ax)*dy >= r
+    // Narrows [lo, hi] on the current row, then moves to the next row.
+    void ClipAndStep(Int& lo, Int& hi) {
+        const Int v = bound.value();
         if (dy > 0) {
-            lo = std::max(lo, ax + CeilDiv(r - dy, 2 * dy));
+            lo = std::max(lo, ax - v);
         } else if (dy < 0) {
-            hi = std::min(hi, ax + FloorDiv(dy - r, -2 * dy));
-        } else if (r > 0) {
+            hi = std::min(hi, ax + v);
+        } else if (v < 0) {
             hi = lo - 1;
         }
+        bound.Next();
     }
 };
+
+// Triangles with every corner within ±kNarrow (any canvas up to 8192
+// pixels a side holds them) are filled in 32-bit arithmetic, which the DLL
+// does much faster than 64-bit.
+constexpr int32_t kNarrow = 1 << 13;
+
+// Sixteen pixels of one colour, blue, green, red: runs of pixels are written
+// 48 bytes at a time, which compilers turn into three 16-byte stores, and
+// the rest of a run by one more such write that ends where the run ends.
+// It overlaps the last one, but with the same bytes: 48 is a whole number
+// of pixels, so both writes put each colour byte at its own place.
+struct PixelPattern {
+    uint8_t bytes[48];
+    explicit PixelPattern(Colour c) {
+        for (int k = 0; k < 48; k += 3) {
+            bytes[k] = static_cast<uint8_t>(c >> 16);
+            bytes[k + 1] = static_cast<uint8_t>(c >> 8);
+            bytes[k + 2] = static_cast<uint8_t>(c);
+        }
+    }
+    // `count` pixels from `p` on; shorter runs go four pixels at a time.
+    void Write(uint8_t* p, int64_t count) const {
+        if (count < 4) {
+            for (int64_t k = 0; k < 3 * count; ++k) p[k] = bytes[k];
+        } else if (count < 16) {
+            WriteBy<12>(p, p + 3 * count);
+        } else {
+            WriteBy<48>(p, p + 3 * count);
+        }
+    }
+
+private:
+    template <int kBytes>
+    void WriteBy(uint8_t* p, uint8_t* end) const {
+        for (; p < end - kBytes; p += kBytes) std::memcpy(p, bytes, kBytes);
+        std::memcpy(end - kBytes, bytes, kBytes);
+    }
+};
+
+// A triangle whose corners lie at most this many columns and rows apart is
+// filled by testing the edge functions at every pixel of its box: for the
+// few pixels of such a triangle that costs less than the divisions above.
+constexpr int32_t kTinyBox = 8;
+
+struct Box {
+    int32_t x_lo, x_hi, y_lo, y_hi;
+};
+
+// Fills the pixels of `box` with E >= least on all three edges (wound as
+// for Edge); row(y) is the address of canvas row y. Each edge carries
+// E - least, so that a pixel is inside when no edge's value is negative:
+// when the sign bit of their OR is clear. Within a tiny triangle's box
+// |E| <= 272, so 32 bits hold it; E grows by 2dy a column and falls by 2dx
+// a row.
+template <typename RowAddress>
+void FillTiny(const Point (&corner)[3], const Box& box, Colour colour, RowAddress row) {
+    int32_t row_e[3], step_x[3], step_y[3];
+    const int32_t x0 = box.x_lo, y0 = box.y_lo;
+    for (int k = 0; k < 3; ++k) {
+        const Point a = corner[k], b = corner[(k + 1) % 3];
+        const int32_t dx = b.x - a.x, dy = b.y - a.y;
+        row_e[k] = (2 * (x0 - a.x) + 1) * dy - (2 * (y0 - a.y) + 1) * dx - (dy > 0 ? 0 : 1);
+        step_x[k] = 2 * dy;
+        step_y[k] = -2 * dx;
+    }
+    const auto blue = static_cast<uint8_t>(colour >> 16), green = static_cast<uint8_t>(colour >> 8),
+               red = static_cast<uint8_t>(colour);
+    for (int32_t y = box.y_lo; y <= box.y_hi; ++y) {
+        int32_t e0 = row_e[0], e1 = row_e[1], e2 = row_e[2];
+        uint8_t* p = row(y) + 3 * box.x_lo;
+        for (uint8_t* const end = p + 3 * (box.x_hi - box.x_lo + 1); p < end; p += 3) {
+            if ((e0 | e1 | e2) >= 0) {
+                p[0] = blue;
+                p[1] = green;
+                p[2] = red;
+            }
+            e0 += step_x[0];
+            e1 += step_x[1];
+            e2 += step_x[2];
+        }
+        for (int k = 0; k < 3; ++k) row_e[k] += step_y[k];
+    }
+}
+
+// Fills the triangle's pixels row by row within `box`, in Int arithmetic.
+template <typename Int, typename RowAddress>
+void FillRows(const Point (&corner)[3], const Box& box, Colour colour, RowAddress row) {
+    Edge<Int> edges[3] = {Edge<Int>(corner[0], corner[1], box.y_lo), Edge<Int>(corner[1], corner[2], box.y_lo),
+                          Edge<Int>(corner[2], corner[0], box.y_lo)};
+    const PixelPattern pattern(colour);
+    for (int32_t y = box.y_lo; y <= box.y_hi; ++y) {
+        Int lo = box.x_lo, hi = box.x_hi;
+        for (Edge<Int>& edge : edges) edge.ClipAndStep(lo, hi);
+        if (lo <= hi) pattern.Write(row(y) + 3 * lo, hi - lo + 1);
+    }
+}
 
 }  // namespace
 
@@ -137,13 +329,16 @@ void Surface::Plot(int32_t x, int32_t y, Colour c) {
 }
 
 void Surface::FillSpan(int32_t y, int32_t x0, int32_t x1, Colour c) {
-    const uint8_t blue = static_cast<uint8_t>(c >> 16), green = static_cast<uint8_t>(c >> 8),
-                  red = static_cast<uint8_t>(c);
     uint8_t* p = Row(y) + 3 * x0;
-    for (int32_t x = x0; x <= x1; ++x, p += 3) {
-        p[0] = blue;
-        p[1] = green;
-        p[2] = red;
+    const int32_t count = x1 - x0 + 1;
+    if (count >= 4) {
+        PixelPattern(c).Write(p, count);
+        return;
+    }
+    for (int32_t k = 0; k < count; ++k, p += 3) {  // too short to pay for the pattern
+        p[0] = static_cast<uint8_t>(c >> 16);
+        p[1] = static_cast<uint8_t>(c >> 8);
+        p[2] = static_cast<uint8_t>(c);
     }
 }
 
@@ -155,41 +350,37 @@ void Surface::FillSpan(int32_t y, int32_t x0, int32_t x1, Colour c) {
 // first. Clipping picks the on-canvas steps in closed form, so the loop runs
 // at most max(width, height) times however far off the end points lie.
 void Surface::Line(Point from, Point to, Colour c) {
-    const int64_t dx = int64_t{to.x} - from.x, dy = int64_t{to.y} - from.y;
-    if (dx == 0 && dy == 0) return;
-    const bool xMajor = std::max(dx, -dx) >= std::max(dy, -dy);
-    const int64_t u0 = xMajor ? from.x : from.y, v0 = xMajor ? from.y : from.x;
-    const int64_t du = xMajor ? dx : dy, dv = xMajor ? dy : dx;
-    const int64_t uSize = xMajor ? width_ : height_, vSize = xMajor ? height_ : width_;
-    const int64_t n = std::max(du, -du), s = du > 0 ? 1 : -1, twoN = 2 * n;
-
-    Steps steps{0, n - 1};
+    if (from.x == to.x && from.y == to.y) return;
     const auto onCanvas = [&](Point p) { return p.x >= 0 && p.y >= 0 && p.x < width_ && p.y < height_; };
-    if (!onCanvas(from) || !onCanvas(to)) {  // a line between canvas points stays on it
-        steps.Intersect(MajorSteps(u0, s, uSize));
-        steps.Intersect(MinorSteps(v0, dv, n, vSize));
-        if (steps.first > steps.last) return;
+    // A line between canvas points stays on it, and its numbers fit 32 bits.
+    const LineWalk w = onCanvas(from) && onCanvas(to) ? WholeLine(from, to) : ClippedLine(from, to, width_, height_);
+    if (w.count == 0) return;
+    if (w.two_dv == 0 && w.x_major) {  // a row: one run of pixels
+        FillSpan(w.v, w.s > 0 ? w.u : w.u - w.count + 1, w.s > 0 ? w.u + w.count - 1 : w.u, c);
+        return;
     }
-
-    // Minor offset q = ceil(t / 2n) for t = 2k*dv - n, carried with the error
-    // term e = q*2n - t, kept in [0, 2n) as t grows by 2dv per step.
-    int64_t q = 0, e = n;
-    if (steps.first > 0) {
-        const int64_t t = 2 * steps.first * dv - n;
-        q = CeilDiv(t, twoN);
-        e = q * twoN - t;
-    }
-    for (int64_t k = steps.first;; ++k) {
-        const int32_t u = static_cast<int32_t>(u0 + s * k), v = static_cast<int32_t>(v0 + q);
-        xMajor ? Plot(u, v, c) : Plot(v, u, c);
-        if (k == steps.last) break;
-        e -= 2 * dv;
-        if (e < 0) {
-            ++q;
-            e += twoN;
-        } else if (e >= twoN) {
-            --q;
-            e -= twoN;
+    // The steps walked by pointer: one pixel along the major axis each, and
+    // one along the minor axis whenever the error term leaves [0, 2n).
+    // Rows lie bottom-up in memory, so going down the canvas goes back.
+    const ptrdiff_t row = static_cast<ptrdiff_t>(stride_);
+    const ptrdiff_t major = w.x_major ? 3 * w.s : -row * w.s, minor = w.x_major ? -row : 3;
+    uint8_t* p = w.x_major ? Row(w.v) + 3 * w.u : Row(w.u) + 3 * w.v;
+    const auto blue = static_cast<uint8_t>(c >> 16), green = static_cast<uint8_t>(c >> 8),
+               red = static_cast<uint8_t>(c);
+    int32_t error = w.error;
+    for (int32_t k = w.count;;) {
+        p[0] = blue;
+        p[1] = green;
+        p[2] = red;
+        if (--k == 0) break;
+        p += major;
+        error -= w.two_dv;
+        if (error < 0) {
+            p += minor;
+            error += w.two_n;
+        } else if (error >= w.two_n) {
+            p -= minor;
+            error -= w.two_n;
         }
     }
 }
@@ -199,23 +390,28 @@ void Surface::Line(Point from, Point to, Colour c) {
 // edge (the top-left rule), so triangles that share an edge fill each pixel
 // along it exactly once; a triangle of zero area fills nothing.
 void Surface::FillTriangle(Point a, Point b, Point c, Colour colour) {
-    const int64_t cross = (int64_t{b.x} - a.x) * (int64_t{c.y} - a.y) - (int64_t{b.y} - a.y) * (int64_t{c.x} - a.x);
-    if (cross == 0) return;
-    if (cross > 0) std::swap(b, c);  // the edge functions below want this winding
-
     // Only rows and columns whose centres fall within the bounding box can
     // be filled; cutting that box to the canvas leaves no off-canvas work.
-    const int64_t xLo = std::max<int64_t>(0, std::min({a.x, b.x, c.x}));
-    const int64_t xHi = std::min<int64_t>(width_ - 1, int64_t{std::max({a.x, b.x, c.x})} - 1);
-    const int64_t yLo = std::max<int64_t>(0, std::min({a.y, b.y, c.y}));
-    const int64_t yHi = std::min<int64_t>(height_ - 1, int64_t{std::max({a.y, b.y, c.y})} - 1);
-    if (xLo > xHi) return;
+    const int32_t min_x = std::min({a.x, b.x, c.x}), max_x = std::max({a.x, b.x, c.x});
+    const int32_t min_y = std::min({a.y, b.y, c.y}), max_y = std::max({a.y, b.y, c.y});
+    const Box box{std::max(0, min_x), std::min(width_ - 1, max_x - 1), std::max(0, min_y),
+                  std::min(height_ - 1, max_y - 1)};
+    if (box.x_lo > box.x_hi || box.y_lo > box.y_hi) return;
 
-    const Edge edges[3] = {Edge(a, b), Edge(b, c), Edge(c, a)};
-    for (int64_t y = yLo; y <= yHi; ++y) {
-        int64_t lo = xLo, hi = xHi;
-        for (const Edge& edge : edges) edge.Clip(y, lo, hi);
-        if (lo <= hi) FillSpan(static_cast<int32_t>(y), static_cast<int32_t>(lo), static_cast<int32_t>(hi), colour);
+    const bool tiny = max_x - min_x <= kTinyBox && max_y - min_y <= kTinyBox;
+    const bool narrow = std::max({-min_x, max_x, -min_y, max_y}) <= kNarrow;
+    const int64_t cross = tiny || narrow ? (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)
+                                         : (int64_t{b.x} - a.x) * (int64_t{c.y} - a.y) - (int64_t{b.y} - a.y) * (int64_t{c.x} - a.x);
+    if (cross == 0) return;
+    if (cross > 0) std::swap(b, c);  // the edge functions below want this winding
+    const Point corners[3] = {a, b, c};
+    const auto row = [this](int32_t y) { return Row(y); };
+    if (tiny) {
+        FillTiny(corners, box, colour, row);
+    } else if (narrow) {
+        FillRows<int32_t>(corners, box, colour, row);
+    } else {
+        FillRows<int64_t>(corners, box, colour, row);
     }
 }
 

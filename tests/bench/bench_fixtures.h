@@ -1,0 +1,61 @@
+// What the benchmarks share: the generated objects (made once, kept in memory
+// and on disk), a host-sized pixel block, and the polygon renderer's stages
+// rebuilt from the object API, so that each stage can be timed on its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "object/object_buffer.h"
+#include "render/depth_sort.h"
+#include "render/projection.h"
+#include "render/surface.h"
+#include "tools/lwogen/bench_objects.h"
+
+namespace qavren::bench {
+
+using tools::BenchObjectSpec;
+
+struct Canvas {
+    int32_t width;
+    int32_t height;
+    std::string Name() const { return std::to_string(width) + "x" + std::to_string(height); }
+};
+
+constexpr Colour kBackground = Rgb(0, 40, 60);
+
+// The object's bytes, generated on first use.
+const std::vector<uint8_t>& ObjectBytes(const BenchObjectSpec& spec);
+
+// Points only, for the projection loop alone: n points on a lattice and
+// an empty polygon list, generated on first use.
+const std::vector<uint8_t>& PointCloud(uint32_t n);
+
+// The object as a file in the benchmark's scratch folder, written on first
+// use; QAVREN_BENCH_DIR chooses the folder (default: the system's temp).
+const std::string& ObjectFile(const BenchObjectSpec& spec);
+
+// The object loaded into a buffer, as a renderer receives it.
+void Load(const BenchObjectSpec& spec, ObjectBuffer* buffer);
+
+// A bottom-up 24-bit block the size of a host's, with a surface over it.
+class PixelBlock {
+public:
+    explicit PixelBlock(Canvas canvas);
+    Surface& surface() { return surface_; }
+    uint8_t* bits() { return bits_.data(); }
+
+private:
+    std::vector<uint8_t> bits_;
+    Surface surface_;
+};
+
+// The polygon renderer's triangle build (its two walks over POLS, the fan
+// and the mean depth), the painting pass over sorted records, and the T
+// depths the floor sorts. Each returns false on a broken object.
+bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out);
+void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vector<Triangle>& sorted);
+std::vector<float> TriangleDepths(const BenchObjectSpec& spec);
+
+}  // namespace qavren::bench

@@ -1,0 +1,214 @@
+// One benchmark function a stage of a picture, each timing only its stage;
+// bench_main.cpp registers them over the objects and canvases.
+#include "tests/bench/bench_stages.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "object/lwob.h"
+#include "platform/memory.h"
+#include "plugin/picture.h"
+#include "render/renderers.h"
+#include "tests/bench/peak_memory.h"
+
+namespace qavren::bench {
+namespace {
+
+void CountTriangles(benchmark::State& state, uint64_t triangles) {
+    state.counters["triangles"] = static_cast<double>(triangles);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * triangles));
+}
+
+RenderSettings SettingsFor(Canvas canvas, int32_t mode) {
+    RenderSettings s;
+    s.mode = mode;
+    s.width = canvas.width;
+    s.height = canvas.height;
+    return s;
+}
+
+// GetPicture without the registry: the file read into a buffer, the two
+// host blocks, the picture drawn into them, the blocks freed.
+int32_t WholePicture(const std::string& file, const RenderSettings& settings) {
+    ObjectBuffer buffer;
+    const Status loaded = buffer.LoadFromFile(file.c_str(), 0);
+    void* info = nullptr;
+    void* bits = nullptr;
+    const int32_t code = AssemblePicture(loaded, buffer, settings, &info, &bits);
+    platform::FreeHostBlock(info);
+    platform::FreeHostBlock(bits);
+    return code;
+}
+
+}  // namespace
+
+void ChunkSearch(benchmark::State& state, BenchObjectSpec spec, const char* tag) {
+    ObjectBuffer buffer;
+    Load(spec, &buffer);
+    for (auto _ : state) benchmark::DoNotOptimize(FindChunk(buffer, tag));
+    const uint32_t at = FindChunk(buffer, tag);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * (at == kChunkNotFound ? buffer.size() : at));
+}
+
+// Every byte the first letter of the tag: a byte scan that looks for that
+// letter first stops at every offset. The tag itself sits at the very end.
+void ChunkSearchDense(benchmark::State& state, uint32_t bytes) {
+    std::vector<uint8_t> data(bytes, 'P');
+    std::memcpy(data.data(), "FORM\0\0\0\0LWOB", 12);
+    std::memcpy(data.data() + bytes - 4, "POLS", 4);
+    ObjectBuffer buffer;
+    buffer.LoadFromMemory(data.data(), bytes);
+    for (auto _ : state) benchmark::DoNotOptimize(FindChunk(buffer, "POLS"));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bytes);
+}
+
+void Project(benchmark::State& state, uint32_t cloud_points, Canvas canvas) {
+    const std::vector<uint8_t>& object = PointCloud(cloud_points);
+    ObjectBuffer buffer;
+    buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size()));
+    uint32_t count = 0;
+    for (auto _ : state) {
+        ProjectedPoints points;
+        benchmark::DoNotOptimize(ProjectPoints(buffer, canvas.width, canvas.height, &points));
+        count = points.count();
+    }
+    state.counters["points"] = count;
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * count);
+}
+
+void Build(benchmark::State& state, BenchObjectSpec spec) {
+    ObjectBuffer buffer;
+    Load(spec, &buffer);
+    ProjectedPoints points;
+    ProjectPoints(buffer, 800, 600, &points);
+    std::vector<Triangle> triangles;
+    for (auto _ : state) {
+        std::vector<Triangle>().swap(triangles);  // a fresh block each time, as the renderer has
+        BuildTriangles(buffer, points, &triangles);
+        benchmark::DoNotOptimize(triangles.data());
+    }
+    CountTriangles(state, triangles.size());
+}
+
+// Only SortByDepth is timed: each round sorts a fresh copy of the records.
+void Sort(benchmark::State& state, BenchObjectSpec spec) {
+    ObjectBuffer buffer;
+    Load(spec, &buffer);
+    ProjectedPoints points;
+    ProjectPoints(buffer, 800, 600, &points);
+    std::vector<Triangle> records, work;
+    BuildTriangles(buffer, points, &records);
+    for (auto _ : state) {
+        work = records;
+        const auto start = std::chrono::steady_clock::now();
+        SortByDepth(work.data(), 0, static_cast<int32_t>(work.size()) - 1);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(took.count());
+    }
+    CountTriangles(state, records.size());
+}
+
+void SortFloats(benchmark::State& state, BenchObjectSpec spec) {
+    const std::vector<float> depths = TriangleDepths(spec);
+    std::vector<float> work;
+    for (auto _ : state) {
+        work = depths;
+        const auto start = std::chrono::steady_clock::now();
+        std::sort(work.begin(), work.end());
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(took.count());
+    }
+    CountTriangles(state, depths.size());
+}
+
+void Paint(benchmark::State& state, BenchObjectSpec spec, Canvas canvas) {
+    ObjectBuffer buffer;
+    Load(spec, &buffer);
+    ProjectedPoints points;
+    ProjectPoints(buffer, canvas.width, canvas.height, &points);
+    std::vector<Triangle> records;
+    BuildTriangles(buffer, points, &records);
+    SortByDepth(records.data(), 0, static_cast<int32_t>(records.size()) - 1);
+    PixelBlock block(canvas);
+    for (auto _ : state) PaintSorted(block.surface(), points, records);
+    CountTriangles(state, records.size());
+}
+
+void Draw(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode) {
+    ObjectBuffer buffer;
+    Load(spec, &buffer);
+    PixelBlock block(canvas);
+    const auto draw = mode == 0 ? DrawWireframe : DrawPolygons;
+    for (auto _ : state) {
+        block.surface().SelectPen(kBlackPen);
+        benchmark::DoNotOptimize(draw(buffer, block.surface(), canvas.width, canvas.height, 0, 0, 0));
+    }
+    CountTriangles(state, spec.triangles);
+}
+
+void Picture(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode) {
+    const std::string& file = ObjectFile(spec);
+    const RenderSettings settings = SettingsFor(canvas, mode);
+    for (auto _ : state) {
+        if (WholePicture(file, settings) != 0) state.SkipWithError("the picture failed");
+    }
+    CountTriangles(state, spec.triangles);
+}
+
+// What no way of drawing the picture can skip: reading the file, decoding
+// the points, sorting the T depths, and a fresh host block cleared.
+void Floor(benchmark::State& state, BenchObjectSpec spec, Canvas canvas) {
+    const std::string& file = ObjectFile(spec);
+    const std::vector<float> depths = TriangleDepths(spec);
+    std::vector<float> work, coordinates;
+    PictureLayout layout;
+    ComputeLayout(canvas.width, canvas.height, &layout);
+    for (auto _ : state) {
+        ObjectBuffer buffer;
+        buffer.LoadFromFile(file.c_str(), 0);
+        ByteReader pnts;
+        LocateChunk(buffer, "PNTS", &pnts);
+        const PointList list(pnts);
+        coordinates.resize(3u * list.count());
+        for (uint32_t k = 0; k < list.count(); ++k) {
+            list.Get(k, &coordinates[3 * k], &coordinates[3 * k + 1], &coordinates[3 * k + 2]);
+        }
+        work = depths;
+        std::sort(work.begin(), work.end());
+        auto* bits = static_cast<uint8_t*>(platform::AllocateForHost(layout.image_size));
+        Surface(bits, layout.width, layout.height, layout.stride).Fill(kBackground);
+        benchmark::DoNotOptimize(bits);
+        platform::FreeHostBlock(bits);
+    }
+    CountTriangles(state, depths.size());
+}
+
+// One whole picture under the counting allocator, against the budget of
+// object + 12 B a point + 16 B a triangle + pixel block + 1 MiB.
+void PeakMemory(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode) {
+    const std::string& file = ObjectFile(spec);
+    const std::vector<uint8_t>& bytes = ObjectBytes(spec);
+    const RenderSettings settings = SettingsFor(canvas, mode);
+    uint64_t peak = 0;
+    for (auto _ : state) {
+        StartPeakMemory();
+        WholePicture(file, settings);
+        peak = StopPeakMemory();
+    }
+    ObjectBuffer buffer;
+    Load(spec, &buffer);
+    ByteReader pnts;
+    LocateChunk(buffer, "PNTS", &pnts);
+    PictureLayout layout;
+    ComputeLayout(canvas.width, canvas.height, &layout);
+    const double budget = static_cast<double>(bytes.size()) + 12.0 * PointList(pnts).count() +
+                          16.0 * spec.triangles + layout.image_size + 1048576.0;
+    if (static_cast<double>(peak) > budget) state.SkipWithError("peak memory above the budget");
+    state.counters["peak_bytes"] = static_cast<double>(peak);
+    state.counters["budget_bytes"] = budget;
+    state.counters["peak_per_budget"] = static_cast<double>(peak) / budget;
+    state.counters["triangles"] = spec.triangles;
+}
+
+}  // namespace qavren::bench

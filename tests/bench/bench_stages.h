@@ -1,0 +1,26 @@
+// The stages of a picture as Google Benchmark functions. Times are per call;
+// "triangles" and items per second let the results be compared across sizes.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "tests/bench/bench_fixtures.h"
+
+namespace qavren::bench {
+
+void ChunkSearch(benchmark::State& state, BenchObjectSpec spec, const char* tag);
+void ChunkSearchDense(benchmark::State& state, uint32_t bytes);
+void Project(benchmark::State& state, uint32_t points, Canvas canvas);
+void Build(benchmark::State& state, BenchObjectSpec spec);
+void Sort(benchmark::State& state, BenchObjectSpec spec);
+void SortFloats(benchmark::State& state, BenchObjectSpec spec);
+void Paint(benchmark::State& state, BenchObjectSpec spec, Canvas canvas);
+void Draw(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode);
+void Picture(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode);
+void Floor(benchmark::State& state, BenchObjectSpec spec, Canvas canvas);
+void PeakMemory(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode);
+
+}  // namespace qavren::bench

@@ -1,0 +1,138 @@
+// The GDI baseline picture, step by step as the design draws it.
+#include "tests/bench/gdi_picture.h"
+
+#include <initializer_list>
+#include <vector>
+
+#include "object/lwob.h"
+#include "plugin/host_codes.h"
+#include "plugin/picture.h"
+#include "render/projection.h"
+#include "settings/settings_store.h"
+#include "tests/bench/bench_fixtures.h"
+
+namespace qavren::bench {
+namespace {
+
+struct Gdi {
+    HDC screen = nullptr;
+    HBITMAP bitmap = nullptr;
+    HDC memory = nullptr;
+};
+
+POINT ToPoint(const ProjectedPoint& p) {
+    const Point c = CanvasPoint(p);
+    return {c.x, c.y};
+}
+
+void DrawGrid(HDC dc, HPEN pen, int32_t w, int32_t h) {
+    HGDIOBJ previous = SelectObject(dc, pen);
+    for (int32_t i = 0; i <= h / 32; ++i) {
+        for (int32_t y : {h / 2 + 16 * i, h / 2 - 16 * i}) {
+            MoveToEx(dc, 0, y, nullptr);
+            LineTo(dc, w, y);
+        }
+    }
+    for (int32_t i = 0; i <= w / 32; ++i) {
+        for (int32_t x : {w / 2 + 16 * i, w / 2 - 16 * i}) {
+            MoveToEx(dc, x, 0, nullptr);
+            LineTo(dc, x, h);
+        }
+    }
+    SelectObject(dc, previous);
+}
+
+Status DrawWireframeGdi(HDC dc, const ProjectedPoints& points, const ByteReader& pols) {
+    SelectObject(dc, GetStockObject(WHITE_PEN));
+    PolygonWalk walk(pols, points.count());
+    Polygon polygon;
+    Status s;
+    while ((s = walk.Next(&polygon)) == 1) {
+        const POINT first = ToPoint(points[polygon.Index(0)]);
+        MoveToEx(dc, first.x, first.y, nullptr);
+        for (uint16_t k = 1; k < polygon.count; ++k) {
+            const POINT p = ToPoint(points[polygon.Index(k)]);
+            LineTo(dc, p.x, p.y);
+        }
+        LineTo(dc, first.x, first.y);
+    }
+    return s;
+}
+
+Status DrawPolygonsGdi(HDC dc, const ObjectBuffer& buffer, const ProjectedPoints& points) {
+    std::vector<Triangle> records;
+    if (!BuildTriangles(buffer, points, &records)) return status::kCorrupt;
+    SortByDepth(records.data(), 0, static_cast<int32_t>(records.size()) - 1);
+    for (size_t k = records.size(); k-- > 0;) {
+        const ProjectedPoint &a = points[records[k].corner[0]], &b = points[records[k].corner[1]],
+                             &c = points[records[k].corner[2]];
+        const double facing = (double{b.x} - a.x) * (double{c.y} - a.y) - (double{c.x} - a.x) * (double{b.y} - a.y);
+        HBRUSH brush = CreateSolidBrush(facing > 0.0 ? RGB(255, 255, 255) : RGB(128, 128, 128));
+        HGDIOBJ previous = SelectObject(dc, brush);
+        const POINT corners[3] = {ToPoint(a), ToPoint(b), ToPoint(c)};
+        ::Polygon(dc, corners, 3);
+        SelectObject(dc, previous);
+        DeleteObject(brush);
+    }
+    return status::kOk;
+}
+
+Status DrawModel(HDC dc, const ObjectBuffer& buffer, const RenderSettings& s) {
+    ProjectedPoints points;
+    ByteReader pols;
+    if (const Status st = PrepareModel(buffer, s.width, s.height, &points, &pols); st != status::kOk) return st;
+    return s.mode == 0 ? DrawWireframeGdi(dc, points, pols) : DrawPolygonsGdi(dc, buffer, points);
+}
+
+}  // namespace
+
+int32_t GdiPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
+    const RenderSettings settings = LoadSettings();
+    ObjectBuffer buffer;
+    const Status loaded = buffer.LoadFromFile(path, 0);
+    int32_t code = MapToHostCode(loaded == status::kOk ? CheckForm(buffer) : loaded);
+    PictureLayout layout;
+    if (code != host::kSuccess) return code;
+    if (!ComputeLayout(settings.width, settings.height, &layout)) return host::kOutOfMemory;
+    *info = LocalAlloc(LMEM_MOVEABLE, kBitmapHeaderSize);
+    *bits = LocalAlloc(LMEM_MOVEABLE, layout.image_size);
+    if (!*info || !*bits) {
+        LocalFree(*info);
+        LocalFree(*bits);
+        *info = *bits = nullptr;
+        return host::kOutOfMemory;
+    }
+    auto* header = static_cast<BITMAPINFO*>(LocalLock(*info));
+    WriteBitmapHeader(layout, reinterpret_cast<uint8_t*>(header));
+
+    Gdi gdi;
+    gdi.screen = GetDC(nullptr);
+    gdi.bitmap = CreateDIBitmap(gdi.screen, &header->bmiHeader, 0, nullptr, nullptr, 0);
+    GetDIBits(gdi.screen, gdi.bitmap, 0, layout.height, nullptr, header, DIB_RGB_COLORS);
+    gdi.memory = CreateCompatibleDC(gdi.screen);
+    SelectObject(gdi.memory, gdi.bitmap);
+    HBRUSH background = CreateSolidBrush(RGB(0, 40, 60));
+    RECT all;
+    SetRect(&all, 0, 0, layout.width, layout.height);
+    FillRect(gdi.memory, &all, background);
+    HPEN grid = CreatePen(PS_SOLID, 1, RGB(20, 60, 80));
+    DrawGrid(gdi.memory, grid, layout.width, layout.height);
+    code = MapToHostCode(DrawModel(gdi.memory, buffer, settings));
+
+    GetDIBits(gdi.screen, gdi.bitmap, 0, layout.height, LocalLock(*bits), header, DIB_RGB_COLORS);
+    DeleteDC(gdi.memory);
+    ReleaseDC(nullptr, gdi.screen);
+    DeleteObject(gdi.bitmap);
+    DeleteObject(background);
+    DeleteObject(grid);
+    LocalUnlock(*info);
+    LocalUnlock(*bits);
+    if (code != host::kSuccess) {
+        LocalFree(*info);
+        LocalFree(*bits);
+        *info = *bits = nullptr;
+    }
+    return code;
+}
+
+}  // namespace qavren::bench

@@ -1,0 +1,24 @@
+// The baseline: the same picture as GetPicture, drawn with GDI the way the
+// plug-in was first designed to draw it, to measure the plug-in against.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "object/object_buffer.h"
+#include "settings/render_settings.h"
+
+namespace qavren::bench {
+
+// From a file, as GetPicture with input kind 0 and offset 0 does: the
+// registry settings, the object read into a buffer, a screen-compatible
+// bitmap in a memory context, a FillRect background, a CreatePen grid, the
+// model drawn with LineTo (stock white pen) or with one CreateSolidBrush,
+// SelectObject, Polygon and DeleteObject a triangle, and one GetDIBits
+// read-back into a movable block. The object decoding, projection, walks
+// and depth sort are the plug-in's own. Returns a host code; on 0 the
+// caller frees *info and *bits with LocalFree.
+int32_t GdiPicture(const char* path, HLOCAL* info, HLOCAL* bits);
+
+}  // namespace qavren::bench

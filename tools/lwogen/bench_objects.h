@@ -1,0 +1,34 @@
+// Big objects for the benchmarks: a jittered 256 x 256 grid of points (every
+// point number a polygon may hold) and any count of triangles over it, small
+// or large, in random or in depth-sorted file order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qavren::tools {
+
+enum class TriangleSize {
+    kSmall,  // one grid cell: about 3 pixels at 800 x 600, 70 at 4000 x 3000
+    kLarge,  // 24 to 40 cells a side: about 1/4 of the picture's width
+};
+
+enum class DepthOrder {
+    kRandom,  // triangles anywhere, in no order
+    kSorted,  // the same triangles, nearest first: the order the renderer's sort leaves
+};
+
+struct BenchObjectSpec {
+    uint32_t triangles = 1000;
+    TriangleSize size = TriangleSize::kSmall;
+    DepthOrder order = DepthOrder::kRandom;
+};
+
+// "small-random", "large-sorted", ...
+std::string NameOf(TriangleSize size, DepthOrder order);
+
+// The object as a file. The same spec gives the same bytes on every build.
+std::vector<uint8_t> MakeBenchObject(const BenchObjectSpec& spec);
+
+}  // namespace qavren::tools
