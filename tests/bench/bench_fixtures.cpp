@@ -14,7 +14,7 @@ namespace qavren::bench {
 namespace {
 
 using Key = std::tuple<uint32_t, tools::TriangleSize, tools::DepthOrder>;
-Key KeyOf(const BenchObjectSpec& s) { return {s.triangles, s.size, s.order}; }
+Key KeyOf(const BenchObjectKind& s) { return {s.triangles, s.size, s.order}; }
 
 std::filesystem::path ScratchDir() {
     const char* dir = std::getenv("QAVREN_BENCH_DIR");
@@ -29,10 +29,10 @@ float MeanDepth(double z_sum) { return static_cast<float>(z_sum * double{0.33333
 
 }  // namespace
 
-const std::vector<uint8_t>& ObjectBytes(const BenchObjectSpec& spec) {
+const std::vector<uint8_t>& ObjectBytes(const BenchObjectKind& kind) {
     static std::map<Key, std::vector<uint8_t>> made;
-    auto [it, fresh] = made.try_emplace(KeyOf(spec));
-    if (fresh) it->second = tools::MakeBenchObject(spec);
+    auto [it, fresh] = made.try_emplace(KeyOf(kind));
+    if (fresh) it->second = tools::MakeBenchObject(kind);
     return it->second;
 }
 
@@ -49,13 +49,13 @@ const std::vector<uint8_t>& PointCloud(uint32_t n) {
     return it->second;
 }
 
-const std::string& ObjectFile(const BenchObjectSpec& spec) {
+const std::string& ObjectFile(const BenchObjectKind& kind) {
     static std::map<Key, std::string> written;
-    auto [it, fresh] = written.try_emplace(KeyOf(spec));
+    auto [it, fresh] = written.try_emplace(KeyOf(kind));
     if (fresh) {
-        const std::string name = tools::NameOf(spec.size, spec.order) + "-" + std::to_string(spec.triangles) + ".lwo";
+        const std::string name = tools::NameOf(kind.size, kind.order) + "-" + std::to_string(kind.triangles) + ".lwo";
         it->second = (ScratchDir() / name).string();
-        const std::vector<uint8_t>& bytes = ObjectBytes(spec);
+        const std::vector<uint8_t>& bytes = ObjectBytes(kind);
         FILE* f = std::fopen(it->second.c_str(), "wb");
         if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) {
             std::fprintf(stderr, "bench: cannot write %s\n", it->second.c_str());
@@ -65,8 +65,8 @@ const std::string& ObjectFile(const BenchObjectSpec& spec) {
     return it->second;
 }
 
-void Load(const BenchObjectSpec& spec, ObjectBuffer* buffer) {
-    const std::vector<uint8_t>& bytes = ObjectBytes(spec);
+void Load(const BenchObjectKind& kind, ObjectBuffer* buffer) {
+    const std::vector<uint8_t>& bytes = ObjectBytes(kind);
     buffer->Release();
     buffer->LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
@@ -116,9 +116,9 @@ void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vec
     }
 }
 
-std::vector<float> TriangleDepths(const BenchObjectSpec& spec) {
+std::vector<float> TriangleDepths(const BenchObjectKind& kind) {
     ObjectBuffer buffer;
-    Load(spec, &buffer);
+    Load(kind, &buffer);
     ProjectedPoints points;
     std::vector<Triangle> triangles;
     std::vector<float> depths;

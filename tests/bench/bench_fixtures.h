@@ -15,7 +15,7 @@
 
 namespace qavren::bench {
 
-using tools::BenchObjectSpec;
+using tools::BenchObjectKind;
 
 struct Canvas {
     int32_t width;
@@ -26,7 +26,7 @@ struct Canvas {
 constexpr Colour kBackground = Rgb(0, 40, 60);
 
 // The object's bytes, generated on first use.
-const std::vector<uint8_t>& ObjectBytes(const BenchObjectSpec& spec);
+const std::vector<uint8_t>& ObjectBytes(const BenchObjectKind& kind);
 
 // Points only, for the projection loop alone: n points on a lattice and
 // an empty polygon list, generated on first use.
@@ -34,10 +34,10 @@ const std::vector<uint8_t>& PointCloud(uint32_t n);
 
 // The object as a file in the benchmark's scratch folder, written on first
 // use; QAVREN_BENCH_DIR chooses the folder (default: the system's temp).
-const std::string& ObjectFile(const BenchObjectSpec& spec);
+const std::string& ObjectFile(const BenchObjectKind& kind);
 
 // The object loaded into a buffer, as a renderer receives it.
-void Load(const BenchObjectSpec& spec, ObjectBuffer* buffer);
+void Load(const BenchObjectKind& kind, ObjectBuffer* buffer);
 
 // A bottom-up 24-bit block the size of a host's, with a surface over it.
 class PixelBlock {
@@ -56,6 +56,6 @@ private:
 // depths the floor sorts. Each returns false on a broken object.
 bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out);
 void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vector<Triangle>& sorted);
-std::vector<float> TriangleDepths(const BenchObjectSpec& spec);
+std::vector<float> TriangleDepths(const BenchObjectKind& kind);
 
 }  // namespace qavren::bench

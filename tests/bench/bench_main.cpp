@@ -26,37 +26,37 @@ uint32_t MostTriangles(TriangleSize size, Canvas canvas) {
     return canvas.width == kSmallCanvas.width ? 1000000 : 100000;
 }
 
-std::string Name(const char* stage, const BenchObjectSpec& spec, const std::string& canvas = "") {
-    std::string name = std::string(stage) + "/" + tools::NameOf(spec.size, spec.order);
+std::string Name(const char* stage, const BenchObjectKind& kind, const std::string& canvas = "") {
+    std::string name = std::string(stage) + "/" + tools::NameOf(kind.size, kind.order);
     if (!canvas.empty()) name += "/" + canvas;
-    return name + "/" + std::to_string(spec.triangles);
+    return name + "/" + std::to_string(kind.triangles);
 }
 
-void RegisterObjectStages(const BenchObjectSpec& spec) {
-    auto* b = benchmark::RegisterBenchmark(Name("triangles", spec).c_str(), Build, spec);
+void RegisterObjectStages(const BenchObjectKind& kind) {
+    auto* b = benchmark::RegisterBenchmark(Name("triangles", kind).c_str(), Build, kind);
     b->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(Name("sort", spec).c_str(), Sort, spec)->UseManualTime()->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(Name("std_sort", spec).c_str(), SortFloats, spec)
+    benchmark::RegisterBenchmark(Name("sort", kind).c_str(), Sort, kind)->UseManualTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(Name("std_sort", kind).c_str(), SortFloats, kind)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
-    if (spec.size == TriangleSize::kSmall && spec.order == DepthOrder::kRandom) {
-        benchmark::RegisterBenchmark(Name("chunk_pols", spec).c_str(), ChunkSearch, spec, "POLS")
+    if (kind.size == TriangleSize::kSmall && kind.order == DepthOrder::kRandom) {
+        benchmark::RegisterBenchmark(Name("chunk_pols", kind).c_str(), ChunkSearch, kind, "POLS")
             ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(Name("chunk_scan", spec).c_str(), ChunkSearch, spec, "SURF")
+        benchmark::RegisterBenchmark(Name("chunk_scan", kind).c_str(), ChunkSearch, kind, "SURF")
             ->Unit(benchmark::kMicrosecond);
     }
 }
 
-void RegisterCanvasStages(const BenchObjectSpec& spec, Canvas canvas) {
+void RegisterCanvasStages(const BenchObjectKind& kind, Canvas canvas) {
     const std::string c = canvas.Name();
     const auto ms = benchmark::kMillisecond;
-    benchmark::RegisterBenchmark(Name("floor", spec, c).c_str(), Floor, spec, canvas)->Unit(ms);
-    benchmark::RegisterBenchmark(Name("paint", spec, c).c_str(), Paint, spec, canvas)->Unit(ms);
-    benchmark::RegisterBenchmark(Name("wireframe", spec, c).c_str(), Draw, spec, canvas, 0)->Unit(ms);
-    benchmark::RegisterBenchmark(Name("polygons", spec, c).c_str(), Draw, spec, canvas, 1)->Unit(ms);
-    benchmark::RegisterBenchmark(Name("picture_wireframe", spec, c).c_str(), Picture, spec, canvas, 0)->Unit(ms);
-    benchmark::RegisterBenchmark(Name("picture_polygons", spec, c).c_str(), Picture, spec, canvas, 1)->Unit(ms);
-    benchmark::RegisterBenchmark(Name("memory_polygons", spec, c).c_str(), PeakMemory, spec, canvas, 1)
+    benchmark::RegisterBenchmark(Name("floor", kind, c).c_str(), Floor, kind, canvas)->Unit(ms);
+    benchmark::RegisterBenchmark(Name("paint", kind, c).c_str(), Paint, kind, canvas)->Unit(ms);
+    benchmark::RegisterBenchmark(Name("wireframe", kind, c).c_str(), Draw, kind, canvas, 0)->Unit(ms);
+    benchmark::RegisterBenchmark(Name("polygons", kind, c).c_str(), Draw, kind, canvas, 1)->Unit(ms);
+    benchmark::RegisterBenchmark(Name("picture_wireframe", kind, c).c_str(), Picture, kind, canvas, 0)->Unit(ms);
+    benchmark::RegisterBenchmark(Name("picture_polygons", kind, c).c_str(), Picture, kind, canvas, 1)->Unit(ms);
+    benchmark::RegisterBenchmark(Name("memory_polygons", kind, c).c_str(), PeakMemory, kind, canvas, 1)
         ->Iterations(1)
         ->Unit(ms);
 }
@@ -65,10 +65,10 @@ void RegisterAll() {
     for (TriangleSize size : {TriangleSize::kSmall, TriangleSize::kLarge}) {
         for (DepthOrder order : {DepthOrder::kRandom, DepthOrder::kSorted}) {
             for (uint32_t count : kCounts) {
-                const BenchObjectSpec spec{count, size, order};
-                if (count <= MostTriangles(size, kSmallCanvas)) RegisterObjectStages(spec);
+                const BenchObjectKind kind{count, size, order};
+                if (count <= MostTriangles(size, kSmallCanvas)) RegisterObjectStages(kind);
                 for (Canvas canvas : {kSmallCanvas, kLargeCanvas}) {
-                    if (count <= MostTriangles(size, canvas)) RegisterCanvasStages(spec, canvas);
+                    if (count <= MostTriangles(size, canvas)) RegisterCanvasStages(kind, canvas);
                 }
             }
         }

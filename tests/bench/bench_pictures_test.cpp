@@ -17,15 +17,15 @@
 namespace qavren {
 namespace {
 
-using tools::BenchObjectSpec;
+using tools::BenchObjectKind;
 using tools::DepthOrder;
 using tools::TriangleSize;
 
-bool ParseSpec(const std::string& name, uint32_t triangles, BenchObjectSpec* spec) {
+bool ParseKind(const std::string& name, uint32_t triangles, BenchObjectKind* kind) {
     for (TriangleSize size : {TriangleSize::kSmall, TriangleSize::kLarge}) {
         for (DepthOrder order : {DepthOrder::kRandom, DepthOrder::kSorted}) {
             if (tools::NameOf(size, order) == name) {
-                *spec = {triangles, size, order};
+                *kind = {triangles, size, order};
                 return true;
             }
         }
@@ -33,8 +33,8 @@ bool ParseSpec(const std::string& name, uint32_t triangles, BenchObjectSpec* spe
     return false;
 }
 
-std::string PictureFingerprint(const BenchObjectSpec& spec, int32_t mode, int32_t w, int32_t h) {
-    const std::vector<uint8_t> object = tools::MakeBenchObject(spec);
+std::string PictureFingerprint(const BenchObjectKind& kind, int32_t mode, int32_t w, int32_t h) {
+    const std::vector<uint8_t> object = tools::MakeBenchObject(kind);
     ObjectBuffer buffer;
     EXPECT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), 0);
     RenderSettings settings;
@@ -52,9 +52,9 @@ std::string PictureFingerprint(const BenchObjectSpec& spec, int32_t mode, int32_
 // in use, exactly T triangles, and in the sorted ones depths that never fall.
 TEST(BenchObjects, HoldTheTrianglesAskedForInTheirOrder) {
     for (DepthOrder order : {DepthOrder::kRandom, DepthOrder::kSorted}) {
-        const BenchObjectSpec spec{5000, TriangleSize::kLarge, order};
-        const std::vector<uint8_t> bytes = tools::MakeBenchObject(spec);
-        EXPECT_EQ(bytes, tools::MakeBenchObject(spec));  // the same bytes every time
+        const BenchObjectKind kind{5000, TriangleSize::kLarge, order};
+        const std::vector<uint8_t> bytes = tools::MakeBenchObject(kind);
+        EXPECT_EQ(bytes, tools::MakeBenchObject(kind));  // the same bytes every time
         ObjectBuffer buffer;
         ASSERT_EQ(buffer.LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
         ByteReader pnts, pols;
@@ -77,7 +77,7 @@ TEST(BenchObjects, HoldTheTrianglesAskedForInTheirOrder) {
             }
             last_depth = depth;
         }
-        EXPECT_EQ(triangles, spec.triangles);
+        EXPECT_EQ(triangles, kind.triangles);
     }
 }
 
@@ -94,9 +94,9 @@ TEST(BenchPictures, AreUnchanged) {
         uint32_t triangles = 0;
         int32_t mode = 0, w = 0, h = 0;
         fields >> name >> triangles >> mode >> w >> h >> expected;
-        BenchObjectSpec spec;
-        ASSERT_TRUE(ParseSpec(name, triangles, &spec)) << line;
-        const std::string actual = PictureFingerprint(spec, mode, w, h);
+        BenchObjectKind kind;
+        ASSERT_TRUE(ParseKind(name, triangles, &kind)) << line;
+        const std::string actual = PictureFingerprint(kind, mode, w, h);
         EXPECT_EQ(expected, actual) << "now: " << name << " " << triangles << " " << mode << " " << w << " " << h
                                     << " " << actual;
         ++checked;

@@ -43,9 +43,9 @@ int32_t WholePicture(const std::string& file, const RenderSettings& settings) {
 
 }  // namespace
 
-void ChunkSearch(benchmark::State& state, BenchObjectSpec spec, const char* tag) {
+void ChunkSearch(benchmark::State& state, BenchObjectKind kind, const char* tag) {
     ObjectBuffer buffer;
-    Load(spec, &buffer);
+    Load(kind, &buffer);
     for (auto _ : state) benchmark::DoNotOptimize(FindChunk(buffer, tag));
     const uint32_t at = FindChunk(buffer, tag);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * (at == kChunkNotFound ? buffer.size() : at));
@@ -77,9 +77,9 @@ void Project(benchmark::State& state, uint32_t cloud_points, Canvas canvas) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * count);
 }
 
-void Build(benchmark::State& state, BenchObjectSpec spec) {
+void Build(benchmark::State& state, BenchObjectKind kind) {
     ObjectBuffer buffer;
-    Load(spec, &buffer);
+    Load(kind, &buffer);
     ProjectedPoints points;
     ProjectPoints(buffer, 800, 600, &points);
     std::vector<Triangle> triangles;
@@ -92,9 +92,9 @@ void Build(benchmark::State& state, BenchObjectSpec spec) {
 }
 
 // Only SortByDepth is timed: each round sorts a fresh copy of the records.
-void Sort(benchmark::State& state, BenchObjectSpec spec) {
+void Sort(benchmark::State& state, BenchObjectKind kind) {
     ObjectBuffer buffer;
-    Load(spec, &buffer);
+    Load(kind, &buffer);
     ProjectedPoints points;
     ProjectPoints(buffer, 800, 600, &points);
     std::vector<Triangle> records, work;
@@ -109,8 +109,8 @@ void Sort(benchmark::State& state, BenchObjectSpec spec) {
     CountTriangles(state, records.size());
 }
 
-void SortFloats(benchmark::State& state, BenchObjectSpec spec) {
-    const std::vector<float> depths = TriangleDepths(spec);
+void SortFloats(benchmark::State& state, BenchObjectKind kind) {
+    const std::vector<float> depths = TriangleDepths(kind);
     std::vector<float> work;
     for (auto _ : state) {
         work = depths;
@@ -122,9 +122,9 @@ void SortFloats(benchmark::State& state, BenchObjectSpec spec) {
     CountTriangles(state, depths.size());
 }
 
-void Paint(benchmark::State& state, BenchObjectSpec spec, Canvas canvas) {
+void Paint(benchmark::State& state, BenchObjectKind kind, Canvas canvas) {
     ObjectBuffer buffer;
-    Load(spec, &buffer);
+    Load(kind, &buffer);
     ProjectedPoints points;
     ProjectPoints(buffer, canvas.width, canvas.height, &points);
     std::vector<Triangle> records;
@@ -135,32 +135,32 @@ void Paint(benchmark::State& state, BenchObjectSpec spec, Canvas canvas) {
     CountTriangles(state, records.size());
 }
 
-void Draw(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode) {
+void Draw(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode) {
     ObjectBuffer buffer;
-    Load(spec, &buffer);
+    Load(kind, &buffer);
     PixelBlock block(canvas);
     const auto draw = mode == 0 ? DrawWireframe : DrawPolygons;
     for (auto _ : state) {
         block.surface().SelectPen(kBlackPen);
         benchmark::DoNotOptimize(draw(buffer, block.surface(), canvas.width, canvas.height, 0, 0, 0));
     }
-    CountTriangles(state, spec.triangles);
+    CountTriangles(state, kind.triangles);
 }
 
-void Picture(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode) {
-    const std::string& file = ObjectFile(spec);
+void Picture(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode) {
+    const std::string& file = ObjectFile(kind);
     const RenderSettings settings = SettingsFor(canvas, mode);
     for (auto _ : state) {
         if (WholePicture(file, settings) != 0) state.SkipWithError("the picture failed");
     }
-    CountTriangles(state, spec.triangles);
+    CountTriangles(state, kind.triangles);
 }
 
 // What no way of drawing the picture can skip: reading the file, decoding
 // the points, sorting the T depths, and a fresh host block cleared.
-void Floor(benchmark::State& state, BenchObjectSpec spec, Canvas canvas) {
-    const std::string& file = ObjectFile(spec);
-    const std::vector<float> depths = TriangleDepths(spec);
+void Floor(benchmark::State& state, BenchObjectKind kind, Canvas canvas) {
+    const std::string& file = ObjectFile(kind);
+    const std::vector<float> depths = TriangleDepths(kind);
     std::vector<float> work, coordinates;
     PictureLayout layout;
     ComputeLayout(canvas.width, canvas.height, &layout);
@@ -186,9 +186,9 @@ void Floor(benchmark::State& state, BenchObjectSpec spec, Canvas canvas) {
 
 // One whole picture under the counting allocator, against the budget of
 // object + 12 B a point + 16 B a triangle + pixel block + 1 MiB.
-void PeakMemory(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode) {
-    const std::string& file = ObjectFile(spec);
-    const std::vector<uint8_t>& bytes = ObjectBytes(spec);
+void PeakMemory(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode) {
+    const std::string& file = ObjectFile(kind);
+    const std::vector<uint8_t>& bytes = ObjectBytes(kind);
     const RenderSettings settings = SettingsFor(canvas, mode);
     uint64_t peak = 0;
     for (auto _ : state) {
@@ -197,18 +197,18 @@ void PeakMemory(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, in
         peak = StopPeakMemory();
     }
     ObjectBuffer buffer;
-    Load(spec, &buffer);
+    Load(kind, &buffer);
     ByteReader pnts;
     LocateChunk(buffer, "PNTS", &pnts);
     PictureLayout layout;
     ComputeLayout(canvas.width, canvas.height, &layout);
     const double budget = static_cast<double>(bytes.size()) + 12.0 * PointList(pnts).count() +
-                          16.0 * spec.triangles + layout.image_size + 1048576.0;
+                          16.0 * kind.triangles + layout.image_size + 1048576.0;
     if (static_cast<double>(peak) > budget) state.SkipWithError("peak memory above the budget");
     state.counters["peak_bytes"] = static_cast<double>(peak);
     state.counters["budget_bytes"] = budget;
     state.counters["peak_per_budget"] = static_cast<double>(peak) / budget;
-    state.counters["triangles"] = spec.triangles;
+    state.counters["triangles"] = kind.triangles;
 }
 
 }  // namespace qavren::bench

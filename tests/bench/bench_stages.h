@@ -11,16 +11,16 @@
 
 namespace qavren::bench {
 
-void ChunkSearch(benchmark::State& state, BenchObjectSpec spec, const char* tag);
+void ChunkSearch(benchmark::State& state, BenchObjectKind kind, const char* tag);
 void ChunkSearchDense(benchmark::State& state, uint32_t bytes);
 void Project(benchmark::State& state, uint32_t points, Canvas canvas);
-void Build(benchmark::State& state, BenchObjectSpec spec);
-void Sort(benchmark::State& state, BenchObjectSpec spec);
-void SortFloats(benchmark::State& state, BenchObjectSpec spec);
-void Paint(benchmark::State& state, BenchObjectSpec spec, Canvas canvas);
-void Draw(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode);
-void Picture(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode);
-void Floor(benchmark::State& state, BenchObjectSpec spec, Canvas canvas);
-void PeakMemory(benchmark::State& state, BenchObjectSpec spec, Canvas canvas, int32_t mode);
+void Build(benchmark::State& state, BenchObjectKind kind);
+void Sort(benchmark::State& state, BenchObjectKind kind);
+void SortFloats(benchmark::State& state, BenchObjectKind kind);
+void Paint(benchmark::State& state, BenchObjectKind kind, Canvas canvas);
+void Draw(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode);
+void Picture(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode);
+void Floor(benchmark::State& state, BenchObjectKind kind, Canvas canvas);
+void PeakMemory(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode);
 
 }  // namespace qavren::bench

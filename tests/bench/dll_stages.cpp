@@ -42,7 +42,7 @@ double Median(int runs, Setup setup, Work work) {
     return ms[ms.size() / 2];
 }
 
-bool ParseCase(const char* text, BenchObjectSpec* spec, Canvas* canvas) {
+bool ParseCase(const char* text, BenchObjectKind* kind, Canvas* canvas) {
     char object[32] = {};
     unsigned w = 0, h = 0, t = 0;
     if (std::sscanf(text, "%31[a-z-]/%ux%u/%u", object, &w, &h, &t) != 4) return false;
@@ -50,7 +50,7 @@ bool ParseCase(const char* text, BenchObjectSpec* spec, Canvas* canvas) {
     for (auto size : {tools::TriangleSize::kSmall, tools::TriangleSize::kLarge}) {
         for (auto order : {tools::DepthOrder::kRandom, tools::DepthOrder::kSorted}) {
             if (tools::NameOf(size, order) == object) {
-                *spec = {t, size, order};
+                *kind = {t, size, order};
                 return true;
             }
         }
@@ -60,10 +60,10 @@ bool ParseCase(const char* text, BenchObjectSpec* spec, Canvas* canvas) {
 
 void Row(const char* stage, double ms) { std::printf("  %-44s %9.3f ms\n", stage, ms); }
 
-void Stages(const BenchObjectSpec& spec, Canvas canvas, int runs) {
-    const std::string& file = ObjectFile(spec);
+void Stages(const BenchObjectKind& kind, Canvas canvas, int runs) {
+    const std::string& file = ObjectFile(kind);
     ObjectBuffer buffer;
-    Load(spec, &buffer);
+    Load(kind, &buffer);
     ProjectedPoints points;
     ProjectPoints(buffer, canvas.width, canvas.height, &points);
     std::vector<Triangle> built, sorted;
@@ -121,14 +121,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     for (int k = first; k < argc; ++k) {
-        BenchObjectSpec spec;
+        BenchObjectKind kind;
         Canvas canvas{};
-        if (!ParseCase(argv[k], &spec, &canvas)) {
+        if (!ParseCase(argv[k], &kind, &canvas)) {
             std::fprintf(stderr, "dll_stages: not a case: %s\n", argv[k]);
             return 2;
         }
         std::printf("%s (median of %d)\n", argv[k], runs);
-        Stages(spec, canvas, runs);
+        Stages(kind, canvas, runs);
     }
     return 0;
 }

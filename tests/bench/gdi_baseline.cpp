@@ -30,7 +30,7 @@ constexpr const char* kSettingsKey = "Software\\Oru\\Susie Plug-in\\QAVREN";
 struct Case {
     std::string name;
     int32_t mode = 1;
-    BenchObjectSpec spec;
+    BenchObjectKind kind;
     Canvas canvas{800, 600};
 };
 
@@ -51,7 +51,7 @@ bool ParseCase(const std::string& text, Case* c) {
     for (auto size : {tools::TriangleSize::kSmall, tools::TriangleSize::kLarge}) {
         for (auto order : {tools::DepthOrder::kRandom, tools::DepthOrder::kSorted}) {
             if (tools::NameOf(size, order) == object) {
-                c->spec = {t, size, order};
+                c->kind = {t, size, order};
                 return std::strcmp(mode, "wireframe") == 0 || std::strcmp(mode, "polygons") == 0;
             }
         }
@@ -135,7 +135,7 @@ struct Result {
 };
 
 Result RunCase(GetPictureFn get_picture, const Case& c, const Options& o) {
-    const std::string& file = ObjectFile(c.spec);
+    const std::string& file = ObjectFile(c.kind);
     SetSetting("Type", static_cast<DWORD>(c.mode));
     SetSetting("Width", static_cast<DWORD>(c.canvas.width));
     SetSetting("Height", static_cast<DWORD>(c.canvas.height));
@@ -176,12 +176,12 @@ void WriteJson(const std::string& path, const std::vector<Result>& results) {
         const auto entry = [&](const char* who, double seconds, const char* end) {
             std::fprintf(f, "    {\"name\": \"wine_%s/%s\", \"real_time\": %.4f, \"time_unit\": \"ms\", "
                          "\"triangles\": %u, \"runs\": %d}%s\n", who, r.c.name.c_str(), seconds * 1000.0,
-                         r.c.spec.triangles, r.runs, end);
+                         r.c.kind.triangles, r.runs, end);
         };
         entry("qavren", r.ours, ",");
         entry("gdi", r.gdi, ",");
         std::fprintf(f, "    {\"name\": \"wine_ratio/%s\", \"ratio\": %.2f, \"differing_pixels\": %.4f, "
-                     "\"triangles\": %u}%s\n", r.c.name.c_str(), r.gdi / r.ours, r.differing, r.c.spec.triangles, sep);
+                     "\"triangles\": %u}%s\n", r.c.name.c_str(), r.gdi / r.ours, r.differing, r.c.kind.triangles, sep);
     }
     std::fprintf(f, "  ]\n}\n");
     std::fclose(f);

@@ -211,10 +211,10 @@ struct Parsed {
 };
 
 Parsed Parse(std::vector<std::string> args) {
-    static constexpr OptionSpec kSpecs[] = {{'s', "size", true}, {'h', "help", false}, {0, "polygons", false}};
+    static constexpr OptionRule kRules[] = {{'s', "size", true}, {'h', "help", false}, {0, "polygons", false}};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
-    ArgParser parser(static_cast<int>(argv.size()), argv.data(), kSpecs, 3);
+    ArgParser parser(static_cast<int>(argv.size()), argv.data(), kRules, 3);
     Parsed p;
     Message error;
     int option;

@@ -81,17 +81,17 @@ std::string NameOf(TriangleSize size, DepthOrder order) {
            (order == DepthOrder::kRandom ? "-random" : "-sorted");
 }
 
-std::vector<uint8_t> MakeBenchObject(const BenchObjectSpec& spec) {
+std::vector<uint8_t> MakeBenchObject(const BenchObjectKind& kind) {
     LwoWriter w;
     std::vector<float> depth(kGrid * kGrid);
     AddGrid(w, depth);
-    Random random(spec.triangles * 2u + (spec.size == TriangleSize::kLarge ? 1u : 0u));
-    std::vector<Tri> triangles(spec.triangles);
+    Random random(kind.triangles * 2u + (kind.size == TriangleSize::kLarge ? 1u : 0u));
+    std::vector<Tri> triangles(kind.triangles);
     for (Tri& t : triangles) {
-        const int s = spec.size == TriangleSize::kSmall ? 1 : 24 + random.Below(17);
+        const int s = kind.size == TriangleSize::kSmall ? 1 : 24 + random.Below(17);
         t = RandomTriangle(random, s, depth);
     }
-    if (spec.order == DepthOrder::kSorted) {
+    if (kind.order == DepthOrder::kSorted) {
         std::stable_sort(triangles.begin(), triangles.end(),
                          [](const Tri& a, const Tri& b) { return a.depth < b.depth; });
     }

@@ -19,7 +19,7 @@ enum class DepthOrder {
     kSorted,  // the same triangles, nearest first: the order the renderer's sort leaves
 };
 
-struct BenchObjectSpec {
+struct BenchObjectKind {
     uint32_t triangles = 1000;
     TriangleSize size = TriangleSize::kSmall;
     DepthOrder order = DepthOrder::kRandom;
@@ -28,7 +28,7 @@ struct BenchObjectSpec {
 // "small-random", "large-sorted", ...
 std::string NameOf(TriangleSize size, DepthOrder order);
 
-// The object as a file. The same spec gives the same bytes on every build.
-std::vector<uint8_t> MakeBenchObject(const BenchObjectSpec& spec);
+// The object as a file. The same kind gives the same bytes on every build.
+std::vector<uint8_t> MakeBenchObject(const BenchObjectKind& kind);
 
 }  // namespace qavren::tools

@@ -24,12 +24,12 @@ int ArgParser::Next(int* option, const char** value, Message* error) {
 int ArgParser::MatchLong(const char* arg, int* option, const char** value, Message* error) {
     const char* equals = std::strchr(arg, '=');
     const size_t length = equals ? static_cast<size_t>(equals - arg) : std::strlen(arg);
-    for (int i = 0; i < spec_count_; ++i) {
-        const char* name = specs_[i].long_name;
+    for (int i = 0; i < rule_count_; ++i) {
+        const char* name = rules_[i].long_name;
         if (!name || std::strlen(name) != length || std::strncmp(name, arg, length) != 0) continue;
         *option = i;
         *value = nullptr;
-        if (!specs_[i].takes_value) {
+        if (!rules_[i].takes_value) {
             if (!equals) return 1;
             Format(error, "option '--%s' takes no value", name);
             return -1;
@@ -49,11 +49,11 @@ int ArgParser::MatchLong(const char* arg, int* option, const char** value, Messa
 }
 
 int ArgParser::MatchShort(const char* arg, int* option, const char** value, Message* error) {
-    for (int i = 0; i < spec_count_; ++i) {
-        if (specs_[i].short_name != arg[1]) continue;
+    for (int i = 0; i < rule_count_; ++i) {
+        if (rules_[i].short_name != arg[1]) continue;
         *option = i;
         *value = nullptr;
-        if (!specs_[i].takes_value) {
+        if (!rules_[i].takes_value) {
             if (arg[2] == '\0') return 1;
             Format(error, "option '-%c' takes no value (in '%s')", arg[1], arg);
             return -1;

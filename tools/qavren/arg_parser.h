@@ -7,7 +7,7 @@
 
 namespace qavren::cli {
 
-struct OptionSpec {
+struct OptionRule {
     char short_name;        // 0 when the option has only a long name
     const char* long_name;  // without the leading dashes
     bool takes_value;
@@ -16,8 +16,8 @@ struct OptionSpec {
 class ArgParser {
 public:
     // `argv` holds the command's arguments without the command name.
-    ArgParser(int argc, char** argv, const OptionSpec* specs, int spec_count)
-        : argc_(argc), argv_(argv), specs_(specs), spec_count_(spec_count) {}
+    ArgParser(int argc, char** argv, const OptionRule* rules, int rule_count)
+        : argc_(argc), argv_(argv), rules_(rules), rule_count_(rule_count) {}
 
     // 1 with the index of the next option in *option and its value (or
     // null); 0 when the arguments are used up; -1 on a usage error, worded
@@ -33,8 +33,8 @@ private:
 
     int argc_;
     char** argv_;
-    const OptionSpec* specs_;
-    int spec_count_;
+    const OptionRule* rules_;
+    int rule_count_;
     int next_ = 0;
     int operands_ = 0;
     bool options_ended_ = false;

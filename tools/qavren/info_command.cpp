@@ -136,7 +136,7 @@ bool PrintReport(const char* path, const ObjectReport& r) {
 }  // namespace
 
 int RunInfo(int argc, char** argv) {
-    constexpr OptionSpec kOptions[] = {{'h', "help", false}};
+    constexpr OptionRule kOptions[] = {{'h', "help", false}};
     ArgParser parser(argc, argv, kOptions, static_cast<int>(std::size(kOptions)));
     Message error;
     int option = 0;

@@ -17,7 +17,7 @@ namespace qavren::cli {
 namespace {
 
 enum RenderOption { kOutput, kDirectory, kWireframe, kPolygons, kSize, kHelp };
-constexpr OptionSpec kRenderOptions[] = {
+constexpr OptionRule kRenderOptions[] = {
     {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false},
     {0, "polygons", false}, {0, "size", true},       {'h', "help", false},
 };

@@ -10,7 +10,7 @@ namespace qavren::cli {
 namespace {
 
 enum ThumbnailOption { kSize, kWireframe, kPolygons, kHelp };
-constexpr OptionSpec kThumbnailOptions[] = {
+constexpr OptionRule kThumbnailOptions[] = {
     {'s', "size", true}, {0, "wireframe", false}, {0, "polygons", false}, {'h', "help", false}};
 
 }  // namespace
