@@ -11,11 +11,15 @@
 
 namespace qavren::platform {
 
+// Opened without blocking, so that a FIFO or a device named as an object
+// cannot hang the caller; only regular files are kept, then read blocking.
 File File::OpenForReading(const char* path) {
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return File(kInvalid);
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return File(kInvalid);
     }

@@ -11,6 +11,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -65,6 +66,18 @@ TEST(LoadFromFile, FailsAsAReadErrorAndStaysEmpty) {
     EXPECT_TRUE(b.empty());
     EXPECT_EQ(b.size(), 0u);
 }
+
+#ifndef _WIN32
+// A FIFO with no writer would block an ordinary open for ever.
+TEST(LoadFromFile, NamedPipeIsARefusedReadNotAHang) {
+    const std::string fifo = std::string(testing::TempFile({}).path()) + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ObjectBuffer b;
+    EXPECT_EQ(b.LoadFromFile(fifo.c_str(), 0), status::kReadError);
+    ::unlink(fifo.c_str());
+    EXPECT_EQ(b.LoadFromFile("/", 0), status::kReadError);
+}
+#endif
 
 TEST(LoadFromHandle, ReadsTheWholeFileOnlyFromItsStart) {
     TempFile file(kBytes);
