@@ -7,16 +7,26 @@
 
 namespace qavren::platform {
 
+// Only files on disk: a pipe, console or device named as an object could
+// block the read or never end.
+static HANDLE DiskFileOrInvalid(HANDLE h) {
+    if (h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
 // Read sharing, so that a file the viewer itself holds open still loads;
 // a writer holding the file still makes the open fail.
 File File::OpenForReading(const char* path) {
-    return File(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    return File(DiskFileOrInvalid(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 File File::OpenForReading(const wchar_t* path) {
-    return File(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    return File(DiskFileOrInvalid(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 File::~File() {

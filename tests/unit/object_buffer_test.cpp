@@ -177,6 +177,19 @@ TEST(LoadFromFile, SharesReadingButNotWriting) {
     CloseHandle(exclusive);
 }
 
+// A pipe or a device named as an object is refused at once, never read.
+TEST(LoadFromFile, PipesAndDevicesAreRefused) {
+    HANDLE server = CreateNamedPipeA("\\\\.\\pipe\\qavren-test", PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 0, 0, 0,
+                                     nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    ObjectBuffer b;
+    EXPECT_EQ(b.LoadFromFile("\\\\.\\pipe\\qavren-test", 0), status::kReadError);
+    CloseHandle(server);
+    EXPECT_EQ(b.LoadFromFile("NUL", 0), status::kReadError);
+    EXPECT_EQ(b.LoadFromFile("CON", 0), status::kReadError);
+    EXPECT_TRUE(b.empty());
+}
+
 }  // namespace
 }  // namespace qavren
 #endif
