@@ -9,6 +9,7 @@
 #include "render/depth_sort.h"
 #include "render/projection.h"
 #include "render/renderers.h"
+#include "render/triangle_passes.h"
 
 namespace qavren {
 namespace {
@@ -46,16 +47,6 @@ private:
 
 uint32_t TrianglesOf(const Polygon& polygon) { return polygon.count >= 3 ? polygon.count - 2u : 1u; }
 
-// Checks every record, so that a bad one is found before anything is drawn.
-Status CountTriangles(const ByteReader& pols, uint32_t point_count, uint64_t* total) {
-    PolygonWalk walk(pols, point_count);
-    Polygon polygon;
-    Status s;
-    *total = 0;
-    while ((s = walk.Next(&polygon)) == 1) *total += TrianglesOf(polygon);
-    return s;
-}
-
 // Sums and product in double; the depth is rounded to float when stored.
 float MeanDepth(double z_sum) { return static_cast<float>(z_sum * double{kThird}); }
 
@@ -79,13 +70,6 @@ Triangle* AddFan(const ProjectedPoints& points, const Polygon& polygon, Triangle
     return out;
 }
 
-// The walk repeats the one CountTriangles checked, so it writes exactly T records.
-void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triangle* out) {
-    PolygonWalk walk(pols, points.count());
-    Polygon polygon;
-    while (walk.Next(&polygon) == 1) out = AddFan(points, polygon, out);
-}
-
 // facing > 0: clockwise on the canvas (y runs down). 0 and NaN count as back.
 void PaintTriangle(Surface& surface, const ProjectedPoints& points, const Triangle& t) {
     const ProjectedPoint& a = points[t.corner[0]];
@@ -98,6 +82,34 @@ void PaintTriangle(Surface& surface, const ProjectedPoints& points, const Triang
 }
 
 }  // namespace
+
+Status CountTriangles(const ByteReader& pols, uint32_t point_count, uint64_t* total) {
+    PolygonWalk walk(pols, point_count);
+    Polygon polygon;
+    Status s;
+    *total = 0;
+    while ((s = walk.Next(&polygon)) == 1) *total += TrianglesOf(polygon);
+    return s;
+}
+
+// The walk repeats the one CountTriangles checked, so it writes exactly T records.
+void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triangle* out) {
+    PolygonWalk walk(pols, points.count());
+    Polygon polygon;
+    while (walk.Next(&polygon) == 1) out = AddFan(points, polygon, out);
+}
+
+// The corners of consecutive records lie anywhere in the point block, so
+// the loop asks for those of the record kAhead on while painting this one.
+void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count) {
+    constexpr uint32_t kAhead = 8;
+    for (uint32_t k = count; k-- > 0;) {
+        if (k >= kAhead) {
+            for (const uint32_t corner : records[k - kAhead].corner) __builtin_prefetch(&points[corner]);
+        }
+        PaintTriangle(surface, points, records[k]);
+    }
+}
 
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
                     int32_t /*angle_x*/, int32_t /*angle_y*/, int32_t /*angle_z*/) {
@@ -113,7 +125,7 @@ Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width,
     FillTriangles(pols, points, records);
     const auto last = static_cast<int32_t>(count) - 1;  // count <= kMaxTriangles
     SortByDepth(records, 0, last);
-    for (int32_t k = last; k >= 0; --k) PaintTriangle(surface, points, records[k]);
+    PaintTriangles(surface, points, records, static_cast<uint32_t>(count));
     return status::kOk;
 }
 

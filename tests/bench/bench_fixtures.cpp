@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "object/lwob.h"
+#include "render/triangle_passes.h"
 #include "tools/lwogen/lwo_writer.h"
 
 namespace qavren::bench {
@@ -23,9 +24,6 @@ std::filesystem::path ScratchDir() {
     std::filesystem::create_directories(path);
     return path;
 }
-
-// The renderer's depth: the corner sum in double, times the float third.
-float MeanDepth(double z_sum) { return static_cast<float>(z_sum * double{0.33333334f}); }
 
 }  // namespace
 
@@ -79,41 +77,15 @@ PixelBlock::PixelBlock(Canvas canvas)
 
 bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out) {
     ByteReader pols;
-    if (Failed(LocateChunk(buffer, "POLS", &pols))) return false;
     uint64_t count = 0;
-    Polygon polygon;
-    Status s;
-    for (PolygonWalk walk(pols, points.count()); (s = walk.Next(&polygon)) == 1;) {
-        count += polygon.count >= 3 ? polygon.count - 2u : 1u;
-    }
-    if (Failed(s)) return false;
+    if (Failed(LocateChunk(buffer, "POLS", &pols)) || Failed(CountTriangles(pols, points.count(), &count))) return false;
     out->resize(count);
-    Triangle* t = out->data();
-    for (PolygonWalk walk(pols, points.count()); walk.Next(&polygon) == 1;) {
-        const uint32_t p0 = polygon.Index(0);
-        const double z0 = points[p0].z;
-        if (polygon.count < 3) {
-            const uint32_t p1 = polygon.Index(polygon.count - 1);
-            *t++ = {{p0, p0, p1}, polygon.count == 1 ? points[p0].z : MeanDepth(z0 + z0 + points[p1].z)};
-            continue;
-        }
-        for (uint16_t k = 1; k + 1 < polygon.count; ++k) {
-            const uint32_t a = polygon.Index(k), b = polygon.Index(k + 1);
-            *t++ = {{p0, a, b}, MeanDepth(double{points[a].z} + points[b].z + z0)};
-        }
-    }
+    FillTriangles(pols, points, out->data());
     return true;
 }
 
 void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vector<Triangle>& sorted) {
-    for (size_t k = sorted.size(); k-- > 0;) {
-        const Triangle& t = sorted[k];
-        const ProjectedPoint &a = points[t.corner[0]], &b = points[t.corner[1]], &c = points[t.corner[2]];
-        const double facing = (double{b.x} - a.x) * (double{c.y} - a.y) - (double{c.x} - a.x) * (double{b.y} - a.y);
-        const Brush previous = surface.SelectBrush(Brush{facing > 0.0 ? Rgb(255, 255, 255) : Rgb(128, 128, 128)});
-        surface.Triangle(CanvasPoint(a), CanvasPoint(b), CanvasPoint(c));
-        surface.SelectBrush(previous);
-    }
+    PaintTriangles(surface, points, sorted.data(), static_cast<uint32_t>(sorted.size()));
 }
 
 std::vector<float> TriangleDepths(const BenchObjectKind& kind) {
