@@ -275,13 +275,6 @@ void FillRows(const Point (&corner)[3], const Box& box, Colour colour, RowAddres
 
 }  // namespace
 
-int32_t ToCoordinate(double v) {
-    if (v != v) return -kCoordinateLimit;  // NaN
-    if (v >= kCoordinateLimit) return kCoordinateLimit;
-    if (v <= -kCoordinateLimit) return -kCoordinateLimit;
-    return static_cast<int32_t>(v);  // in range now, so truncation is defined
-}
-
 Surface::Surface(uint8_t* bits, int32_t width, int32_t height, uint32_t stride)
     : bits_(bits), width_(width), height_(height), stride_(stride) {}
 
@@ -292,9 +285,6 @@ void Surface::Fill(Colour colour) {
     FillSpan(height_ - 1, 0, width_ - 1, colour);
     for (int32_t i = 1; i < height_; ++i) std::memcpy(first + static_cast<uint64_t>(i) * stride_, first, stride_);
 }
-
-Pen Surface::SelectPen(Pen pen) { return std::exchange(pen_, pen); }
-Brush Surface::SelectBrush(Brush brush) { return std::exchange(brush_, brush); }
 
 void Surface::MoveTo(int32_t x, int32_t y) { position_ = Clamped({x, y}); }
 

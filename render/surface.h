@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 namespace qavren {
 
@@ -27,7 +28,12 @@ constexpr int32_t kCoordinateLimit = 1 << 28;
 // a number becomes -kCoordinateLimit: such points lie far off the top-left
 // corner, so lines towards them leave the canvas and triangles touching them
 // are clipped like any other.
-int32_t ToCoordinate(double v);
+inline int32_t ToCoordinate(double v) {
+    if (v != v) return -kCoordinateLimit;  // NaN
+    if (v >= kCoordinateLimit) return kCoordinateLimit;
+    if (v <= -kCoordinateLimit) return -kCoordinateLimit;
+    return static_cast<int32_t>(v);  // in range now, so truncation is defined
+}
 
 // Byte length of one row of a W-pixel 24-bit block: 3W rounded up to 4.
 constexpr uint32_t RowStride(uint32_t width) { return (3u * width + 3u) & ~3u; }
@@ -46,8 +52,8 @@ public:
 
     // Select a pen or brush; the one it replaces is returned so that it can
     // be put back. A new surface has the black pen and the white brush.
-    Pen SelectPen(Pen pen);
-    Brush SelectBrush(Brush brush);
+    Pen SelectPen(Pen pen) { return std::exchange(pen_, pen); }
+    Brush SelectBrush(Brush brush) { return std::exchange(brush_, brush); }
 
     // One-pixel line from the current position to (x, y) with the current
     // pen; the end point itself is not drawn and becomes the current position.
