@@ -84,24 +84,34 @@ Status DrawModel(HDC dc, const ObjectBuffer& buffer, const RenderSettings& s) {
     return s.mode == 0 ? DrawWireframeGdi(dc, points, pols) : DrawPolygonsGdi(dc, buffer, points);
 }
 
-}  // namespace
-
-int32_t GdiPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
-    const RenderSettings settings = LoadSettings();
-    ObjectBuffer buffer;
-    const Status loaded = buffer.LoadFromFile(path, 0);
-    int32_t code = MapToHostCode(loaded == status::kOk ? CheckForm(buffer) : loaded);
-    PictureLayout layout;
+// The steps both pictures start with: settings, object, layout and the two
+// movable host blocks. A host code; on failure no block is left allocated.
+int32_t BeginPicture(const char* path, RenderSettings* settings, ObjectBuffer* buffer, PictureLayout* layout,
+                     HLOCAL* info, HLOCAL* bits) {
+    *settings = LoadSettings();
+    const Status loaded = buffer->LoadFromFile(path, 0);
+    const int32_t code = MapToHostCode(loaded == status::kOk ? CheckForm(*buffer) : loaded);
     if (code != host::kSuccess) return code;
-    if (!ComputeLayout(settings.width, settings.height, &layout)) return host::kOutOfMemory;
+    if (!ComputeLayout(settings->width, settings->height, layout)) return host::kOutOfMemory;
     *info = LocalAlloc(LMEM_MOVEABLE, kBitmapHeaderSize);
-    *bits = LocalAlloc(LMEM_MOVEABLE, layout.image_size);
+    *bits = LocalAlloc(LMEM_MOVEABLE, layout->image_size);
     if (!*info || !*bits) {
         LocalFree(*info);
         LocalFree(*bits);
         *info = *bits = nullptr;
         return host::kOutOfMemory;
     }
+    return host::kSuccess;
+}
+
+}  // namespace
+
+int32_t GdiPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
+    RenderSettings settings;
+    ObjectBuffer buffer;
+    PictureLayout layout;
+    int32_t code = BeginPicture(path, &settings, &buffer, &layout, info, bits);
+    if (code != host::kSuccess) return code;
     auto* header = static_cast<BITMAPINFO*>(LocalLock(*info));
     WriteBitmapHeader(layout, reinterpret_cast<uint8_t*>(header));
 
@@ -125,6 +135,36 @@ int32_t GdiPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
     DeleteObject(gdi.bitmap);
     DeleteObject(background);
     DeleteObject(grid);
+    LocalUnlock(*info);
+    LocalUnlock(*bits);
+    if (code != host::kSuccess) {
+        LocalFree(*info);
+        LocalFree(*bits);
+        *info = *bits = nullptr;
+    }
+    return code;
+}
+
+int32_t UndrawnPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
+    RenderSettings settings;
+    ObjectBuffer buffer;
+    PictureLayout layout;
+    int32_t code = BeginPicture(path, &settings, &buffer, &layout, info, bits);
+    if (code != host::kSuccess) return code;
+    WriteBitmapHeader(layout, static_cast<uint8_t*>(LocalLock(*info)));
+    Surface(static_cast<uint8_t*>(LocalLock(*bits)), layout.width, layout.height, layout.stride).Fill(kBackground);
+    ProjectedPoints points;
+    ByteReader pols;
+    Status s = PrepareModel(buffer, settings.width, settings.height, &points, &pols);
+    if (s == status::kOk && settings.mode != 0) {
+        std::vector<Triangle> records;
+        if (BuildTriangles(buffer, points, &records)) {
+            SortByDepth(records.data(), 0, static_cast<int32_t>(records.size()) - 1);
+        } else {
+            s = status::kCorrupt;
+        }
+    }
+    code = MapToHostCode(s);
     LocalUnlock(*info);
     LocalUnlock(*bits);
     if (code != host::kSuccess) {
