@@ -99,16 +99,8 @@ void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triang
     while (walk.Next(&polygon) == 1) out = AddFan(points, polygon, out);
 }
 
-// The corners of consecutive records lie anywhere in the point block, so
-// the loop asks for those of the record kAhead on while painting this one.
 void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count) {
-    constexpr uint32_t kAhead = 8;
-    for (uint32_t k = count; k-- > 0;) {
-        if (k >= kAhead) {
-            for (const uint32_t corner : records[k - kAhead].corner) __builtin_prefetch(&points[corner]);
-        }
-        PaintTriangle(surface, points, records[k]);
-    }
+    for (uint32_t k = count; k-- > 0;) PaintTriangle(surface, points, records[k]);
 }
 
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
