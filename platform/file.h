@@ -17,7 +17,8 @@ using NativeFile = intptr_t;
 class File {
 public:
     // Opens an existing file for reading. Other readers may have it open;
-    // a writer holding it makes the open fail.
+    // on Windows a writer holding it makes the open fail (POSIX has no such
+    // sharing modes: there the file is read as it stands).
     static File OpenForReading(const char* path);
 #ifdef _WIN32
     static File OpenForReading(const wchar_t* path);

@@ -42,6 +42,8 @@ void DrawGrid(Surface& surface, int32_t w, int32_t h) {
 
 bool ComputeLayout(int32_t width, int32_t height, PictureLayout* layout) {
     if (width <= 0 || height <= 0) return false;
+    // The grid and the model are drawn in coordinates within ±kCoordinateLimit.
+    if (width > kCoordinateLimit || height > kCoordinateLimit) return false;
     const uint64_t stride = RowStride(static_cast<uint32_t>(width));
     const uint64_t size = stride * static_cast<uint64_t>(height);
     if (stride > INT32_MAX || size > INT32_MAX) return false;

@@ -20,8 +20,9 @@ struct PictureLayout {
     uint32_t image_size = 0;  // stride × height
 };
 
-// False when the width or height is not positive or the pixel block would
-// exceed 2^31 − 1 bytes.
+// False when the width or height is not positive or above 2^28 (the
+// surface's coordinate range), or the pixel block would exceed 2^31 − 1
+// bytes.
 bool ComputeLayout(int32_t width, int32_t height, PictureLayout* layout);
 
 void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeaderSize]);

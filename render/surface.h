@@ -36,7 +36,9 @@ inline int32_t ToCoordinate(double v) {
 }
 
 // Byte length of one row of a W-pixel 24-bit block: 3W rounded up to 4.
-constexpr uint32_t RowStride(uint32_t width) { return (3u * width + 3u) & ~3u; }
+// In 64 bits: for widths from 0x55555555 up, 3W + 3 passes 2^32, and a
+// wrapped stride would size a block far smaller than its rows.
+constexpr uint64_t RowStride(uint32_t width) { return (3 * uint64_t{width} + 3) & ~uint64_t{3}; }
 
 class Surface {
 public:

@@ -229,6 +229,7 @@ TEST_F(Usage, MistakesExitWithTwoAndAHint) {
         {{"render", "a.lwo", "--size", "0x5"}, nullptr},
         {{"render", "a.lwo", "--size", "-3x5"}, nullptr},
         {{"render", "a.lwo", "--size", "65536x65536"}, nullptr},
+        {{"render", "a.lwo", "--size", "1431655766x1"}, nullptr},  // 3W + 3 passes 2^32
         {{"render", "a.lwo", "a.lwo", "-o", "x.png"},
          "qavren render: -o takes one object file; use -d for several\nTry 'qavren render --help'.\n"},
         {{"render", "a.lwo", "-o", "x.jpg"},

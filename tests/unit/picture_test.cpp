@@ -64,6 +64,16 @@ TEST(Layout, StrideSizeAndRefusals) {
     EXPECT_FALSE(ComputeLayout(65536, 65536, &l));
     EXPECT_FALSE(ComputeLayout(100000, 100000, &l));
     EXPECT_FALSE(ComputeLayout(INT32_MAX, 1, &l));
+    // 3W + 3 passes 2^32 here: a stride taken in 32 bits would wrap to 0, 4
+    // and 2^29 and let a block of a few bytes through.
+    EXPECT_FALSE(ComputeLayout(0x55555555, 1, &l));
+    EXPECT_FALSE(ComputeLayout(0x55555556, 1, &l));
+    EXPECT_FALSE(ComputeLayout(0x60000000, 1, &l));
+    // Beyond 2^28 a side the grid's lines could not reach their rows.
+    EXPECT_TRUE(ComputeLayout(1, 1 << 28, &l));
+    EXPECT_EQ(l.image_size, 1u << 30);
+    EXPECT_FALSE(ComputeLayout(1, (1 << 28) + 1, &l));
+    EXPECT_FALSE(ComputeLayout((1 << 28) + 1, 1, &l));
     // Just under and just over 2^31 - 1 bytes.
     EXPECT_TRUE(ComputeLayout(4, 178956970, &l));   // stride 12
     EXPECT_FALSE(ComputeLayout(4, 178956971, &l));

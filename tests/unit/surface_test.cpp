@@ -73,6 +73,7 @@ std::string LinePicture(int w, int h, Point from, Point to) {
 TEST(SurfaceLayout, FillPaintsPixelsAndZeroesPaddingOnOddWidths) {
     EXPECT_EQ(RowStride(10), 32u);
     EXPECT_EQ(RowStride(801), 2404u);
+    EXPECT_EQ(RowStride(0x55555556u), 0x100000004u);  // no wrap past 2^32
     for (int32_t w : {10, 801}) {
         Canvas c(w, 3);
         c.surface.Fill(Rgb(1, 2, 3));

@@ -148,7 +148,8 @@ TEST_F(GetPictureTest, OddValuesInTheRegistry) {
 }
 
 TEST_F(GetPictureTest, HostileSizesAreRefusedWithNullHandles) {
-    const int32_t sizes[][2] = {{0, 600}, {-1, 600}, {800, 0}, {65536, 65536}, {100000, 100000}, {-1, -1}};
+    const int32_t sizes[][2] = {{0, 600},         {-1, 600},      {800, 0},          {65536, 65536},
+                                {100000, 100000}, {-1, -1},       {0x55555556, 1},   {1, (1 << 28) + 1}};
     for (const auto& s : sizes) {
         SetDword("Width", uint32_t(s[0]));
         SetDword("Height", uint32_t(s[1]));
