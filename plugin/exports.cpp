@@ -33,9 +33,11 @@ int Supported(const void* source) {
 }
 
 // The file name and length are never looked at: the answer is the size the
-// settings hold now.
+// settings hold now. A null record is a memory error, as in GetPicture,
+// rather than a write through it.
 int PictureInfoAnswer(UINT flag, PictureInfo* info) {
     if (InputKindOf(flag) == InputKind::kUnsupported) return host::kNotImplemented;
+    if (!info) return host::kMemoryError;
     uint8_t record[kPictureInfoSize];
     WritePictureInfo(CurrentSettings(), record);
     std::memcpy(info, record, sizeof record);

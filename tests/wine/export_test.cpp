@@ -303,6 +303,8 @@ TEST(GetPictureInfo, AnswersTheSizeWithoutTouchingTheFile) {
         EXPECT_EQ(Plugin().Call(name, {missing, 0, 8, Arg(info)}, &delta), 0);
         EXPECT_EQ(Plugin().Call(name, {missing, -1, 1, Arg(info)}, &delta), 0);
         EXPECT_CALLEE_POPPED(delta);
+        EXPECT_EQ(Plugin().Call(name, {missing, 0, 0, 0}, &delta), 5);  // no record to write into
+        EXPECT_CALLEE_POPPED(delta);
     }
 }
 
