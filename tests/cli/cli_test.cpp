@@ -82,6 +82,13 @@ TEST_F(Render, BmpIsTheFileHeaderThePluginHeaderAndTheBlock) {
     EXPECT_EQ(ReadBytes(dir_ / "t.BMP"), expected);
 }
 
+// Sides beyond what a PNG may hold are refused for PNG only.
+TEST_F(Render, BmpTakesSidesLongerThanAPngMay) {
+    Put("a.lwo", Cube());
+    ASSERT_EQ(RunQavren({"render", "a.lwo", "--size", "1000001x2", "-o", "wide.bmp"}, dir_).exit_code, 0);
+    EXPECT_EQ(fs::file_size(dir_ / "wide.bmp"), 54u + 2u * 3000004u);
+}
+
 TEST_F(Render, BatchWritesTheGoodOnesAndReportsTheBadOne) {
     Put("a.lwo", Cube());
     Put("b.lwo", tools::MakeCube().Build("LWLO"));
@@ -230,6 +237,10 @@ TEST_F(Usage, MistakesExitWithTwoAndAHint) {
         {{"render", "a.lwo", "--size", "-3x5"}, nullptr},
         {{"render", "a.lwo", "--size", "65536x65536"}, nullptr},
         {{"render", "a.lwo", "--size", "1431655766x1"}, nullptr},  // 3W + 3 passes 2^32
+        {{"render", "a.lwo", "--size", "1000001x2"},
+         "qavren render: a PNG picture is at most 1000000 pixels a side; write a .bmp for 1000001x2\n"
+         "Try 'qavren render --help'.\n"},
+        {{"render", "a.lwo", "--size", "2x1000001", "-o", "tall.png"}, nullptr},
         {{"render", "a.lwo", "a.lwo", "-o", "x.png"},
          "qavren render: -o takes one object file; use -d for several\nTry 'qavren render --help'.\n"},
         {{"render", "a.lwo", "-o", "x.jpg"},

@@ -15,6 +15,11 @@ namespace qavren::cli {
 
 enum class ImageFormat { kPng, kBmp };
 
+// The longest side libpng writes without raising its user limits
+// (PNG_USER_WIDTH_MAX and PNG_USER_HEIGHT_MAX): larger PNGs are refused
+// before anything is drawn. BMP takes any side the picture allows.
+constexpr int32_t kPngSideLimit = 1000000;
+
 // The drawn pixels: bottom-up BGR rows padded to 4 bytes, as the host gets them.
 class DrawnPicture {
 public:

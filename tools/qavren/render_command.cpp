@@ -60,9 +60,15 @@ int ParseRenderJob(int argc, char** argv, RenderJob* job) {
     if (job->input_count == 0) return UsageError("render", "no object file given");
     if (job->output && job->directory) return UsageError("render", "give either -o or -d, not both");
     if (job->output && job->input_count > 1) return UsageError("render", "-o takes one object file; use -d for several");
-    ImageFormat format;
+    ImageFormat format = ImageFormat::kPng;  // what every derived name gets
     if (job->output && !FormatFromName(job->output, &format)) {
         Format(&error, "cannot tell the picture format of '%s': name it .png or .bmp", job->output);
+        return UsageError("render", error.text);
+    }
+    const RenderSettings& s = job->settings;
+    if (format == ImageFormat::kPng && (s.width > kPngSideLimit || s.height > kPngSideLimit)) {
+        Format(&error, "a PNG picture is at most %d pixels a side; write a .bmp for %dx%d", kPngSideLimit, s.width,
+               s.height);
         return UsageError("render", error.text);
     }
     return kExitOk;
