@@ -70,32 +70,66 @@ TEST_F(SettingsStore, SaveWritesAllSixValues) {
     for (const char* angle : {"Angle X", "Angle Y", "Angle Z"}) EXPECT_EQ(StoredDword(angle), 0) << angle;
 }
 
-// A key the user may read but not modify cannot be opened with all access:
-// the store then gives the defaults, whatever is stored.
-TEST_F(SettingsStore, ReadOnlyKeyGivesTheDefaults) {
-    SetDword("Width", 1024);
+// Leaves `path` readable but not modifiable by anyone; true when the
+// registry then refuses to open it with all access.
+bool DenyModifying(const char* path) {
     HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsPath, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
     EXPLICIT_ACCESS_A read_only = {};
     char everyone[] = "EVERYONE";
     BuildExplicitAccessWithNameA(&read_only, everyone, KEY_READ, SET_ACCESS, NO_INHERITANCE);
     PACL acl = nullptr;
-    ASSERT_EQ(SetEntriesInAclA(1, &read_only, nullptr, &acl), ERROR_SUCCESS);
+    if (SetEntriesInAclA(1, &read_only, nullptr, &acl) != ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return false;
+    }
     SECURITY_DESCRIPTOR sd;
     InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
     SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
     RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
     RegCloseKey(key);
     LocalFree(acl);
-
     HKEY probe;
-    const bool enforced =
-        RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsPath, 0, KEY_ALL_ACCESS, &probe) != ERROR_SUCCESS;
-    if (!enforced) {
-        RegCloseKey(probe);
-        GTEST_SKIP() << "this registry does not enforce key security";
-    }
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &probe) != ERROR_SUCCESS) return true;
+    RegCloseKey(probe);
+    return false;
+}
+
+// A key the user may read but not modify cannot be opened with all access:
+// the store then gives the defaults, whatever is stored.
+TEST_F(SettingsStore, ReadOnlyKeyGivesTheDefaults) {
+    SetDword("Width", 1024);
+    if (!DenyModifying(kSettingsPath)) GTEST_SKIP() << "this registry does not enforce key security";
     EXPECT_EQ(LoadSettings().width, 800);
+}
+
+// The same for "Draw Image" alone: the key path opens, but each value is
+// read through a subkey that does not, so each falls back to its default.
+TEST_F(SettingsStore, ReadOnlySubkeyGivesTheDefaults) {
+    SetDword("Width", 1024);
+    SetDword("Type", 1);
+    if (!DenyModifying(kDrawImagePath)) GTEST_SKIP() << "this registry does not enforce key security";
+    const RenderSettings s = LoadSettings();
+    EXPECT_EQ(s.width, 800);
+    EXPECT_EQ(s.mode, 0);
+}
+
+// When the key path cannot be created, saving writes nothing and says
+// nothing, and loading gives the defaults.
+TEST_F(SettingsStore, NoKeyPathMeansNothingSavedAndTheDefaults) {
+    if (!MakeSettingsPathUncreatable()) {
+        RemoveSettingsParent();
+        GTEST_SKIP() << "this registry lets lasting keys be made below volatile ones";
+    }
+    RenderSettings polygons;
+    polygons.mode = 1;
+    polygons.width = 64;
+    SetCurrentSettings(polygons);
+    SaveSettings();
+    EXPECT_FALSE(KeyExists(kSettingsPath));
+    EXPECT_EQ(LoadSettings().width, 800);
+    EXPECT_EQ(CurrentSettings().mode, 0);
+    RemoveSettingsParent();
 }
 
 TEST(SettingsKeyStates, ClosedKeyFallsBackAndCloseReportsIt) {

@@ -208,6 +208,38 @@ TEST_F(SettingsDialog, AnyOtherStoredTypeShowsPolygonAndOkKeepsIt) {
     EXPECT_EQ(StoredDword("Type"), 7);
 }
 
+TEST_F(SettingsDialog, WireframeThenOkStoresTypeZero) {
+    SetDword("Type", 7);
+    HostSession session(1);
+    HWND dialog = session.WaitForDialog();
+    ASSERT_TRUE(dialog);
+    Click(GetDlgItem(dialog, IDC_WIREFRAME));
+    ASSERT_TRUE(session.Sync());
+    EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_WIREFRAME), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_POLYGON), BST_UNCHECKED);
+    Click(GetDlgItem(dialog, IDC_OK));
+    ExpectClosedWithZero(session);
+    EXPECT_EQ(StoredDword("Type"), 0);
+}
+
+// Saving fails silently: OK still closes the dialog with 0.
+TEST_F(SettingsDialog, OkClosesWhenTheKeyPathCannotBeCreated) {
+    if (!MakeSettingsPathUncreatable()) {
+        RemoveSettingsParent();
+        GTEST_SKIP() << "this registry lets lasting keys be made below volatile ones";
+    }
+    {
+        HostSession session(1);
+        HWND dialog = session.WaitForDialog();
+        ASSERT_TRUE(dialog);
+        Click(GetDlgItem(dialog, IDC_POLYGON));
+        Click(GetDlgItem(dialog, IDC_OK));
+        ExpectClosedWithZero(session);
+    }
+    EXPECT_EQ(StoredDword("Type"), -1);
+    RemoveSettingsParent();
+}
+
 TEST_F(SettingsDialog, EscapeKeepsItOpenAndTheCloseBoxStoresNothing) {
     HostSession session(1);
     HWND dialog = session.WaitForDialog();

@@ -14,6 +14,25 @@ constexpr const char* kDrawImagePath = "Software\\Oru\\Susie Plug-in\\QAVREN\\Dr
 
 inline void ClearSettings() { RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsPath); }
 
+// Makes the key path impossible to create: its parent becomes a volatile
+// key, under which no lasting key may be made. False if that cannot be set
+// up; RemoveSettingsParent undoes it.
+constexpr const char* kSettingsParent = "Software\\Oru\\Susie Plug-in";
+inline bool MakeSettingsPathUncreatable() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsParent);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsParent, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    HKEY probe;
+    const bool blocked = RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_ALL_ACCESS, nullptr, &probe, nullptr) != ERROR_SUCCESS;
+    if (!blocked) RegCloseKey(probe);
+    return blocked;
+}
+inline void RemoveSettingsParent() { RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsParent); }
+
 inline void SetValue(const char* name, DWORD type, const void* data, DWORD size) {
     HKEY key;
     RegCreateKeyExA(HKEY_CURRENT_USER, kDrawImagePath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
