@@ -37,9 +37,11 @@ static_assert(IsAscii(kInfoStrings[0]) && IsAscii(kInfoStrings[1]) && IsAscii(kI
                   IsAscii(kInfoStrings[3]),
               "the information strings must be ASCII to serve GetPluginInfoW as well");
 
+// Nothing is copied for an unknown index, a length that is not positive or
+// no buffer at all: the count copied, 0, is the answer in each case.
 template <typename Char>
 int32_t CopyInfo(int32_t index, Char* buffer, int32_t length) {
-    if (index < 0 || index > 3 || length <= 0) return 0;
+    if (index < 0 || index > 3 || length <= 0 || !buffer) return 0;
     const char* text = kInfoStrings[index];
     const auto text_length = static_cast<int32_t>(std::strlen(text));
     const int32_t stored = text_length < length ? text_length : length;

@@ -103,6 +103,9 @@ TEST(GetPluginInfo, StringsTruncationAndRefusals) {
     for (uint32_t length : {0u, 0xFFFFFFFFu, 0x80000000u}) {
         EXPECT_EQ(Plugin().Call("GetPluginInfo", {0, Arg(buf), length}, &delta), 0);
     }
+    for (const char* name : {"GetPluginInfo", "GetPluginInfoW"}) {  // no buffer: nothing to copy into
+        EXPECT_EQ(Plugin().Call(name, {1, 0, 256}, &delta), 0) << name;
+    }
     for (char c : buf) ASSERT_EQ(c, 0x5A);
 
     std::memset(buf, 0, sizeof buf);

@@ -187,6 +187,9 @@ TEST_F(GetPictureTest, EveryFailureWithItsCodeAndHandles) {
         {"LWLO", FromMemory(cube.Build("LWLO")), 2, false},
         {"LWO2", FromMemory(cube.Build("LWO2")), 2, false},
         {"negative memory length", GetPicture(cube_.data(), -1, 1), 5, false},
+        {"no file name", GetPicture(nullptr, 0, 0), 6, false},
+        {"no file name, wide", GetPicture(nullptr, 0, 0, "GetPictureW"), 6, false},
+        {"no memory image", GetPicture(nullptr, 64, 1), 5, false},
         {"no PNTS or POLS", FromMemory(no_pnts), 3, true},
         {"201 vertices", FromMemory(bad.Build()), 3, true},
     };
