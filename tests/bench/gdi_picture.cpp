@@ -104,6 +104,18 @@ int32_t BeginPicture(const char* path, RenderSettings* settings, ObjectBuffer* b
     return host::kSuccess;
 }
 
+// Unlocks both blocks; on failure frees them and nulls the handles.
+int32_t EndPicture(int32_t code, HLOCAL* info, HLOCAL* bits) {
+    LocalUnlock(*info);
+    LocalUnlock(*bits);
+    if (code != host::kSuccess) {
+        LocalFree(*info);
+        LocalFree(*bits);
+        *info = *bits = nullptr;
+    }
+    return code;
+}
+
 }  // namespace
 
 int32_t GdiPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
@@ -135,14 +147,7 @@ int32_t GdiPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
     DeleteObject(gdi.bitmap);
     DeleteObject(background);
     DeleteObject(grid);
-    LocalUnlock(*info);
-    LocalUnlock(*bits);
-    if (code != host::kSuccess) {
-        LocalFree(*info);
-        LocalFree(*bits);
-        *info = *bits = nullptr;
-    }
-    return code;
+    return EndPicture(code, info, bits);
 }
 
 int32_t UndrawnPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
@@ -165,14 +170,7 @@ int32_t UndrawnPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
         }
     }
     code = MapToHostCode(s);
-    LocalUnlock(*info);
-    LocalUnlock(*bits);
-    if (code != host::kSuccess) {
-        LocalFree(*info);
-        LocalFree(*bits);
-        *info = *bits = nullptr;
-    }
-    return code;
+    return EndPicture(code, info, bits);
 }
 
 }  // namespace qavren::bench
