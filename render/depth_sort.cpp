@@ -1,5 +1,6 @@
 // SortByDepth: the Hoare quicksort whose order the painter relies on, made
-// safe against hostile files by a bounded stack and a heap-sort fallback.
+// safe against hostile files by a bounded stack and a comparison budget
+// beyond which the rest is heap sorted.
 #include "render/depth_sort.h"
 
 #include <algorithm>
@@ -12,18 +13,21 @@
 namespace qavren {
 namespace {
 
-// Partition levels allowed along one path before the rest of a range is heap
-// sorted, per halving of the record count. The middle pivot's recursion on
-// random depths reaches about 3 levels per halving (2 is exceeded on most
-// random inputs of a thousand records, which would change the order of ties),
-// while a pivot-defeating input needs one level per record.
-constexpr int kLevelsPerHalving = 4;
-
-int LevelBudget(int64_t count) {
-    int halvings = 1;
-    while (count >>= 1) ++halvings;
-    return kLevelsPerHalving * halvings;
-}
+// The comparison budget, c · T · bits(T) or K, whichever is larger; the
+// measurements behind both are in docs/PERFORMANCE.md ("The depth sort's
+// budget"). Ordinary depths need 0.9 to 4.3 T·log2 T comparisons at every
+// size: random, sorted and reversed ones, the corpus (at most 1.8), double-
+// sided cylinders seen along their axis, or across it and turned by 0.001
+// radians or more, up to 64,000 triangles; c = 5 covers them. A ring of
+// depths (faces around an axis that lies exactly across the view) needs
+// about T^2 / 4, a file that defeats the middle pivot T^2 / 2:
+// K lets every object up to about 4,500 triangles, and every ring up to
+// about 6,300, keep the plain order whatever its shape, while c·T·bits(T)
+// keeps the work proportional for large ones. The cost of K: a defeating
+// file of 100,000 triangles draws in about 2.3 times the time of a random
+// one in the DLL; at a million the sort alone takes 2.7 times as long.
+constexpr uint64_t kBudgetPerRecordBit = 5;     // c
+constexpr uint64_t kBudgetFloor = 10'000'000;   // K
 
 struct Split {
     ptrdiff_t i, j;  // low..i-1 and j+1..high remain to be sorted
@@ -114,51 +118,93 @@ Split Partition(Triangle* r, ptrdiff_t low, ptrdiff_t high) {
 }
 
 // Indices are computed, never scanned for, so NaN depths cannot move them.
-void SiftDown(Triangle* r, ptrdiff_t root, ptrdiff_t count) {
+// Returns the comparisons made.
+uint64_t SiftDown(Triangle* r, ptrdiff_t root, ptrdiff_t count) {
+    uint64_t comparisons = 0;
     for (;;) {
         ptrdiff_t child = 2 * root + 1;
-        if (child >= count) return;
-        if (child + 1 < count && r[child].depth < r[child + 1].depth) ++child;
-        if (!(r[root].depth < r[child].depth)) return;
+        if (child >= count) return comparisons;
+        if (child + 1 < count) {
+            ++comparisons;
+            if (r[child].depth < r[child + 1].depth) ++child;
+        }
+        ++comparisons;
+        if (!(r[root].depth < r[child].depth)) return comparisons;
         std::swap(r[root], r[child]);
         root = child;
     }
 }
 
-void HeapSort(Triangle* r, ptrdiff_t count) {
-    for (ptrdiff_t k = count / 2; k-- > 0;) SiftDown(r, k, count);
+uint64_t HeapSort(Triangle* r, ptrdiff_t count) {
+    uint64_t comparisons = 0;
+    for (ptrdiff_t k = count / 2; k-- > 0;) comparisons += SiftDown(r, k, count);
     for (ptrdiff_t end = count - 1; end > 0; --end) {
         std::swap(r[0], r[end]);
-        SiftDown(r, 0, end);
+        comparisons += SiftDown(r, 0, end);
     }
+    return comparisons;
 }
 
-// The two parts are disjoint, so sorting them in either order leaves the same
-// records; recursing into the smaller one keeps the stack within log2 T frames.
-void Sort(Triangle* r, ptrdiff_t low, ptrdiff_t high, int levels) {
-    while (low < high) {
-        if (levels-- == 0) {
-            HeapSort(r + low, high - low + 1);
-            return;
-        }
-        const Split s = Partition(r, low, high);
-        if (s.i - low < high - s.j) {
-            Sort(r, low, s.i - 1, levels);
-            low = s.j + 1;
-        } else {
-            Sort(r, s.j + 1, high, levels);
-            high = s.i - 1;
+// The plain procedure, counting its comparisons: each step of either scan
+// is one, so a partition of low..high that ends at (i, j) made
+// (i - low + 1) + (high - j + 1) of them, whichever way the scans found
+// their stops. Once the count passes the budget, every range not yet sorted
+// is heap sorted. The plain order is kept whenever the plain procedure
+// needs no more than the budget; beyond it the work is at most the budget,
+// one more partition (T + 2) and heap sorts of at most 2 T·log2 T.
+class Sorter {
+public:
+    Sorter(Triangle* r, uint64_t budget) : r_(r), budget_(budget) {}
+
+    // The two parts are disjoint, so sorting them in either order leaves the
+    // same records; recursing into the smaller one keeps the stack within
+    // log2 T frames.
+    void Sort(ptrdiff_t low, ptrdiff_t high) {
+        while (low < high) {
+            if (work_.comparisons > budget_) {
+                work_.fell_back = true;
+                work_.comparisons += HeapSort(r_ + low, high - low + 1);
+                return;
+            }
+            const Split s = Partition(r_, low, high);
+            work_.comparisons += static_cast<uint64_t>((s.i - low + 1) + (high - s.j + 1));
+            if (s.i - low < high - s.j) {
+                Sort(low, s.i - 1);
+                low = s.j + 1;
+            } else {
+                Sort(s.j + 1, high);
+                high = s.i - 1;
+            }
         }
     }
-}
+
+    SortWork work() const { return work_; }
+
+private:
+    Triangle* r_;
+    uint64_t budget_;
+    SortWork work_;
+};
 
 }  // namespace
 
+uint64_t ComparisonBudget(int64_t count) {
+    if (count <= 0) return kBudgetFloor;
+    const auto records = static_cast<uint64_t>(count);
+    return std::max(kBudgetPerRecordBit * records * static_cast<uint64_t>(std::bit_width(records)), kBudgetFloor);
+}
+
 // Indices are pointer-sized inside: the records lie in memory, so low - 1,
 // high + 1 and low + high fit, and the DLL does not pay for 64-bit ones.
-void SortByDepth(Triangle* records, int32_t low, int32_t high) {
-    if (high <= low) return;
-    Sort(records, low, high, LevelBudget(int64_t{high} - low + 1));
+SortWork SortByDepthWithin(Triangle* records, int32_t low, int32_t high, uint64_t budget) {
+    if (high <= low) return {};
+    Sorter sorter(records, budget);
+    sorter.Sort(low, high);
+    return sorter.work();
+}
+
+SortWork SortByDepth(Triangle* records, int32_t low, int32_t high) {
+    return SortByDepthWithin(records, low, high, ComparisonBudget(int64_t{high} - low + 1));
 }
 
 }  // namespace qavren

@@ -5,9 +5,11 @@
 #include <malloc.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/bench/bench_stages.h"
+#include "tools/lwogen/depth_objects.h"
 
 namespace qavren::bench {
 namespace {
@@ -24,6 +26,16 @@ constexpr uint32_t kCounts[] = {1000, 10000, 100000, 1000000, 4000000};
 uint32_t MostTriangles(TriangleSize size, Canvas canvas) {
     if (size == TriangleSize::kSmall) return 4000000;
     return canvas.width == kSmallCanvas.width ? 1000000 : 100000;
+}
+
+std::vector<float> RandomDepths(uint32_t count) {
+    std::vector<float> depths(count);
+    uint32_t seed = 12345;
+    for (float& d : depths) {
+        seed = seed * 1664525u + 1013904223u;
+        d = static_cast<float>(seed >> 8);
+    }
+    return depths;
 }
 
 std::string Name(const char* stage, const BenchObjectKind& kind, const std::string& canvas = "") {
@@ -77,6 +89,19 @@ void RegisterAll() {
         for (Canvas canvas : {kSmallCanvas, kLargeCanvas}) {
             const std::string name = "project/points/" + canvas.Name() + "/" + std::to_string(points);
             benchmark::RegisterBenchmark(name.c_str(), Project, points, canvas)->Unit(benchmark::kMicrosecond);
+        }
+    }
+    // The depth sort's budget: inputs that defeat the middle pivot and long
+    // rings of depths, each beside random depths of its size.
+    for (uint32_t count : {100000u, 1000000u}) {
+        const std::pair<const char*, std::vector<float>> patterns[] = {
+            {"random", RandomDepths(count)},
+            {"killer", tools::MiddlePivotKiller(count)},
+            {"ring", tools::RingDepths(count)},
+        };
+        for (const auto& [pattern, depths] : patterns) {
+            const std::string name = std::string("sort_budget/") + pattern + "/" + std::to_string(count);
+            benchmark::RegisterBenchmark(name.c_str(), SortPattern, depths)->UseManualTime()->Unit(benchmark::kMillisecond);
         }
     }
     benchmark::RegisterBenchmark("chunk_dense/first-letter/64MiB", ChunkSearchDense, 64u << 20)

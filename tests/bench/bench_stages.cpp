@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "object/lwob.h"
@@ -107,6 +108,27 @@ void Sort(benchmark::State& state, BenchObjectKind kind) {
         state.SetIterationTime(took.count());
     }
     CountTriangles(state, records.size());
+}
+
+// SortByDepth on bare depths of one pattern: its time, and its comparisons
+// against T·log2 T and against the budget.
+void SortPattern(benchmark::State& state, const std::vector<float>& depths) {
+    std::vector<Triangle> records(depths.size()), work;
+    for (size_t k = 0; k < depths.size(); ++k) records[k] = {{static_cast<uint32_t>(k), 0, 0}, depths[k]};
+    SortWork done;
+    for (auto _ : state) {
+        work = records;
+        const auto start = std::chrono::steady_clock::now();
+        done = SortByDepth(work.data(), 0, static_cast<int32_t>(work.size()) - 1);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(took.count());
+    }
+    const double n = static_cast<double>(depths.size());
+    state.counters["comparisons"] = static_cast<double>(done.comparisons);
+    state.counters["per_TlogT"] = static_cast<double>(done.comparisons) / (n * std::log2(n));
+    state.counters["budget"] = static_cast<double>(ComparisonBudget(static_cast<int64_t>(depths.size())));
+    state.counters["fell_back"] = done.fell_back;
+    CountTriangles(state, depths.size());
 }
 
 void SortFloats(benchmark::State& state, BenchObjectKind kind) {

@@ -16,6 +16,7 @@ void ChunkSearchDense(benchmark::State& state, uint32_t bytes);
 void Project(benchmark::State& state, uint32_t points, Canvas canvas);
 void Build(benchmark::State& state, BenchObjectKind kind);
 void Sort(benchmark::State& state, BenchObjectKind kind);
+void SortPattern(benchmark::State& state, const std::vector<float>& depths);
 void SortFloats(benchmark::State& state, BenchObjectKind kind);
 void Paint(benchmark::State& state, BenchObjectKind kind, Canvas canvas);
 void Draw(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode);

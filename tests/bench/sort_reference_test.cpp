@@ -1,6 +1,6 @@
 // SortByDepth's scans by bit mask against the plain scans they replace: the
-// partition written one comparison a record, with the same level budget and
-// heap-sort fallback. Every input, NaN depths and fallback included, must
+// partition written one comparison a record, with the same comparison budget
+// and heap-sort fallback. Every input, NaN depths and fallback included, must
 // come out in exactly the same order of records, since the painter's order
 // of equal depths is that order.
 #include <gtest/gtest.h>
@@ -19,12 +19,6 @@ namespace qavren {
 namespace {
 
 using Records = std::vector<Triangle>;
-
-int LevelBudget(int64_t count) {
-    int halvings = 1;
-    while (count >>= 1) ++halvings;
-    return 4 * halvings;
-}
 
 void SiftDown(Triangle* r, int64_t root, int64_t count) {
     for (;;) {
@@ -45,37 +39,46 @@ void HeapSort(Triangle* r, int64_t count) {
     }
 }
 
-void PlainSort(Triangle* r, int64_t low, int64_t high, int levels) {
+// Counts one comparison a step of either scan; `spent` carries the count
+// across the recursion.
+void PlainSort(Triangle* r, int64_t low, int64_t high, uint64_t budget, uint64_t* spent) {
     while (low < high) {
-        if (levels-- == 0) {
+        if (*spent > budget) {
             HeapSort(r + low, high - low + 1);
             return;
         }
         const float pivot = r[(low + high) / 2].depth;
         int64_t i = low - 1, j = high + 1;
         for (;;) {
-            do ++i; while (r[i].depth < pivot);
-            do --j; while (r[j].depth > pivot);
+            do ++i, ++*spent; while (r[i].depth < pivot);
+            do --j, ++*spent; while (r[j].depth > pivot);
             if (i >= j) break;
             std::swap(r[i], r[j]);
         }
         if (i - low < high - j) {
-            PlainSort(r, low, i - 1, levels);
+            PlainSort(r, low, i - 1, budget, spent);
             low = j + 1;
         } else {
-            PlainSort(r, j + 1, high, levels);
+            PlainSort(r, j + 1, high, budget, spent);
             high = i - 1;
         }
     }
 }
 
-// Sorts depths[low..high] both ways; record k carries k in corner[0].
-void ExpectSameOrder(const std::vector<float>& depths, int32_t low, int32_t high) {
+// Sorts depths[low..high] both ways, with SortByDepth's own budget or the
+// one given; record k carries k in corner[0].
+void ExpectSameOrder(const std::vector<float>& depths, int32_t low, int32_t high, uint64_t budget = 0) {
     Records mine;
     for (size_t k = 0; k < depths.size(); ++k) mine.push_back({{uint32_t(k), 0, 0}, depths[k]});
     Records plain = mine;
-    SortByDepth(mine.data(), low, high);
-    if (high > low) PlainSort(plain.data(), low, high, LevelBudget(int64_t{high} - low + 1));
+    if (budget == 0) {
+        SortByDepth(mine.data(), low, high);
+        budget = ComparisonBudget(int64_t{high} - low + 1);
+    } else {
+        SortByDepthWithin(mine.data(), low, high, budget);
+    }
+    uint64_t spent = 0;
+    if (high > low) PlainSort(plain.data(), low, high, budget, &spent);
     for (size_t k = 0; k < mine.size(); ++k) {
         ASSERT_EQ(mine[k].corner[0], plain[k].corner[0]) << depths.size() << " records, at " << k;
     }
@@ -127,10 +130,11 @@ TEST(MaskedSort, OrderedAndReversedInputsAndInnerRanges) {
 }
 
 // Depths that make every middle record its range's smallest, so that each
-// partition splits off one record and the recursion runs out of levels;
-// the upper half all tied, so that the heap sort that finishes leaves an
-// order of its own. Both sorts must fall back at the same level.
-TEST(MaskedSort, FallsBackToTheHeapSortAtTheSameLevel) {
+// partition splits off one record and the sort runs out of budget; the
+// upper half all tied, so that the heap sort that finishes leaves an order
+// of its own. Both sorts must fall back at the same comparison, under
+// budgets that run out at different depths.
+TEST(MaskedSort, FallsBackToTheHeapSortAtTheSameComparison) {
     const size_t n = 3000;
     std::vector<size_t> at(n);
     for (size_t p = 0; p < n; ++p) at[p] = p;
@@ -141,7 +145,12 @@ TEST(MaskedSort, FallsBackToTheHeapSortAtTheSameLevel) {
         std::swap(at[low], at[middle]);
     }
     d[at[n - 1]] = float(n / 2);
-    ExpectSameOrder(d, 0, int32_t(n) - 1);
+    // Around the cost of the first partitions, n + 1 or n + 2 each.
+    for (uint64_t partitions : {1u, 2u}) {
+        for (uint64_t budget = partitions * n - 3; budget <= partitions * n + 3; ++budget)
+            ExpectSameOrder(d, 0, int32_t(n) - 1, budget);
+    }
+    for (uint64_t budget : {1u, 100000u, 1000000u}) ExpectSameOrder(d, 0, int32_t(n) - 1, budget);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // allocated.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <map>
 #include <string>
@@ -11,7 +10,7 @@
 
 #include "platform/memory.h"
 #include "plugin/picture.h"
-#include "tests/unit/pivot_killer.h"
+#include "tools/lwogen/depth_objects.h"
 #include "tools/lwogen/hostile.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -82,40 +81,13 @@ TEST(HostileObjects, AMillionOneVertexPolygons) {
     EXPECT_EQ(Render(bytes, 1), 0);
 }
 
-// The killer depths carried by one-vertex polygons: each is a record whose
-// depth is its point's z.
-Bytes MiddlePivotKillerObject(size_t n) {
-    const std::vector<float> depth = testing::MiddlePivotKiller(n);
-    tools::LwoWriter w;
-    for (size_t k = 0; k < n; ++k) w.AddPoint(float(k % 256), float(k / 256), depth[k]);
-    for (size_t k = 0; k < n; ++k) w.AddPolygon({uint16_t(k)});
-    return w.Build();
-}
-
-Bytes RandomDepthObject(size_t n) {
-    tools::LwoWriter w;
-    uint32_t seed = 12345;
-    for (size_t k = 0; k < n; ++k) {
-        seed = seed * 1664525u + 1013904223u;
-        w.AddPoint(float(k % 256), float(k / 256), float(seed >> 8));
-    }
-    for (size_t k = 0; k < n; ++k) w.AddPolygon({uint16_t(k)});
-    return w.Build();
-}
-
-double SecondsToRender(const Bytes& object) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Render(object, 1, 800, 600), 0);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 // The plain middle-pivot quicksort needs n^2 / 2 comparisons on this file
-// (minutes); the picture must take about as long as for random depths.
-TEST(HostileObjects, AFileThatDefeatsTheMiddlePivotRendersInOrdinaryTime) {
-    constexpr size_t n = 65536;
-    const double random = SecondsToRender(RandomDepthObject(n));
-    const double killer = SecondsToRender(MiddlePivotKillerObject(n));
-    EXPECT_LT(killer, 4 * random + 0.05) << "random " << random << " s, crafted " << killer << " s";
+// (minutes): the sort's budget ends it (depth_sort_test counts the work),
+// and the picture is drawn. Its time against random depths is measured by
+// qavren_bench and spihost, not here.
+TEST(HostileObjects, AFileThatDefeatsTheMiddlePivotIsDrawn) {
+    const Bytes killer = tools::MakeDepthObject(tools::MiddlePivotKiller(100000)).Build();
+    EXPECT_EQ(Render(killer, 1, 800, 600), 0);
 }
 
 // Four million triangles: 20,203 polygons of 200 vertices.

@@ -2,12 +2,17 @@
 //   lwogen cube|sphere|torus OUT.lwo [RINGS SEGMENTS]
 //   lwogen seeds DIR [--picture]   (--picture: each seed led by 4 bytes of
 //                                   canvas size and mode, for picture_fuzz)
+//   lwogen depths killer|ring|random COUNT OUT.lwo   (COUNT records whose
+//                                   depths follow the pattern, for timing
+//                                   the depth sort in a whole picture)
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "tools/lwogen/depth_objects.h"
 #include "tools/lwogen/hostile.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -34,15 +39,47 @@ int Seeds(const std::string& dir, bool picture) {
     return failed ? 1 : 0;
 }
 
+// Random depths come from a fixed seed: the same file on every run.
+int Depths(const char* pattern, const char* count_text, const char* path) {
+    const long count = std::atol(count_text);
+    if (count < 2 || static_cast<unsigned long>(count) > qavren::tools::kMaxDepthRecords) {
+        std::fprintf(stderr, "lwogen: COUNT from 2 to %zu\n", qavren::tools::kMaxDepthRecords);
+        return 2;
+    }
+    const auto n = static_cast<size_t>(count);
+    std::vector<float> depths;
+    if (!std::strcmp(pattern, "killer")) {
+        depths = qavren::tools::MiddlePivotKiller(n);
+    } else if (!std::strcmp(pattern, "ring")) {
+        depths = qavren::tools::RingDepths(n);
+    } else if (!std::strcmp(pattern, "random")) {
+        uint32_t seed = 12345;
+        for (size_t k = 0; k < n; ++k) {
+            seed = seed * 1664525u + 1013904223u;
+            depths.push_back(static_cast<float>(seed >> 8));
+        }
+    } else {
+        std::fprintf(stderr, "lwogen: unknown depth pattern '%s'\n", pattern);
+        return 2;
+    }
+    if (!WriteFile(path, qavren::tools::MakeDepthObject(depths).Build())) {
+        std::fprintf(stderr, "lwogen: cannot write %s\n", path);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 3 && !std::strcmp(argv[1], "seeds")) {
         return Seeds(argv[2], argc == 4 && !std::strcmp(argv[3], "--picture"));
     }
+    if (argc == 5 && !std::strcmp(argv[1], "depths")) return Depths(argv[2], argv[3], argv[4]);
     if (argc != 3 && argc != 5) {
         std::fprintf(stderr,
-                     "usage: lwogen cube|sphere|torus OUT.lwo [RINGS SEGMENTS]\n       lwogen seeds DIR [--picture]\n");
+                     "usage: lwogen cube|sphere|torus OUT.lwo [RINGS SEGMENTS]\n       lwogen seeds DIR [--picture]\n"
+                     "       lwogen depths killer|ring|random COUNT OUT.lwo\n");
         return 2;
     }
     // A sphere of R rings and S segments has 2 + (R - 1) S points and
