@@ -14,8 +14,10 @@
 namespace qavren {
 
 // 1 for LWOB, 2 for LWLO, -1 without data, -5 for short or non-FORM data,
-// -6 for a FORM of another type.
+// -6 for a FORM of another type. Reads no more than the first
+// kFormHeaderSize bytes: "FORM", the length, the form type.
 Status CheckForm(const ObjectBuffer& buffer);
+constexpr uint32_t kFormHeaderSize = 12;
 
 constexpr uint32_t kChunkNotFound = UINT32_MAX;
 

@@ -1,30 +1,33 @@
 // The three loaders of ObjectBuffer.
 #include "object/object_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/memory.h"
 
 namespace qavren {
 
-Status ObjectBuffer::LoadFromFile(const char* path, uint32_t offset) {
+Status ObjectBuffer::LoadFromFile(const char* path, uint32_t offset, uint32_t most) {
     if (!empty()) return status::kAlreadyFilled;
-    return LoadFromOpenFile(platform::File::OpenForReading(path), offset);
+    return LoadFromOpenFile(platform::File::OpenForReading(path), offset, most);
 }
 
 #ifdef _WIN32
-Status ObjectBuffer::LoadFromFile(const wchar_t* path, uint32_t offset) {
+Status ObjectBuffer::LoadFromFile(const wchar_t* path, uint32_t offset, uint32_t most) {
     if (!empty()) return status::kAlreadyFilled;
-    return LoadFromOpenFile(platform::File::OpenForReading(path), offset);
+    return LoadFromOpenFile(platform::File::OpenForReading(path), offset, most);
 }
 #endif
 
-Status ObjectBuffer::LoadFromOpenFile(const platform::File& file, uint32_t offset) {
+// A whole file beyond 32 bits is refused by ReadInto; a part of it is read.
+Status ObjectBuffer::LoadFromOpenFile(const platform::File& file, uint32_t offset, uint32_t most) {
     uint64_t size = 0;
     if (!file.IsOpen() || !platform::FileSize(file.handle(), &size)) return status::kReadError;
     if (offset >= size) return status::kReadError;
     if (!platform::SeekFromStart(file.handle(), offset)) return status::kReadError;
-    return ReadInto(file.handle(), size - offset);
+    const uint64_t rest = size - offset;
+    return ReadInto(file.handle(), most == kWholeFile ? rest : std::min<uint64_t>(rest, most));
 }
 
 Status ObjectBuffer::LoadFromHandle(platform::NativeFile file) {

@@ -17,10 +17,12 @@ public:
     ~ObjectBuffer() { Release(); }
 
     // Each loader returns 0, or a negative Status leaving the buffer as it was.
-    // The file's bytes from `offset` to its end.
-    Status LoadFromFile(const char* path, uint32_t offset);
+    // The file's bytes from `offset` to its end, or only the first `most` of
+    // them (a header is all some answers need).
+    static constexpr uint32_t kWholeFile = UINT32_MAX;
+    Status LoadFromFile(const char* path, uint32_t offset, uint32_t most = kWholeFile);
 #ifdef _WIN32
-    Status LoadFromFile(const wchar_t* path, uint32_t offset);
+    Status LoadFromFile(const wchar_t* path, uint32_t offset, uint32_t most = kWholeFile);
 #endif
     // The whole file, read from the handle's current position; the handle
     // is neither moved back nor closed.
@@ -35,7 +37,7 @@ public:
     bool empty() const { return data_ == nullptr; }
 
 private:
-    Status LoadFromOpenFile(const platform::File& file, uint32_t offset);
+    Status LoadFromOpenFile(const platform::File& file, uint32_t offset, uint32_t most);
     Status ReadInto(platform::NativeFile file, uint64_t length);
 
     uint8_t* data_ = nullptr;

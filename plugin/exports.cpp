@@ -6,10 +6,13 @@
 
 #include <cstring>
 
+#include "object/lwob.h"
 #include "object/object_buffer.h"
 #include "plugin/exports.h"
 #include "plugin/fp_guard.h"
 #include "plugin/host_codes.h"
+#include "plugin/host_input.h"
+#include "plugin/picture.h"
 #include "plugin/plugin_info.h"
 
 using namespace qavren;
@@ -32,16 +35,19 @@ int Supported(const void* source) {
     return SupportAnswer(loaded, buffer);
 }
 
-// The file name and length are never looked at: the answer is the size the
-// settings hold now. A null record is a memory error, as in GetPicture,
-// rather than a write through it.
-int PictureInfoAnswer(UINT flag, PictureInfo* info) {
-    if (InputKindOf(flag) == InputKind::kUnsupported) return host::kNotImplemented;
-    if (!info) return host::kMemoryError;
+// GetPicture's steps up to its header check, with only the header read: the
+// settings from the registry, the input's first bytes, the form; then the
+// size the next GetPicture will draw. A null record is a memory error, as
+// in GetPicture, rather than a write through it.
+template <typename Path>
+int PictureInfoOf(Path source, LONG_PTR length, UINT flag, PictureInfo* info) {
+    RenderSettings settings;
+    ObjectBuffer header;
+    const Status loaded = LoadRequest(source, length, flag, kFormHeaderSize, &settings, &header);
     uint8_t record[kPictureInfoSize];
-    WritePictureInfo(CurrentSettings(), record);
-    std::memcpy(info, record, sizeof record);
-    return host::kSuccess;
+    const int32_t code = PictureInfoAnswer(loaded, header, settings, info ? record : nullptr);
+    if (code == host::kSuccess) std::memcpy(info, record, sizeof record);
+    return code;
 }
 
 }  // namespace
@@ -66,12 +72,13 @@ extern "C" int WINAPI IsSupported(LPCSTR /*file_name*/, const void* source) { re
 
 extern "C" int WINAPI IsSupportedW(LPCWSTR /*file_name*/, const void* source) { return Supported(source); }
 
-extern "C" int WINAPI GetPictureInfo(LPCSTR /*buffer*/, LONG_PTR /*length*/, UINT flag, PictureInfo* info) {
-    return PictureInfoAnswer(flag, info);
+extern "C" int WINAPI GetPictureInfo(LPCSTR buffer, LONG_PTR length, UINT flag, PictureInfo* info) {
+    return PictureInfoOf(buffer, length, flag, info);
 }
 
-extern "C" int WINAPI GetPictureInfoW(LPCWSTR /*buffer*/, LONG_PTR /*length*/, UINT flag, PictureInfo* info) {
-    return PictureInfoAnswer(flag, info);
+// The file is opened by its UTF-16 name; a memory image is bytes as above.
+extern "C" int WINAPI GetPictureInfoW(LPCWSTR buffer, LONG_PTR length, UINT flag, PictureInfo* info) {
+    return PictureInfoOf(buffer, length, flag, info);
 }
 
 extern "C" int WINAPI GetPreview(LPCSTR, LONG_PTR, UINT, HLOCAL*, HLOCAL*, SUSIE_PROGRESS, LONG_PTR) {

@@ -6,6 +6,7 @@
 #include "object/lwob.h"
 #include "platform/memory.h"
 #include "plugin/host_codes.h"
+#include "plugin/plugin_info.h"
 #include "render/renderers.h"
 #include "render/surface.h"
 
@@ -70,9 +71,25 @@ Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, c
     return draw(buffer, surface, layout.width, layout.height, settings.angle_x, settings.angle_y, settings.angle_z);
 }
 
+int32_t HeaderCode(Status load_status, const ObjectBuffer& buffer) {
+    return MapToHostCode(load_status == status::kOk ? CheckForm(buffer) : load_status);
+}
+
+// In AssemblePicture's order: the header, the record to write to, the size.
+int32_t PictureInfoAnswer(Status load_status, const ObjectBuffer& header, const RenderSettings& settings,
+                          uint8_t* out) {
+    const int32_t code = HeaderCode(load_status, header);
+    if (code != host::kSuccess) return code;
+    if (!out) return host::kMemoryError;
+    PictureLayout layout;
+    if (!ComputeLayout(settings.width, settings.height, &layout)) return host::kOutOfMemory;
+    WritePictureInfo(settings, out);
+    return host::kSuccess;
+}
+
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
                         void** info, void** bits) {
-    int32_t code = MapToHostCode(load_status == status::kOk ? CheckForm(buffer) : load_status);
+    int32_t code = HeaderCode(load_status, buffer);
     if (code != host::kSuccess) return code;
     if (!info || !bits) return host::kMemoryError;
 

@@ -32,6 +32,19 @@ void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeader
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
                    uint8_t* bits);
 
+// The host code for a loaded input at its header: 0 when it is an object
+// the plug-in draws, else the code that refuses it. GetPicture and
+// GetPictureInfo both decide here which inputs they accept.
+int32_t HeaderCode(Status load_status, const ObjectBuffer& buffer);
+
+// GetPictureInfo's answer for an input loaded at least up to its header
+// (kFormHeaderSize bytes): GetPicture's code for it, as far as it is known
+// before drawing, and on 0 the record of the size GetPicture would draw
+// written to `out` (kPictureInfoSize bytes). On any other code `out` is
+// untouched.
+int32_t PictureInfoAnswer(Status load_status, const ObjectBuffer& header, const RenderSettings& settings,
+                          uint8_t* out);
+
 // Everything GetPicture does once the object is loaded: the form check, the
 // two host blocks, the drawing. Returns the host code; on success the two
 // blocks are stored in *info and *bits for the host to free. On a failure

@@ -6,54 +6,19 @@
 #include "plugin/exports.h"
 #include "plugin/fp_guard.h"
 #include "plugin/host_codes.h"
+#include "plugin/host_input.h"
 #include "plugin/picture.h"
-#include "plugin/plugin_info.h"
-#include "settings/settings_store.h"
 
 using namespace qavren;
 
 namespace {
 
-// The file offset the loader takes, or false when `length` cannot be one.
-// In the 32-bit module every value is one: it is read as unsigned, as it
-// always was, so a negative one lies past the end of any file. In the
-// 64-bit module a negative offset, or one beyond 32 bits, is refused.
-bool FileOffset(LONG_PTR length, uint32_t* offset) {
-    const auto value = static_cast<ULONG_PTR>(length);
-    if constexpr (sizeof value > sizeof *offset) {
-        if (value > UINT32_MAX) return false;
-    }
-    *offset = static_cast<uint32_t>(value);
-    return true;
-}
-
-// Fills the buffer from a file (path and start offset) or the host's memory
-// image. A negative length of a memory image is no usable data; an image
-// beyond 32 bits is more than an object may hold.
-template <typename Path>
-Status LoadInput(ObjectBuffer& buffer, Path source, LONG_PTR length, UINT flag) {
-    switch (InputKindOf(flag)) {
-    case InputKind::kFile: {
-        uint32_t offset = 0;
-        if (!FileOffset(length, &offset)) return status::kReadError;
-        return buffer.LoadFromFile(source, offset);
-    }
-    case InputKind::kMemory:
-        if (length < 0) return status::kNoData;
-        if constexpr (sizeof length > sizeof(uint32_t)) {
-            if (static_cast<ULONG_PTR>(length) > UINT32_MAX) return status::kNoMemory;
-        }
-        return buffer.LoadFromMemory(source, static_cast<uint32_t>(length));
-    default: return status::kUnsupportedInput;
-    }
-}
-
 template <typename Path>
 int Picture(Path buffer, LONG_PTR length, UINT flag, HLOCAL* info, HLOCAL* bits) {
     FloatingPointGuard fp;
-    const RenderSettings settings = LoadSettings();
+    RenderSettings settings;
     ObjectBuffer object;
-    const Status loaded = LoadInput(object, buffer, length, flag);
+    const Status loaded = LoadRequest(buffer, length, flag, ObjectBuffer::kWholeFile, &settings, &object);
     return AssemblePicture(loaded, object, settings, reinterpret_cast<void**>(info), reinterpret_cast<void**>(bits));
 }
 

@@ -276,15 +276,16 @@ TEST(IsSupported, BadHandleValuesAnswerZero) {
 // The record is 26 bytes with a 4-byte handle in the 32-bit module, 32 with
 // two padding bytes and an 8-byte handle at 24 in the 64-bit one; every byte
 // after the density words is zero, and nothing beyond the record is written.
-TEST(GetPictureInfo, AnswersTheSizeWithoutTouchingTheFile) {
+// Only the header is read: a memory image of 12 bytes, "FORM", a length far
+// beyond them and "LWOB", is answered as the object it begins.
+TEST(GetPictureInfo, AnswersTheSizeFromTheHeaderAlone) {
+    const uint8_t header[] = {'F', 'O', 'R', 'M', 0x7F, 0xFF, 0xFF, 0xFF, 'L', 'W', 'O', 'B'};
     for (const char* name : {"GetPictureInfo", "GetPictureInfoW"}) {
         SCOPED_TRACE(name);
-        const bool wide = name[std::strlen(name) - 1] == 'W';
-        const Slot missing = wide ? Slot(L"Z:\\no\\such\\file.lwo") : Slot("Z:\\no\\such\\file.lwo");
         int32_t delta = -1;
         uint8_t info[40];
         std::memset(info, 0x5A, sizeof info);
-        EXPECT_EQ(Plugin().Call(name, {missing, 0, 0, Arg(info)}, &delta), 0);
+        EXPECT_EQ(Plugin().Call(name, {Arg(header), sizeof header, 1, Arg(info)}, &delta), 0);
         EXPECT_CALLEE_POPPED(delta);
         int32_t v[4];
         std::memcpy(v, info, sizeof v);
@@ -301,12 +302,10 @@ TEST(GetPictureInfo, AnswersTheSizeWithoutTouchingTheFile) {
         for (uint32_t i = kPictureInfoSize; i < sizeof info; ++i) ASSERT_EQ(info[i], 0x5A) << i;
 
         std::memset(info, 0x5A, sizeof info);
-        EXPECT_EQ(Plugin().Call(name, {missing, 0, 2, Arg(info)}, &delta), -1);
+        EXPECT_EQ(Plugin().Call(name, {Arg(header), sizeof header, 2, Arg(info)}, &delta), -1);
         for (uint8_t b : info) ASSERT_EQ(b, 0x5A);
-        EXPECT_EQ(Plugin().Call(name, {missing, 0, 8, Arg(info)}, &delta), 0);
-        EXPECT_EQ(Plugin().Call(name, {missing, -1, 1, Arg(info)}, &delta), 0);
-        EXPECT_CALLEE_POPPED(delta);
-        EXPECT_EQ(Plugin().Call(name, {missing, 0, 0, 0}, &delta), 5);  // no record to write into
+        EXPECT_EQ(Plugin().Call(name, {Arg(header), sizeof header, 9, Arg(info)}, &delta), 0);  // 9 & 7 = 1
+        EXPECT_EQ(Plugin().Call(name, {Arg(header), sizeof header, 1, 0}, &delta), 5);  // no record to write into
         EXPECT_CALLEE_POPPED(delta);
     }
 }

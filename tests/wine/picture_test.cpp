@@ -110,18 +110,19 @@ TEST_F(GetPictureTest, RegistrySizeAndModeGovernTheNextPicture) {
     const Picture defaults(FromMemory(cube_));  // loads the empty registry
     SetDword("Width", 1024);
     SetDword("Height", 100);
-    int32_t delta;
-    Plugin().Call("GetPictureInfo", {Arg("x"), 0, 0, Arg(info)}, &delta);
-    int32_t w;
-    std::memcpy(&w, info + 8, 4);
-    EXPECT_EQ(w, 800);  // not refreshed before the next picture
+    // Asked first, the answer is already the size the picture gets.
+    for (const char* name : {"GetPictureInfo", "GetPictureInfoW"}) {
+        int32_t delta;
+        EXPECT_EQ(Plugin().Call(name, {Arg(cube_.data()), LONG_PTR(cube_.size()), 1, Arg(info)}, &delta), 0);
+        int32_t size[2];
+        std::memcpy(size, info + 8, sizeof size);
+        EXPECT_EQ(size[0], 1024) << name;
+        EXPECT_EQ(size[1], 100) << name;
+    }
     const Picture sized(FromMemory(cube_));
     EXPECT_EQ(sized.header.biWidth, 1024);
     EXPECT_EQ(sized.header.biHeight, 100);
     EXPECT_EQ(sized.pixels.size(), 3072u * 100);
-    Plugin().Call("GetPictureInfo", {Arg("x"), 0, 0, Arg(info)}, &delta);
-    std::memcpy(&w, info + 8, 4);
-    EXPECT_EQ(w, 1024);
 
     ClearSettings();
     const Picture wire(FromMemory(cube_));
@@ -155,6 +156,9 @@ TEST_F(GetPictureTest, HostileSizesAreRefusedWithNullHandles) {
         SetDword("Height", uint32_t(s[1]));
         const Result r = FromMemory(cube_);
         EXPECT_EQ(r.code, 4) << s[0] << "x" << s[1];
+        uint8_t info[kPictureInfoSize];
+        int32_t delta;
+        EXPECT_EQ(Plugin().Call("GetPictureInfo", {Arg(cube_.data()), LONG_PTR(cube_.size()), 1, Arg(info)}, &delta), 4);
         EXPECT_EQ(r.info, nullptr);
         EXPECT_EQ(r.bits, nullptr);
     }
@@ -163,42 +167,71 @@ TEST_F(GetPictureTest, HostileSizesAreRefusedWithNullHandles) {
     EXPECT_EQ(Picture(FromMemory(cube_)).pixels.size(), 4u);
 }
 
+// Each input through GetPicture and GetPictureInfo, 8-bit and wide: the
+// picture's code and handles, and GetPictureInfo's answer, which is the
+// same code for everything refused at the header and 0 (with the record
+// written) for what fails only while drawing.
 TEST_F(GetPictureTest, EveryFailureWithItsCodeAndHandles) {
-    TempFile cube_file(cube_);
-    struct Case {
-        const char* what;
-        Result result;
-        int32_t code;
-        bool nulled;
-    };
     Bytes no_pnts = {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'L', 'W', 'O', 'B'};
     tools::LwoWriter bad;
     bad.AddPoint(0, 0, 0);
     bad.AddPolygon(std::vector<uint16_t>(201, 0));
     const Bytes short_image = {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'L', 'W', 'O'};
     const tools::LwoWriter cube = tools::MakeCube();
+    const Bytes lwlo = cube.Build("LWLO"), lwo2 = cube.Build("LWO2"), text(64, 'x'), bad_bytes = bad.Build();
+    TempFile cube_file(cube_), lwo2_file(lwo2), lwlo_file(lwlo), empty_file({}), text_file(text);
+    const wchar_t* const missing_wide = L"Z:\\no\\such\\object.lwo";
+    struct Case {
+        const char* what;
+        const void* buffer;
+        LONG_PTR length;
+        uint32_t flag;
+        bool wide;
+        int32_t code;
+        bool nulled;  // refused while drawing: handles nulled, GetPictureInfo 0
+    };
     const Case cases[] = {
-        {"flag 2", GetPicture(cube_.data(), int32_t(cube_.size()), 2), -1, false},
-        {"flag 7", GetPicture(cube_.data(), int32_t(cube_.size()), 7), -1, false},
-        {"missing file", GetPicture("Z:\\no\\such\\object.lwo", 0, 0), 6, false},
-        {"offset at the end", GetPicture(cube_file.path(), int32_t(cube_.size()), 0), 6, false},
-        {"short memory image", FromMemory(short_image), 3, false},
-        {"not FORM", FromMemory(Bytes(64, 'x')), 3, false},
-        {"LWLO", FromMemory(cube.Build("LWLO")), 2, false},
-        {"LWO2", FromMemory(cube.Build("LWO2")), 2, false},
-        {"negative memory length", GetPicture(cube_.data(), -1, 1), 5, false},
-        {"no file name", GetPicture(nullptr, 0, 0), 6, false},
-        {"no file name, wide", GetPicture(nullptr, 0, 0, "GetPictureW"), 6, false},
-        {"no memory image", GetPicture(nullptr, 64, 1), 5, false},
-        {"no PNTS or POLS", FromMemory(no_pnts), 3, true},
-        {"201 vertices", FromMemory(bad.Build()), 3, true},
+        {"flag 2", cube_.data(), LONG_PTR(cube_.size()), 2, false, -1, false},
+        {"flag 7", cube_.data(), LONG_PTR(cube_.size()), 7, true, -1, false},
+        {"missing file", "Z:\\no\\such\\object.lwo", 0, 0, false, 6, false},
+        {"missing file, wide", missing_wide, 0, 0, true, 6, false},
+        {"offset at the end", cube_file.path(), LONG_PTR(cube_.size()), 0, false, 6, false},
+        {"empty file", empty_file.path(), 0, 0, false, 6, false},
+        {"text file", text_file.path(), 0, 0, false, 3, false},
+        {"LWO2 file", lwo2_file.path(), 0, 0, false, 2, false},
+        {"LWLO file", lwlo_file.path(), 0, 0, false, 2, false},
+        {"short memory image", short_image.data(), LONG_PTR(short_image.size()), 1, false, 3, false},
+        {"not FORM", text.data(), LONG_PTR(text.size()), 1, true, 3, false},
+        {"LWLO", lwlo.data(), LONG_PTR(lwlo.size()), 1, false, 2, false},
+        {"LWO2", lwo2.data(), LONG_PTR(lwo2.size()), 1, true, 2, false},
+        {"empty memory image", cube_.data(), 0, 1, false, 3, false},
+        {"negative memory length", cube_.data(), -1, 1, false, 5, false},
+        {"no file name", nullptr, 0, 0, false, 6, false},
+        {"no file name, wide", nullptr, 0, 0, true, 6, false},
+        {"no memory image", nullptr, 64, 1, false, 5, false},
+        {"no PNTS or POLS", no_pnts.data(), LONG_PTR(no_pnts.size()), 1, false, 3, true},
+        {"201 vertices", bad_bytes.data(), LONG_PTR(bad_bytes.size()), 1, true, 3, true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.result.code, c.code) << c.what;
-        EXPECT_CALLEE_POPPED(c.result.stack_delta) << c.what;
+        SCOPED_TRACE(c.what);
+        const Result r = GetPicture(c.buffer, c.length, c.flag, c.wide ? "GetPictureW" : "GetPicture");
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_CALLEE_POPPED(r.stack_delta);
         HLOCAL expected = c.nulled ? nullptr : kUntouched;
-        EXPECT_EQ(c.result.info, expected) << c.what;
-        EXPECT_EQ(c.result.bits, expected) << c.what;
+        EXPECT_EQ(r.info, expected);
+        EXPECT_EQ(r.bits, expected);
+
+        uint8_t info[kPictureInfoSize + 4];
+        std::memset(info, 0x5A, sizeof info);
+        int32_t delta = -1;
+        const int32_t code = Plugin().Call(c.wide ? "GetPictureInfoW" : "GetPictureInfo",
+                                           {Arg(c.buffer), c.length, c.flag, Arg(info)}, &delta);
+        EXPECT_CALLEE_POPPED(delta);
+        EXPECT_EQ(code, c.nulled ? 0 : c.code);
+        int32_t width;
+        std::memcpy(&width, info + 8, 4);
+        EXPECT_EQ(width, c.nulled ? 800 : 0x5A5A5A5A);
+        EXPECT_EQ(info[kPictureInfoSize], 0x5A);
     }
 }
 
