@@ -1,26 +1,16 @@
 # The release package. In a Windows tree: a ZIP for Windows users holding
-# the module (QAVREN.SPI, or QAVREN.SPH in the win64 tree) and INSTALL.txt
-# (cpack -G ZIP). In the native tree the same
-# rules package what `cmake --install` installs: bin/qavren and its desktop
-# files.
+# the module and its notes (packaging/windows_zip.cmake; cpack -G ZIP). In
+# the native tree the same rules package what `cmake --install` installs:
+# bin/qavren and its desktop files.
 if(WIN32)
-  # CRLF, so that every Windows editor shows the note as lines.
-  configure_file(${CMAKE_SOURCE_DIR}/packaging/INSTALL.txt ${CMAKE_BINARY_DIR}/packaging/INSTALL.txt
-                 @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${CMAKE_BINARY_DIR}/${QAVREN_MODULE_FILE} ${CMAKE_BINARY_DIR}/packaging/INSTALL.txt DESTINATION .)
-  set(CPACK_GENERATOR ZIP)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(CPACK_PACKAGE_FILE_NAME "QAVREN-${PROJECT_VERSION}-win64")
-  else()
-    set(CPACK_PACKAGE_FILE_NAME "QAVREN-${PROJECT_VERSION}-win32")
-  endif()
+  include(${CMAKE_CURRENT_LIST_DIR}/windows_zip.cmake)
 else()
   set(CPACK_GENERATOR TGZ)
-  set(CPACK_PACKAGE_FILE_NAME "qavren-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
+  set(CPACK_PACKAGE_FILE_NAME "qavren-${QAVREN_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
 endif()
 set(CPACK_PACKAGE_NAME QAVREN)
 set(CPACK_PACKAGE_VENDOR "${QAVREN_NOTICE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "LightWave LWOB objects as pictures in image viewers")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${QAVREN_VERSION})
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 include(CPack)

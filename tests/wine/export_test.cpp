@@ -13,8 +13,10 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "plugin/version.h"
 #include "tests/wine/plugin_under_test.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -47,6 +49,40 @@ TEST(Module, LoadsAndIsADllOfTheHostsArchitecture) {
     ASSERT_NE(dir.VirtualAddress, 0u);
     EXPECT_STREQ(At<char>(Plugin().module(), At<IMAGE_EXPORT_DIRECTORY>(Plugin().module(), dir.VirtualAddress)->Name),
                  kModuleFile);
+}
+
+// What Explorer's Details tab reads from the file: the one version the
+// About dialog shows, and the notice and maker of the build.
+TEST(Module, CarriesItsVersionResource) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(kModuleFile, &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<uint8_t> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(kModuleFile, 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 10u);  // 0.10
+    EXPECT_EQ(fixed->dwFileVersionLS, 1u);   // the letter a
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_DLL));
+    const std::string width = sizeof(void*) == 8 ? "(64-bit)" : "(32-bit)";
+    const std::pair<const char*, std::string> strings[] = {
+        {"FileVersion", "0.10a"},
+        {"ProductVersion", "0.10a"},
+        {"ProductName", "QAVREN"},
+        {"CompanyName", QAVREN_MAKER},
+        {"LegalCopyright", QAVREN_NOTICE},
+        {"OriginalFilename", kModuleFile},
+        {"FileDescription", "Susie plug-in for LightWave 3D LWOB objects " + width},
+    };
+    for (const auto& [name, expected] : strings) {
+        char* text = nullptr;
+        const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+        ASSERT_TRUE(VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length)) << name;
+        EXPECT_EQ(std::string(text), expected) << name;
+    }
 }
 
 TEST(Module, ExportsExactlyTheElevenPlainNames) {
