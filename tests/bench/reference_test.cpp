@@ -144,13 +144,15 @@ struct Plain {
 
 Colour RandomColour(std::mt19937& rng) { return Rgb(Random(rng, 0, 255), Random(rng, 0, 255), Random(rng, 0, 255)); }
 
-// Mostly near the canvas; now and then far beyond it on one side, or some
-// thousands of pixels off (around the bound of 32-bit filling, 8192).
+// Mostly near the canvas; now and then far beyond it on one side, some
+// thousands of pixels off (around the bound of 32-bit filling, 8192), or
+// tens of thousands (2^13 to 2^16, where 32-bit products would overflow).
 Point RandomPoint(std::mt19937& rng, int32_t w, int32_t h) {
     const int far = Random(rng, 0, 19);
     if (far == 0) return {Random(rng, -kCoordinateLimit, kCoordinateLimit), Random(rng, -40, h + 40)};
     if (far == 1) return {Random(rng, -40, w + 40), Random(rng, -3000000, 3000000)};
     if (far == 2) return {Random(rng, -8300, 8300), Random(rng, -8300, 8300)};
+    if (far == 3) return {Random(rng, -70000, 70000), Random(rng, -70000, 70000)};
     return {Random(rng, -w / 2, w + w / 2), Random(rng, -h / 2, h + h / 2)};
 }
 

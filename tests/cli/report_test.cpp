@@ -87,6 +87,7 @@ TEST(Report, PolygonFaults) {
     struct Case { Bytes pols; PolygonFault fault; uint32_t offset; uint32_t value; const char* words; };
     const Case cases[] = {
         {Join({good, Record({})}), PolygonFault::kVertexCount, 72, 0, "polygon 1 (at byte 72) has 0 vertices"},
+        {Join({good, Bytes{0, 0}}), PolygonFault::kVertexCount, 72, 0, "polygon 1 (at byte 72) has 0 vertices"},
         {Join({good, good, Record(std::vector<uint16_t>(201, 0))}), PolygonFault::kVertexCount, 80, 201,
          "polygon 2 (at byte 80) has 201 vertices"},
         {Join({good, Record({0, 3})}), PolygonFault::kPointNumber, 72, 3, "polygon 1 (at byte 72) uses point 3, but there are only 3 points"},

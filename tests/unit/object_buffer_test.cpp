@@ -53,6 +53,16 @@ TEST(LoadFromFile, ReadsFromTheOffsetToTheEnd) {
     ObjectBuffer last;
     ASSERT_EQ(last.LoadFromFile(file.path(), static_cast<uint32_t>(kBytes.size() - 1)), status::kOk);
     EXPECT_EQ(last.size(), 1u);
+
+    // A header only: at most `most` bytes from the offset.
+    ObjectBuffer header, short_tail;
+    ASSERT_EQ(header.LoadFromFile(file.path(), 2, 12), status::kOk);
+    ASSERT_EQ(header.size(), 12u);
+    EXPECT_EQ(0, std::memcmp(header.data(), kBytes.data() + 2, 12));
+    ASSERT_EQ(short_tail.LoadFromFile(file.path(), 12, 12), status::kOk);
+    EXPECT_EQ(short_tail.size(), 3u);
+    ObjectBuffer past_end;
+    EXPECT_EQ(past_end.LoadFromFile(file.path(), static_cast<uint32_t>(kBytes.size()), 12), status::kReadError);
 }
 
 TEST(LoadFromFile, FailsAsAReadErrorAndStaysEmpty) {
@@ -86,11 +96,19 @@ TEST(LoadFromHandle, ReadsTheWholeFileOnlyFromItsStart) {
     ASSERT_EQ(b.LoadFromHandle(f), status::kOk);
     EXPECT_EQ(b.size(), kBytes.size());
 
-    // Positioned mid-file, the read comes back short.
+    // Positioned mid-file, the read comes back short; its block is freed.
     ASSERT_TRUE(platform::SeekFromStart(f, 4));
+    const int64_t live = platform::LiveBlockCount();
     ObjectBuffer mid;
     EXPECT_EQ(mid.LoadFromHandle(f), status::kReadError);
     EXPECT_TRUE(mid.empty());
+    EXPECT_EQ(platform::LiveBlockCount(), live);
+
+    // A filled buffer takes no second load, from a handle either.
+    ASSERT_TRUE(platform::SeekFromStart(f, 0));
+    EXPECT_EQ(b.LoadFromHandle(f), status::kAlreadyFilled);
+    EXPECT_EQ(b.size(), kBytes.size());
+    EXPECT_EQ(platform::LiveBlockCount(), live);
     CloseRaw(f);
 }
 

@@ -73,6 +73,8 @@ TEST(Layout, StrideSizeAndRefusals) {
     EXPECT_TRUE(ComputeLayout(1, 1 << 28, &l));
     EXPECT_EQ(l.image_size, 1u << 30);
     EXPECT_FALSE(ComputeLayout(1, (1 << 28) + 1, &l));
+    EXPECT_TRUE(ComputeLayout(1 << 28, 1, &l));
+    EXPECT_EQ(l.stride, 3u << 28);
     EXPECT_FALSE(ComputeLayout((1 << 28) + 1, 1, &l));
     // Just under and just over 2^31 - 1 bytes.
     EXPECT_TRUE(ComputeLayout(4, 178956970, &l));   // stride 12

@@ -24,11 +24,14 @@ using Renderer = Status (*)(const ObjectBuffer&, Surface&, int32_t, int32_t, int
 constexpr Colour kBackground = Rgb(0, 0, 64), kWhite = Rgb(255, 255, 255), kGrey = Rgb(128, 128, 128),
                  kBlack = Rgb(0, 0, 0);
 
-// An 800 x 600 surface filled with the background.
+// A surface, 800 x 600 unless said, filled with the background.
 struct Canvas {
-    std::vector<uint8_t> bits = std::vector<uint8_t>(size_t{RowStride(800)} * 600);
-    Surface surface{bits.data(), 800, 600, RowStride(800)};
-    Canvas() { surface.Fill(kBackground); }
+    std::vector<uint8_t> bits;
+    Surface surface;
+    explicit Canvas(int32_t w = 800, int32_t h = 600)
+        : bits(size_t{RowStride(uint32_t(w))} * uint32_t(h)), surface(bits.data(), w, h, RowStride(uint32_t(w))) {
+        surface.Fill(kBackground);
+    }
     Colour At(int32_t x, int32_t y) const { return surface.PixelAt(x, y); }
     int Count(Colour c) const {
         int n = 0;
@@ -114,6 +117,28 @@ TEST(DrawPolygons, AnticlockwiseTriangleIsGreyClockwiseWhiteOutlinedBlack) {
         EXPECT_EQ(c->At(100, 300), kBlack);
         EXPECT_EQ(c->At(400, 300), kBlack);  // on the diagonal
         EXPECT_EQ(c->At(500, 100), kBackground);
+    }
+}
+
+// Corners that project onto one line face neither way: grey, in either
+// order. On a 64 x 64 canvas a model spanning (0, 0) to (64, 64) is drawn at
+// scale 1, so these corners land exactly on the canvas line through
+// (12.5, 17), (9.25, 17.75) and (2.75, 19.25); truncated to whole pixels
+// they are no longer on one line, and one pixel of the fill shows past the
+// outline.
+TEST(DrawPolygons, CornersOnOneLineAreGreyInEitherOrder) {
+    for (const std::vector<uint16_t>& order : {std::vector<uint16_t>{2, 3, 4}, std::vector<uint16_t>{4, 3, 2}}) {
+        LwoWriter w;
+        w.AddPoint(0, 0, 0);
+        w.AddPoint(64, 64, 0);
+        w.AddPoint(12.5f, 47, 0);
+        w.AddPoint(9.25f, 46.25f, 0);
+        w.AddPoint(2.75f, 44.75f, 0);
+        w.AddPolygon(order);
+        Canvas canvas(64, 64);
+        ASSERT_EQ(Draw(DrawPolygons, w.Build(), canvas), 0);
+        EXPECT_EQ(canvas.Count(kWhite), 0);
+        EXPECT_GT(canvas.Count(kGrey), 0);
     }
 }
 
