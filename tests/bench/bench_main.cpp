@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +36,24 @@ std::vector<float> RandomDepths(uint32_t count) {
         seed = seed * 1664525u + 1013904223u;
         d = static_cast<float>(seed >> 8);
     }
+    return depths;
+}
+
+void RegisterSortPattern(const char* pattern, const std::vector<float>& depths) {
+    const std::string name = std::string("sort_budget/") + pattern + "/" + std::to_string(depths.size());
+    benchmark::RegisterBenchmark(name.c_str(), SortPattern, depths)->UseManualTime()->Unit(benchmark::kMillisecond);
+}
+
+// The depths of the triangles the renderer builds for a double-sided cylinder.
+std::vector<float> CylinderDepths(int sides, double turn, bool end_on) {
+    const std::vector<uint8_t> bytes = tools::MakeDoubleSidedCylinder(sides, turn, end_on).Build();
+    ObjectBuffer buffer;
+    buffer.LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    ProjectedPoints points;
+    std::vector<Triangle> triangles;
+    std::vector<float> depths;
+    if (Failed(ProjectPoints(buffer, 800, 600, &points)) || !BuildTriangles(buffer, points, &triangles)) return depths;
+    for (const Triangle& t : triangles) depths.push_back(t.depth);
     return depths;
 }
 
@@ -99,11 +118,17 @@ void RegisterAll() {
             {"killer", tools::MiddlePivotKiller(count)},
             {"ring", tools::RingDepths(count)},
         };
-        for (const auto& [pattern, depths] : patterns) {
-            const std::string name = std::string("sort_budget/") + pattern + "/" + std::to_string(count);
-            benchmark::RegisterBenchmark(name.c_str(), SortPattern, depths)->UseManualTime()->Unit(benchmark::kMillisecond);
-        }
+        for (const auto& [pattern, depths] : patterns) RegisterSortPattern(pattern, depths);
     }
+    // Ordinary depths at their worst: in order, reversed, and double-sided
+    // cylinders along the view and across it, turned a little.
+    std::vector<float> sorted = RandomDepths(1000000);
+    std::sort(sorted.begin(), sorted.end());
+    RegisterSortPattern("sorted", sorted);
+    RegisterSortPattern("reversed", std::vector<float>(sorted.rbegin(), sorted.rend()));
+    RegisterSortPattern("cylinder-along-0.01", CylinderDepths(16000, 0.01, true));
+    RegisterSortPattern("cylinder-across-0.001", CylinderDepths(10000, 0.001, false));
+    RegisterSortPattern("cylinder-across-0.001", CylinderDepths(16000, 0.001, false));
     benchmark::RegisterBenchmark("chunk_dense/first-letter/64MiB", ChunkSearchDense, 64u << 20)
         ->Unit(benchmark::kMicrosecond);
 }
