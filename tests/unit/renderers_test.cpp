@@ -29,7 +29,7 @@ struct Canvas {
     std::vector<uint8_t> bits;
     Surface surface;
     explicit Canvas(int32_t w = 800, int32_t h = 600)
-        : bits(size_t{RowStride(uint32_t(w))} * uint32_t(h)), surface(bits.data(), w, h, RowStride(uint32_t(w))) {
+        : bits(size_t(RowStride(uint32_t(w)) * uint32_t(h))), surface(bits.data(), w, h, uint32_t(RowStride(uint32_t(w)))) {
         surface.Fill(kBackground);
     }
     Colour At(int32_t x, int32_t y) const { return surface.PixelAt(x, y); }
