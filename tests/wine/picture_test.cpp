@@ -235,6 +235,25 @@ TEST_F(GetPictureTest, EveryFailureWithItsCodeAndHandles) {
     }
 }
 
+// GetPictureInfo reads the header and nothing more: a file of 4 GiB and 12
+// bytes (sparse) that starts as an LWOB form is answered at once, while
+// GetPicture, which reads whole files, refuses it as more than an object
+// may hold.
+TEST_F(GetPictureTest, GetPictureInfoReadsOnlyTheHeader) {
+    TempFile file(Bytes(cube_.begin(), cube_.begin() + 12));
+    HANDLE h = CreateFileA(file.path(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = (LONGLONG{1} << 32) + 12;
+    const bool grown = SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    ASSERT_TRUE(grown);
+    uint8_t info[kPictureInfoSize];
+    int32_t delta = -1;
+    EXPECT_EQ(Plugin().Call("GetPictureInfo", {Arg(file.path()), 0, 0, Arg(info)}, &delta), 0);
+    EXPECT_EQ(GetPicture(file.path(), 0, 0).code, 4);
+}
+
 TEST_F(GetPictureTest, ANullProgressIsNeverCalledAndAnyIsIgnored) {
     Result r;
     r.code = Plugin().Call("GetPicture", {Arg(cube_.data()), uint32_t(cube_.size()), 1, Arg(&r.info), Arg(&r.bits),
