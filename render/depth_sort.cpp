@@ -151,7 +151,7 @@ uint64_t HeapSort(Triangle* r, ptrdiff_t count) {
 // their stops. Once the count passes the budget, every range not yet sorted
 // is heap sorted. The plain order is kept whenever the plain procedure
 // needs no more than the budget; beyond it the work is at most the budget,
-// one more partition (T + 2) and heap sorts of at most 2 T·log2 T.
+// one more partition (T + 2) and heap sorts of at most 2 T (log2 T + 1).
 class Sorter {
 public:
     Sorter(Triangle* r, uint64_t budget) : r_(r), budget_(budget) {}
