@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <png.h>
 #include <pty.h>
+#include <zlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,7 +101,26 @@ Bytes CorePicture(const Bytes& object, const RenderSettings& settings) {
     return bits;
 }
 
+// Every chunk's CRC, IEND's included: libpng's simplified reader stops
+// after the pixels, other readers check to the end.
+bool ChunksIntact(const Bytes& png) {
+    size_t at = 8;
+    bool ended = false;
+    while (!ended && at + 12 <= png.size()) {
+        const uint32_t length = uint32_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        if (length > png.size() - at - 12) return false;
+        const uint8_t* type = &png[at + 4];
+        const uint8_t* crc = type + 4 + length;
+        const uint32_t stated = uint32_t{crc[0]} << 24 | crc[1] << 16 | crc[2] << 8 | crc[3];
+        if (crc32(0, type, 4 + length) != stated) return false;
+        ended = std::memcmp(type, "IEND", 4) == 0;
+        at += 12 + length;
+    }
+    return ended && at == png.size();
+}
+
 Bytes DecodePng(const fs::path& file, int32_t width, int32_t height) {
+    if (!ChunksIntact(ReadBytes(file))) return {};
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;

@@ -27,7 +27,10 @@ bool WriteChunk(OutputFile* out, const char type[4], const uint8_t* data, size_t
     PutBe32(head, static_cast<uint32_t>(size));
     for (int i = 0; i < 4; ++i) head[4 + i] = static_cast<uint8_t>(type[i]);
     uint8_t tail[4];
-    PutBe32(tail, libdeflate_crc32(libdeflate_crc32(0, head + 4, 4), data, size));
+    // libdeflate_crc32 answers its initial value for a null buffer, whatever
+    // the running CRC: IEND's empty data must not be null.
+    const uint32_t type_crc = libdeflate_crc32(0, head + 4, 4);
+    PutBe32(tail, size ? libdeflate_crc32(type_crc, data, size) : type_crc);
     return out->Write(head, sizeof head) && out->Write(data, size) && out->Write(tail, sizeof tail);
 }
 
