@@ -2,7 +2,7 @@
 # the module (QAVREN.SPI, or QAVREN.SPH in the win64 tree) and INSTALL.txt
 # (cpack -G ZIP). In the native tree the same
 # rules package what `cmake --install` installs: bin/qavren and its desktop
-# files.
+# files, as a TGZ or as a Debian package (cpack -G DEB, packaging/debian.cmake).
 if(WIN32)
   # CRLF, so that every Windows editor shows the note as lines.
   configure_file(${CMAKE_SOURCE_DIR}/packaging/INSTALL.txt ${CMAKE_BINARY_DIR}/packaging/INSTALL.txt
@@ -17,6 +17,7 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR TGZ)
   set(CPACK_PACKAGE_FILE_NAME "qavren-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
+  include(${CMAKE_CURRENT_LIST_DIR}/debian.cmake)
 endif()
 set(CPACK_PACKAGE_NAME QAVREN)
 set(CPACK_PACKAGE_VENDOR "${QAVREN_NOTICE}")
