@@ -46,6 +46,9 @@ bool FollowLinks(const char* path, char* out, size_t size) {
     return false;
 }
 
+int CreateNew(char* path) { return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
+int CreateTemporary(char* path) { return ::mkostemp(path, O_CLOEXEC); }
+
 }  // namespace
 
 bool IsStandardStream(const char* path) { return path[0] == '-' && path[1] == '\0'; }
@@ -59,16 +62,15 @@ bool OutputFile::Open(const char* path, WriteMode mode, Message* error) {
         fd_ = STDOUT_FILENO;
         return true;
     }
-    if (mode == WriteMode::kInPlace) {
-        fd_ = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        created_ = fd_ >= 0;
-        if (fd_ < 0 && errno == EEXIST) fd_ = ::open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (fd_ < 0) return Fail(error, nullptr);
-        if (created_) slot_ = AddPendingFile(path);
-        return true;
-    }
     errno = ENAMETOOLONG;
     if (!FollowLinks(path, target_, sizeof target_)) return Fail(error, nullptr);
+    if (mode == WriteMode::kInPlace) {
+        fd_ = CreateRemovableFile(target_, CreateNew, &slot_);
+        created_ = fd_ >= 0;
+        if (fd_ < 0 && errno == EEXIST) fd_ = ::open(target_, O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd_ < 0) return Fail(error, nullptr);
+        return true;
+    }
     const char* slash = std::strrchr(target_, '/');
     const int dir_length = slash ? static_cast<int>(slash - target_ + 1) : 0;
     const int n = std::snprintf(temp_, sizeof temp_, "%.*s.%s.XXXXXX", dir_length, target_,
@@ -77,12 +79,11 @@ bool OutputFile::Open(const char* path, WriteMode mode, Message* error) {
         temp_[0] = '\0';
         return Fail(error, "the path is too long");
     }
-    fd_ = ::mkostemp(temp_, O_CLOEXEC);
+    fd_ = CreateRemovableFile(temp_, CreateTemporary, &slot_);
     if (fd_ < 0) {
         temp_[0] = '\0';
         return Fail(error, nullptr);
     }
-    slot_ = AddPendingFile(temp_);
     return true;
 }
 
@@ -149,7 +150,7 @@ void OutputFile::Discard() {
         (void)ignored;
     }
     Close();
-    if (mode_ == WriteMode::kInPlace && created_) ::unlink(path_);
+    if (mode_ == WriteMode::kInPlace && created_) ::unlink(target_);
     if (temp_[0]) ::unlink(temp_);
     RemovePendingFile(slot_);
     slot_ = -1;

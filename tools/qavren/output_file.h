@@ -10,7 +10,7 @@
 //   A desktop's thumbnail service may create that file, keep it open and
 //   read the picture back through its own descriptor, which a rename would
 //   leave on the old, empty file. On failure the file is emptied again, or
-//   removed when this command created it.
+//   removed when this command created it. A symlink is written through.
 // - The name "-" is standard output, for either mode.
 #pragma once
 
@@ -53,7 +53,7 @@ private:
     int errno_ = 0;         // the first write failure
     int slot_ = -1;         // the file's entry in the signal handler's list
     const char* path_ = nullptr;
-    char target_[PATH_MAX] = "";  // kReplace: the file the rename replaces
+    char target_[PATH_MAX] = "";  // the file written (kInPlace) or replaced (kReplace), links followed
     char temp_[PATH_MAX] = "";    // kReplace: the file written
 };
 

@@ -1,10 +1,13 @@
 // The signal handler and the table of files it removes. The handler calls
 // only async-signal-safe functions (unlink, write, sigaction, raise) and
-// reads only slots whose names are complete.
+// lock-free atomics, and reads only slots whose names are complete. Worker
+// threads go on while it runs: it first stops new files being made, then
+// waits until no thread is between making a file and listing it.
 #include "tools/qavren/signals.h"
 
 #include <atomic>
 #include <climits>
+#include <pthread.h>
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
@@ -21,10 +24,16 @@ struct PendingFile {
 
 PendingFile g_pending[kMaxPendingFiles];
 std::atomic<const char*> g_clear_line{nullptr};
+std::atomic<bool> g_stopping{false};
+std::atomic<int> g_creating{0};     // threads between making a file and listing it
+thread_local bool t_creating = false;  // this thread is: the handler cannot wait for itself
 
 constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
 
 void RemovePendingAndDie(int signal_number) {
+    g_stopping.store(true);
+    while (!t_creating && g_creating.load() != 0) {
+    }
     for (PendingFile& p : g_pending) {
         if (p.named) ::unlink(p.path);
     }
@@ -54,16 +63,32 @@ void InstallSignalHandlers() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-int AddPendingFile(const char* path) {
-    if (std::strlen(path) >= PATH_MAX) return -1;
-    for (int k = 0; k < kMaxPendingFiles; ++k) {
+int CreateRemovableFile(char* path, int (*create)(char* path), int* slot) {
+    *slot = -1;
+    t_creating = true;
+    g_creating.fetch_add(1);
+    if (g_stopping.load()) {
+        g_creating.fetch_sub(1);
+        for (;;) ::pause();  // the handler is ending the process
+    }
+    const int fd = create(path);
+    for (int k = 0; fd >= 0 && *slot < 0 && k < kMaxPendingFiles && std::strlen(path) < PATH_MAX; ++k) {
         bool expected = false;
         if (!g_pending[k].taken.compare_exchange_strong(expected, true)) continue;
         std::strcpy(g_pending[k].path, path);
         g_pending[k].named = 1;
-        return k;
+        *slot = k;
     }
-    return -1;
+    g_creating.fetch_sub(1);
+    t_creating = false;
+    return fd;
+}
+
+void BlockInterruptions(bool block) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kInterruptions) sigaddset(&set, s);
+    pthread_sigmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
 void RemovePendingFile(int slot) {

@@ -11,10 +11,18 @@ constexpr int kMaxPendingFiles = 64;
 
 void InstallSignalHandlers();
 
-// Names a file to remove if a signal ends the process; returns its slot, or
-// -1 when every slot is taken (the file is then simply not removed).
-int AddPendingFile(const char* path);
+// Makes a file with `create(path)`, which returns its descriptor or -1 (and
+// may rewrite `path`, as mkstemp does), and lists the file for removal if a
+// signal ends the process; *slot gets its entry, or -1 when every entry is
+// taken (the file is then simply not removed). Once a signal has come no new
+// file is made: the calling thread waits for the end.
+int CreateRemovableFile(char* path, int (*create)(char* path), int* slot);
+// The file is finished or gone: it is no longer removed on a signal.
 void RemovePendingFile(int slot);
+
+// Keeps the interrupting signals off the calling thread (and the threads it
+// starts), so that the handler runs on the thread that did not block them.
+void BlockInterruptions(bool block);
 
 // What the handler writes to standard error to clear a shown progress line;
 // null when no line is shown. The text must outlive the call.
