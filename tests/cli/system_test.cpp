@@ -12,6 +12,7 @@
 
 #include "plugin/picture.h"
 #include "tests/cli/cli_harness.h"
+#include "tools/qavren/png_encoder.h"
 #include "tools/lwogen/lwo_writer.h"
 
 namespace qavren::testing {
@@ -280,6 +281,41 @@ TEST_F(Messages, TerminalsQuietAndVerbose) {
         EXPECT_EQ(r.exit_code, 1);
         for (const std::string& p : c.present) EXPECT_NE(text.find(p), std::string::npos) << p;
         for (const std::string& a : c.absent) EXPECT_EQ(text.find(a), std::string::npos) << a;
+    }
+}
+
+}  // namespace
+}  // namespace qavren::testing
+
+namespace qavren::testing {
+namespace {
+
+using PngEncoder = CliTest;
+
+// Both deflate paths over generated pictures: flat runs, noise and odd
+// widths (rows padded to 4 bytes) decode to the block they were made from.
+TEST_F(PngEncoder, BothPathsDecodeToTheBlock) {
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (const auto& [width, height] : std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {3, 7}, {257, 33}, {800, 61}}) {
+        PictureLayout layout;
+        ASSERT_TRUE(ComputeLayout(width, height, &layout));
+        Bytes bits(layout.image_size, 0);
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t i = 0; i < 3 * width; ++i) {
+                const uint32_t r = next() >> 16;
+                bits[static_cast<size_t>(y) * layout.stride + i] = r % 4 == 0 ? static_cast<uint8_t>(r >> 8) : 0x30;
+            }
+        }
+        for (const size_t whole_limit : {cli::kWholePngLimit, size_t{0}}) {
+            SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + (whole_limit ? " whole" : " by rows"));
+            cli::OutputFile out;
+            cli::Message error, why;
+            ASSERT_TRUE(out.Open((dir_ / "p.png").c_str(), cli::WriteMode::kReplace, &error)) << error.text;
+            EXPECT_TRUE(cli::EncodePng(layout, bits.data(), &out, whole_limit, &why)) << why.text;
+            ASSERT_TRUE(out.Commit(&error)) << error.text;
+            EXPECT_EQ(DecodePng(dir_ / "p.png", width, height), bits);
+        }
     }
 }
 
