@@ -286,6 +286,9 @@ TEST_F(Usage, HelpAndVersionOnStdout) {
     }
     EXPECT_NE(RunQavren({"--help"}, dir_).out.find("thumbnail"), std::string::npos);
     EXPECT_NE(RunQavren({"render", "--help"}, dir_).out.find("--polygons"), std::string::npos);
+    for (const char* command : {"render", "thumbnail"}) {  // the size limits
+        EXPECT_NE(RunQavren({command, "--help"}, dir_).out.find("each side 1 to 268435456"), std::string::npos);
+    }
     for (const char* flag : {"--version", "-V"}) {
         const CommandResult r = RunQavren({flag}, dir_);
         EXPECT_EQ(r.exit_code, 0);

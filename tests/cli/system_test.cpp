@@ -77,6 +77,12 @@ TEST_F(Streams, DashIsStandardInputAndOutput) {
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(r.err, words);
     }
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"render", "torus.lwo", "-o", "-"}, {"thumbnail", "-s", "9", "torus.lwo", "-"}}) {
+        const CommandResult r = RunQavren(args, dir_, {.on_terminal = true});
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_NE(r.out.find("standard output is a terminal; redirect it to a file"), std::string::npos) << r.out;
+    }
     EXPECT_EQ(Listing(), (std::vector<std::string>{"empty.lwo", "picture.lwo", "t.bmp", "torus.lwo"}));
 }
 
