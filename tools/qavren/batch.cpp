@@ -75,9 +75,10 @@ void RunBatch(int count, int jobs, const BatchWork& work) {
     s.slots = jobs > 1 ? static_cast<Slot*>(std::calloc(static_cast<size_t>(s.window), sizeof(Slot))) : nullptr;
     pthread_t threads[kMaxPendingFiles];
     int started = 0;
-    BlockInterruptions(true);  // the workers inherit the mask: signals stay with this thread
+    sigset_t mask;
+    BlockInterruptions(&mask);  // the workers inherit the mask: signals stay with this thread
     while (s.slots && started < jobs && pthread_create(&threads[started], nullptr, Worker, &s) == 0) ++started;
-    BlockInterruptions(false);
+    RestoreSignalMask(mask);
     if (started == 0) {
         std::free(s.slots);
         RunInTurn(count, work);

@@ -84,12 +84,14 @@ int CreateRemovableFile(char* path, int (*create)(char* path), int* slot) {
     return fd;
 }
 
-void BlockInterruptions(bool block) {
+void BlockInterruptions(sigset_t* previous) {
     sigset_t set;
     sigemptyset(&set);
     for (int s : kInterruptions) sigaddset(&set, s);
-    pthread_sigmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+    pthread_sigmask(SIG_BLOCK, &set, previous);
 }
+
+void RestoreSignalMask(const sigset_t& previous) { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
 
 void RemovePendingFile(int slot) {
     if (slot < 0) return;

@@ -4,6 +4,8 @@
 // (nohup, a non-interactive shell's background job) stays ignored.
 #pragma once
 
+#include <csignal>
+
 namespace qavren::cli {
 
 // At most one file per job is being written at a time.
@@ -20,9 +22,11 @@ int CreateRemovableFile(char* path, int (*create)(char* path), int* slot);
 // The file is finished or gone: it is no longer removed on a signal.
 void RemovePendingFile(int slot);
 
-// Keeps the interrupting signals off the calling thread (and the threads it
-// starts), so that the handler runs on the thread that did not block them.
-void BlockInterruptions(bool block);
+// Keeps the interrupting signals off the calling thread and the threads it
+// starts until RestoreSignalMask, so that the handler runs on a thread that
+// did not block them. *previous keeps the mask as it was.
+void BlockInterruptions(sigset_t* previous);
+void RestoreSignalMask(const sigset_t& previous);
 
 // What the handler writes to standard error to clear a shown progress line;
 // null when no line is shown. The text must outlive the call.
