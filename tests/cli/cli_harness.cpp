@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <png.h>
 #include <pty.h>
+#include <zlib.h>
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,11 +33,23 @@ std::string ReadAll(int fd) {
     return text;  // a pty's master reads EIO once the child is gone
 }
 
-[[noreturn]] void ExecQavren(const std::vector<std::string>& args, const fs::path& directory, long size_limit) {
-    if (size_limit >= 0) {
-        const rlimit limit = {static_cast<rlim_t>(size_limit), static_cast<rlim_t>(size_limit)};
+[[noreturn]] void ExecQavren(const std::vector<std::string>& args, const fs::path& directory,
+                             const RunOptions& options) {
+    if (options.file_size_limit >= 0) {
+        const rlimit limit = {static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
+    const int in = ::open(options.stdin_file.empty() ? "/dev/null" : options.stdin_file.c_str(), O_RDONLY);
+    if (in >= 0) ::dup2(in, 0);
+    for (const std::string& e : options.env) {
+        const size_t equals = e.find('=');
+        if (equals == std::string::npos) {
+            ::unsetenv(e.c_str());
+        } else {
+            ::setenv(e.substr(0, equals).c_str(), e.c_str() + equals + 1, 1);
+        }
+    }
+    if (options.ignore_sighup) ::signal(SIGHUP, SIG_IGN);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>("qavren"));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -51,11 +65,12 @@ int ExitCode(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-CommandResult RunOnTerminal(const std::vector<std::string>& args, const fs::path& directory) {
+CommandResult RunOnTerminal(const std::vector<std::string>& args, const fs::path& directory,
+                            const RunOptions& options) {
     int master = -1;
     winsize size = {24, 200, 0, 0};
     const pid_t pid = ::forkpty(&master, nullptr, nullptr, &size);
-    if (pid == 0) ExecQavren(args, directory, -1);
+    if (pid == 0) ExecQavren(args, directory, options);
     CommandResult r;
     if (pid < 0) return r;
     r.out = ReadAll(master);
@@ -66,8 +81,32 @@ CommandResult RunOnTerminal(const std::vector<std::string>& args, const fs::path
 
 }  // namespace
 
+// Output through files, so that nothing blocks while the condition is polled.
+CommandResult RunAndSignal(const std::vector<std::string>& args, const fs::path& directory,
+                           const RunOptions& options) {
+    std::string scratch = (fs::temp_directory_path() / "qavren-out-XXXXXX").string();
+    if (!::mkdtemp(scratch.data())) return {};
+    const fs::path out = fs::path(scratch) / "out", err = fs::path(scratch) / "err";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        ExecQavren(args, directory, options);
+    }
+    for (int polls = 0; polls < 6000 && !options.signal_when(); ++polls) ::usleep(5000);
+    ::kill(pid, options.signal);
+    CommandResult r;
+    r.exit_code = ExitCode(pid);
+    const Bytes o = ReadBytes(out), e = ReadBytes(err);
+    r.out.assign(o.begin(), o.end());
+    r.err.assign(e.begin(), e.end());
+    fs::remove_all(scratch);
+    return r;
+}
+
 CommandResult RunQavren(const std::vector<std::string>& args, const fs::path& directory, RunOptions options) {
-    if (options.on_terminal) return RunOnTerminal(args, directory);
+    if (options.on_terminal) return RunOnTerminal(args, directory, options);
+    if (options.signal_when) return RunAndSignal(args, directory, options);
     int out[2], err[2];
     if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
     const pid_t pid = ::fork();
@@ -76,7 +115,7 @@ CommandResult RunQavren(const std::vector<std::string>& args, const fs::path& di
         ::dup2(err[1], 2);
         ::close(out[0]);
         ::close(err[0]);
-        ExecQavren(args, directory, options.file_size_limit);
+        ExecQavren(args, directory, options);
     }
     ::close(out[1]);
     ::close(err[1]);
@@ -100,7 +139,26 @@ Bytes CorePicture(const Bytes& object, const RenderSettings& settings) {
     return bits;
 }
 
+// Every chunk's CRC, IEND's included: libpng's simplified reader stops
+// after the pixels, other readers check to the end.
+bool ChunksIntact(const Bytes& png) {
+    size_t at = 8;
+    bool ended = false;
+    while (!ended && at + 12 <= png.size()) {
+        const uint32_t length = uint32_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        if (length > png.size() - at - 12) return false;
+        const uint8_t* type = &png[at + 4];
+        const uint8_t* crc = type + 4 + length;
+        const uint32_t stated = uint32_t{crc[0]} << 24 | crc[1] << 16 | crc[2] << 8 | crc[3];
+        if (crc32(0, type, 4 + length) != stated) return false;
+        ended = std::memcmp(type, "IEND", 4) == 0;
+        at += 12 + length;
+    }
+    return ended && at == png.size();
+}
+
 Bytes DecodePng(const fs::path& file, int32_t width, int32_t height) {
+    if (!ChunksIntact(ReadBytes(file))) return {};
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;

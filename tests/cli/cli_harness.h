@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ struct CommandResult {
 struct RunOptions {
     bool on_terminal = false;      // stdout and stderr on a pseudo-terminal
     long file_size_limit = -1;     // RLIMIT_FSIZE in bytes, to make writes fail
+    std::string stdin_file = {};   // standard input from this file (else /dev/null)
+    std::vector<std::string> env = {};  // "NAME=VALUE" sets, "NAME" unsets
+    bool ignore_sighup = false;    // started as nohup starts it
+    // When set, polled while the command runs; once it holds, `signal` is
+    // sent (stdout and stderr then go through files).
+    std::function<bool()> signal_when = {};
+    int signal = 0;
 };
 
 // Runs `qavren ARGS...` in `directory`.

@@ -101,9 +101,9 @@ TEST_F(Render, BatchWritesTheGoodOnesAndReportsTheBadOne) {
     EXPECT_EQ(DecodePng(dir_ / "out/a.png", 800, 600), CorePicture(Cube(), Settings(0)));
     EXPECT_EQ(DecodePng(dir_ / "out/c.png", 800, 600), CorePicture(Torus(), Settings(0)));
     EXPECT_EQ(r.err,
-              "qavren: 2 of 4 objects could not be rendered:\n"
-              "  b.lwo: is a layered LightWave object (FORM LWLO); only LWOB objects can be drawn\n"
-              "  sub/a.lwo: not written: out/a.png would overwrite the picture of a.lwo\n");
+              "qavren: b.lwo: is a layered LightWave object (FORM LWLO); only LWOB objects can be drawn\n"
+              "qavren: sub/a.lwo: not written: out/a.png would overwrite the picture of a.lwo\n"
+              "qavren: 2 of 4 objects could not be rendered\n");
     EXPECT_EQ(r.err.find('\r'), std::string::npos);  // no progress line off a terminal
 }
 
@@ -161,7 +161,7 @@ TEST_F(Errors, OneLineEachAndNothingLeftBehind) {
             EXPECT_EQ(r.err, std::string("qavren: ") + file + ": " + words + "\n");
             EXPECT_EQ(Listing(), before) << file;
         }
-        const CommandResult t = RunQavren({"thumbnail", "-s", "64", file, "thumb"}, dir_);
+        const CommandResult t = RunQavren({"thumbnail", "-s", "64", file, "thumb.png"}, dir_);
         EXPECT_EQ(t.exit_code, 1);
         EXPECT_EQ(t.err, std::string("qavren: ") + file + ": " + words + "\n");
         EXPECT_EQ(Listing(), before) << file;
@@ -230,9 +230,19 @@ TEST_F(Usage, MistakesExitWithTwoAndAHint) {
         {{"render"}, "qavren render: no object file given\nTry 'qavren render --help'.\n"},
         {{"render", "a.lwo", "--colour"}, "qavren render: unknown option '--colour'\nTry 'qavren render --help'.\n"},
         {{"render", "a.lwo", "-o"}, "qavren render: option '-o' needs a value\nTry 'qavren render --help'.\n"},
-        {{"render", "a.lwo", "--size", "800"},
-         "qavren render: bad --size '800': give WxH, such as 800x600, with a picture under 2 GiB\n"
+        {{"render", "a.lwo", "-s", "800y600"},
+         "qavren render: bad size '800y600': give WxH such as 800x600, or N for N x N; each side 1 to 268435456, "
+         "the picture under 2 GiB (3 bytes a pixel), a PNG at most 1000000 a side\n"
          "Try 'qavren render --help'.\n"},
+        {{"thumbnail", "--size", "64x", "a.lwo", "t.png"}, nullptr},
+        {{"thumbnail", "-s", "64", "a.lwo", "t.tmp"},
+         "qavren thumbnail: the thumbnail is a PNG picture: give OUT a .png name, not 't.tmp'\n"
+         "Try 'qavren thumbnail --help'.\n"},
+        {{"render", "a.lwo", "--format", "gif"}, nullptr},
+        {{"render", "a.lwo", "--format", "bmp", "-o", "a.png"}, nullptr},
+        {{"render", "a.lwo", "-j", "0"}, nullptr},
+        {{"render", "-", "-"}, nullptr},
+        {{"render", "-"}, "qavren render: name the picture of standard input with -o\nTry 'qavren render --help'.\n"},
         {{"render", "a.lwo", "--size", "0x5"}, nullptr},
         {{"render", "a.lwo", "--size", "-3x5"}, nullptr},
         {{"render", "a.lwo", "--size", "65536x65536"}, nullptr},
@@ -276,6 +286,9 @@ TEST_F(Usage, HelpAndVersionOnStdout) {
     }
     EXPECT_NE(RunQavren({"--help"}, dir_).out.find("thumbnail"), std::string::npos);
     EXPECT_NE(RunQavren({"render", "--help"}, dir_).out.find("--polygons"), std::string::npos);
+    for (const char* command : {"render", "thumbnail"}) {  // the size limits
+        EXPECT_NE(RunQavren({command, "--help"}, dir_).out.find("each side 1 to 268435456"), std::string::npos);
+    }
     for (const char* flag : {"--version", "-V"}) {
         const CommandResult r = RunQavren({flag}, dir_);
         EXPECT_EQ(r.exit_code, 0);
@@ -285,13 +298,13 @@ TEST_F(Usage, HelpAndVersionOnStdout) {
 
 using Thumbnail = CliTest;
 
-TEST_F(Thumbnail, SquarePngOfTheGivenSideWhateverTheName) {
+TEST_F(Thumbnail, SquarePngOfTheGivenSide) {
     Put("torus.lwo", Torus());
     for (const char* side : {"256", "128", "33"}) {
-        const CommandResult r = RunQavren({"thumbnail", "-s", side, "torus.lwo", "thumb.tmp"}, dir_);
+        const CommandResult r = RunQavren({"thumbnail", "-s", side, "torus.lwo", "thumb.PNG"}, dir_);
         ASSERT_EQ(r.exit_code, 0) << r.err;
         const int32_t n = std::atoi(side);
-        EXPECT_EQ(DecodePng(dir_ / "thumb.tmp", n, n), CorePicture(Torus(), Settings(0, n, n))) << side;
+        EXPECT_EQ(DecodePng(dir_ / "thumb.PNG", n, n), CorePicture(Torus(), Settings(0, n, n))) << side;
     }
     ASSERT_EQ(RunQavren({"thumbnail", "--polygons", "--size=48", "torus.lwo", "p.png"}, dir_).exit_code, 0);
     EXPECT_EQ(DecodePng(dir_ / "p.png", 48, 48), CorePicture(Torus(), Settings(1, 48, 48)));

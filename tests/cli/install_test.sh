@@ -1,7 +1,8 @@
 #!/bin/sh
 # What `cmake --install` gives a desktop: bin/qavren, the thumbnailer entry
-# that runs it, and a MIME package that shared-mime-info compiles into a glob
-# and the LWOB magic. Usage: install_test.sh BUILD_DIR
+# that runs it, and a MIME package that adds the objects' header magic to
+# shared-mime-info's image/x-lwo without redeclaring it. Usage:
+# install_test.sh BUILD_DIR
 set -eu
 build=$1
 prefix=$(mktemp -d)
@@ -22,8 +23,13 @@ grep -qx 'MimeType=image/x-lwo;' "$entry" || fail "wrong MimeType line"
 
 if command -v update-mime-database >/dev/null; then
     update-mime-database "$prefix/share/mime" 2>/dev/null
-    grep -q 'image/x-lwo:\*\.lwo' "$prefix/share/mime/globs2" || fail "no *.lwo glob compiled"
-    grep -q 'LWOB' "$prefix/share/mime/magic" || fail "no LWOB magic compiled"
+    for form in LWOB LWO2 LWO3 LWLO; do
+        grep -q "$form" "$prefix/share/mime/magic" || fail "no $form magic compiled"
+    done
+    # The system's glob and its ~50 translated descriptions stay the only
+    # ones: a comment or glob here would hide them.
+    ! grep -q 'lwo' "$prefix/share/mime/globs2" || fail "the package redeclares the *.lwo glob"
+    ! grep -q '<comment' "$prefix/share/mime/image/x-lwo.xml" || fail "the package redeclares the description"
 fi
 
 # The thumbnailer's own command line, as a desktop runs it.

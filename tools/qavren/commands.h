@@ -5,11 +5,20 @@
 
 #include <cstdint>
 
+#include "settings/render_settings.h"
+#include "tools/qavren/message.h"
+
 namespace qavren::cli {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// -q: failures only; -v: also a line per picture written.
+enum class Verbosity { kQuiet, kNormal, kVerbose };
+
+// The most jobs -j gives; more are taken as this many.
+constexpr int kMaxJobs = 64;
 
 int RunRender(int argc, char** argv);
 int RunInfo(int argc, char** argv);
@@ -20,9 +29,13 @@ void PrintHelp(const char* command);
 // "qavren COMMAND: message" and where help is, on stderr; returns 2.
 int UsageError(const char* command, const char* message);
 
-// "WxH" with both sides positive and a picture the plug-in can lay out.
+// "WxH", or "N" for N x N, with both sides positive and a picture the
+// plug-in can lay out. Every command's -s and --size take it.
 bool ParseSize(const char* text, int32_t* width, int32_t* height);
-// A side length for a square picture, with the same limits.
-bool ParseSide(const char* text, int32_t* side);
+// The usage error for a size ParseSize refused, worded into *m.
+const char* BadSize(const char* text, Message* m);
+
+// "INPUT -> OUTPUT (WxH, mode)", the -v line of a written picture.
+void DescribeWritten(const char* input, const char* output, const RenderSettings& settings, Message* m);
 
 }  // namespace qavren::cli

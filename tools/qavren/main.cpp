@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "plugin/version.h"
-#include "tools/qavren/atomic_file.h"
 #include "tools/qavren/commands.h"
 #include "tools/qavren/message.h"
+#include "tools/qavren/signals.h"
 
 using namespace qavren::cli;
 
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         std::printf("qavren %s\n", QAVREN_VERSION);
         return kExitOk;
     }
-    RemoveTemporaryFileOnSignal();
+    InstallSignalHandlers();
     if (std::strcmp(command, "render") == 0) return RunRender(argc - 2, argv + 2);
     if (std::strcmp(command, "info") == 0) return RunInfo(argc - 2, argv + 2);
     if (std::strcmp(command, "thumbnail") == 0) return RunThumbnail(argc - 2, argv + 2);

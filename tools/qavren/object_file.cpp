@@ -3,6 +3,7 @@
 #include "tools/qavren/object_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,9 +33,47 @@ void DescribeUnreadable(const char* path, Message* error) {
     }
 }
 
+// An object is at most 4 GiB - 1 bytes, as a file's.
+bool LoadStandardInput(ObjectBuffer* buffer, Message* error) {
+    size_t size = 0;
+    size_t capacity = 0;
+    uint8_t* bytes = nullptr;
+    for (;;) {
+        if (size == capacity) {
+            const size_t grown = capacity ? 2 * capacity : 65536;
+            auto* larger = grown <= uint64_t{UINT32_MAX} + 65536 ? static_cast<uint8_t*>(std::realloc(bytes, grown)) : nullptr;
+            if (!larger) {
+                std::free(bytes);
+                Format(error, "standard input: too large to load into memory");
+                return false;
+            }
+            bytes = larger;
+            capacity = grown;
+        }
+        const ssize_t n = ::read(STDIN_FILENO, bytes + size, capacity - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            Format(error, "standard input: cannot be read: %s", std::strerror(errno));
+            std::free(bytes);
+            return false;
+        }
+        if (n == 0) break;
+        size += static_cast<size_t>(n);
+    }
+    Status st = size == 0 ? status::kReadError : status::kNoMemory;
+    if (size > 0 && size <= UINT32_MAX) st = buffer->LoadFromMemory(bytes, static_cast<uint32_t>(size));
+    std::free(bytes);
+    if (st == status::kOk) return true;
+    Format(error, size == 0 ? "standard input: is empty" : "standard input: too large to load into memory");
+    return false;
+}
+
 }  // namespace
 
+const char* DisplayName(const char* path) { return IsStandardStream(path) ? "standard input" : path; }
+
 bool LoadAnyObject(const char* path, ObjectBuffer* buffer, Message* error) {
+    if (IsStandardStream(path)) return LoadStandardInput(buffer, error);
     // Opening a FIFO or a device could block or never end: only regular
     // files are opened at all.
     struct stat st_before;
@@ -55,7 +94,7 @@ bool LoadAnyObject(const char* path, ObjectBuffer* buffer, Message* error) {
 bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error) {
     if (!LoadAnyObject(path, buffer, error)) return false;
     if (CheckForm(*buffer) == status::kLwob) return true;
-    DescribeDrawFailure(path, *buffer, CheckForm(*buffer), error);
+    DescribeDrawFailure(DisplayName(path), *buffer, CheckForm(*buffer), error);
     return false;
 }
 
@@ -71,18 +110,18 @@ void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status dr
     Format(error, "%s: %s", path, why.text);
 }
 
-bool RenderObjectFile(const char* input, const char* output, ImageFormat format, const RenderSettings& settings,
-                      Message* error) {
+bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
+                      const RenderSettings& settings, Message* error) {
     ObjectBuffer buffer;
     if (!LoadObject(input, &buffer, error)) return false;
     DrawnPicture picture;
     const Status st = picture.Draw(buffer, settings);
     if (Failed(st)) {
-        DescribeDrawFailure(input, buffer, st, error);
+        DescribeDrawFailure(DisplayName(input), buffer, st, error);
         return false;
     }
     buffer.Release();  // the object is no longer needed while the file is written
-    return WritePicture(picture, format, output, error);
+    return WritePicture(picture, format, output, mode, error);
 }
 
 }  // namespace qavren::cli

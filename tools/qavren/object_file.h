@@ -11,6 +11,10 @@
 
 namespace qavren::cli {
 
+// "-" reads the object from standard input, named "standard input" in
+// messages.
+const char* DisplayName(const char* path);
+
 // Loads the whole file and checks that it is an LWOB form. False with
 // "PATH: what is wrong" in *error.
 bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error);
@@ -24,7 +28,7 @@ void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status dr
 
 // Load, draw, write: the whole of one picture job. False with one line in
 // *error naming the file at fault.
-bool RenderObjectFile(const char* input, const char* output, ImageFormat format, const RenderSettings& settings,
-                      Message* error);
+bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
+                      const RenderSettings& settings, Message* error);
 
 }  // namespace qavren::cli

@@ -1,13 +1,11 @@
-// Drawing into a checked block, and the PNG and BMP writers.
+// Drawing into a checked block, the BMP writer, and the choice of format.
 #include "tools/qavren/picture_file.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <png.h>
 #include <strings.h>
 
-#include "tools/qavren/atomic_file.h"
+#include "tools/qavren/png_encoder.h"
 
 namespace qavren::cli {
 namespace {
@@ -24,32 +22,13 @@ void PutLe32(uint8_t* p, uint32_t v) {
 }
 
 // BITMAPFILEHEADER, the plug-in's 40-byte header, then the block unchanged.
-bool WriteBmp(const DrawnPicture& picture, FILE* out) {
+bool WriteBmp(const DrawnPicture& picture, OutputFile* out) {
     const PictureLayout& l = picture.layout();
     uint8_t head[kFileHeaderSize + kBitmapHeaderSize] = {'B', 'M'};
     PutLe32(head + 2, kFileHeaderSize + kBitmapHeaderSize + l.image_size);  // image_size < 2^31: no wrap
     PutLe32(head + 10, kFileHeaderSize + kBitmapHeaderSize);
     WriteBitmapHeader(l, head + kFileHeaderSize);
-    return std::fwrite(head, 1, sizeof head, out) == sizeof head &&
-           std::fwrite(picture.bits(), 1, l.image_size, out) == l.image_size;
-}
-
-// libpng's simplified writer reads the block in place: BGR order, and a
-// negative row stride for rows stored bottom-up. It reports errors by
-// return value, so no longjmp crosses our frames.
-bool WritePng(const DrawnPicture& picture, FILE* out, Message* why) {
-    const PictureLayout& l = picture.layout();
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(l.width);
-    image.height = static_cast<png_uint_32>(l.height);
-    image.format = PNG_FORMAT_BGR;
-    const auto stride = -static_cast<png_int_32>(l.stride);
-    const int ok = png_image_write_to_stdio(&image, out, 0, picture.bits(), stride, nullptr);
-    if (!ok) Format(why, "%s", image.message);
-    png_image_free(&image);
-    return ok != 0;
+    return out->Write(head, sizeof head) && out->Write(picture.bits(), l.image_size);
 }
 
 }  // namespace
@@ -65,19 +44,17 @@ Status DrawnPicture::Draw(const ObjectBuffer& buffer, const RenderSettings& sett
     return DrawPicture(buffer, settings, layout_, bits_);
 }
 
-bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* path, Message* error) {
-    AtomicFile file;
-    if (!file.Open(path, error)) return false;
-    errno = 0;
+bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* path, WriteMode mode,
+                  Message* error) {
+    OutputFile file;
+    if (!file.Open(path, mode, error)) return false;
     Message why;
-    const bool written =
-        format == ImageFormat::kBmp ? WriteBmp(picture, file.stream()) : WritePng(picture, file.stream(), &why);
-    if (!written) {
-        if (!why.text[0]) Format(&why, "%s", errno ? std::strerror(errno) : "write error");
-        Format(error, "cannot write %s: %s", path, why.text);
-        return false;  // the AtomicFile removes the temporary file
+    if (format == ImageFormat::kBmp) {
+        WriteBmp(picture, &file);
+    } else {
+        EncodePng(picture.layout(), picture.bits(), &file, kWholePngLimit, &why);
     }
-    return file.Commit(error);
+    return file.Commit(error, why.text[0] ? why.text : nullptr);
 }
 
 bool FormatFromName(const char* path, ImageFormat* format) {

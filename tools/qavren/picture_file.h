@@ -1,5 +1,5 @@
 // The plug-in's picture of an object as a file: DrawPicture's pixel block,
-// written as PNG (through libpng) or as a BMP file holding exactly the
+// written as PNG or as a BMP file holding exactly the
 // header and pixels a viewer receives from QAVREN.SPI.
 #pragma once
 
@@ -10,14 +10,16 @@
 #include "plugin/picture.h"
 #include "settings/render_settings.h"
 #include "tools/qavren/message.h"
+#include "tools/qavren/output_file.h"
 
 namespace qavren::cli {
 
 enum class ImageFormat { kPng, kBmp };
 
-// The longest side libpng writes without raising its user limits
-// (PNG_USER_WIDTH_MAX and PNG_USER_HEIGHT_MAX): larger PNGs are refused
-// before anything is drawn. BMP takes any side the picture allows.
+// The longest side libpng reads without raising its user limits
+// (PNG_USER_WIDTH_MAX and PNG_USER_HEIGHT_MAX), so the longest that viewers
+// built on it open: larger PNGs are refused before anything is drawn. BMP
+// takes any side the picture allows.
 constexpr int32_t kPngSideLimit = 1000000;
 
 // The drawn pixels: bottom-up BGR rows padded to 4 bytes, as the host gets them.
@@ -40,8 +42,10 @@ private:
     uint8_t* bits_ = nullptr;
 };
 
-// Writes the picture through an AtomicFile; false with the reason worded.
-bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* path, Message* error);
+// Writes the picture to `path` ("-": standard output) in the given way;
+// false with the reason worded.
+bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* path, WriteMode mode,
+                  Message* error);
 
 // .bmp (any case) is BMP, .png is PNG; false for anything else.
 bool FormatFromName(const char* path, ImageFormat* format);

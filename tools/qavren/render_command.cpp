@@ -1,14 +1,18 @@
-// qavren render: one picture per object, next to it, at -o or into -d, with
-// a progress line and a closing list of failures for a batch.
+// qavren render: one picture per object, next to it, at -o or into -d; a
+// batch runs on every processor, with a progress line and a line per
+// failure in input order.
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "tools/qavren/arg_parser.h"
+#include "tools/qavren/batch.h"
 #include "tools/qavren/commands.h"
 #include "tools/qavren/object_file.h"
 #include "tools/qavren/progress.h"
@@ -16,10 +20,15 @@
 namespace qavren::cli {
 namespace {
 
-enum RenderOption { kOutput, kDirectory, kWireframe, kPolygons, kSize, kHelp };
+// Pictures above this many bytes limit the default number of jobs, so that
+// the batch's pictures fit in memory together.
+constexpr uint64_t kParallelMemory = uint64_t{1} << 29;
+
+enum RenderOption { kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kJobs, kQuiet, kVerbose, kHelp };
 constexpr OptionRule kRenderOptions[] = {
-    {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false},
-    {0, "polygons", false}, {0, "size", true},       {'h', "help", false},
+    {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false}, {0, "polygons", false},
+    {'s', "size", true},   {0, "format", true},      {'j', "jobs", true},     {'q', "quiet", false},
+    {'v', "verbose", false}, {'h', "help", false},
 };
 
 struct RenderJob {
@@ -28,11 +37,31 @@ struct RenderJob {
     const char* directory = nullptr;
     char** inputs = nullptr;
     int input_count = 0;
+    ImageFormat format = ImageFormat::kPng;
+    const char* format_name = nullptr;
+    int jobs = 0;  // 0: one per processor
+    Verbosity verbosity = Verbosity::kNormal;
     bool help = false;
 };
 
-// 0 when parsed, else the exit status of the usage error already printed.
-int ParseRenderJob(int argc, char** argv, RenderJob* job) {
+bool ParseFormat(const char* name, ImageFormat* format) {
+    if (strcasecmp(name, "png") == 0) *format = ImageFormat::kPng;
+    else if (strcasecmp(name, "bmp") == 0) *format = ImageFormat::kBmp;
+    else return false;
+    return true;
+}
+
+bool ParseJobs(const char* text, int* jobs) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = *text >= '0' && *text <= '9' ? std::strtol(text, &end, 10) : 0;
+    if (errno != 0 || n < 1 || *end != '\0') return false;
+    *jobs = n > kMaxJobs ? kMaxJobs : static_cast<int>(n);
+    return true;
+}
+
+// The options in order; 0 when parsed, else the usage error's status.
+int ParseOptions(int argc, char** argv, RenderJob* job) {
     ArgParser parser(argc, argv, kRenderOptions, static_cast<int>(std::size(kRenderOptions)));
     Message error;
     int option = 0;
@@ -44,10 +73,24 @@ int ParseRenderJob(int argc, char** argv, RenderJob* job) {
         case kDirectory: job->directory = value; break;
         case kWireframe: job->settings.mode = 0; break;
         case kPolygons: job->settings.mode = 1; break;
+        case kQuiet: job->verbosity = Verbosity::kQuiet; break;
+        case kVerbose: job->verbosity = Verbosity::kVerbose; break;
         case kHelp: job->help = true; break;
         case kSize:
             if (!ParseSize(value, &job->settings.width, &job->settings.height)) {
-                Format(&error, "bad --size '%s': give WxH, such as 800x600, with a picture under 2 GiB", value);
+                return UsageError("render", BadSize(value, &error));
+            }
+            break;
+        case kFormat:
+            job->format_name = value;
+            if (!ParseFormat(value, &job->format)) {
+                Format(&error, "unknown --format '%s': give png or bmp", value);
+                return UsageError("render", error.text);
+            }
+            break;
+        case kJobs:
+            if (!ParseJobs(value, &job->jobs)) {
+                Format(&error, "bad --jobs '%s': give a number of jobs, 1 or more", value);
                 return UsageError("render", error.text);
             }
             break;
@@ -56,17 +99,36 @@ int ParseRenderJob(int argc, char** argv, RenderJob* job) {
     if (got < 0) return UsageError("render", error.text);
     job->inputs = parser.operands();
     job->input_count = parser.operand_count();
-    if (job->help) return kExitOk;
+    return kExitOk;
+}
+
+// What the options ask must make sense together; 0, else the usage error's
+// status.
+int CheckJob(RenderJob* job) {
+    Message error;
     if (job->input_count == 0) return UsageError("render", "no object file given");
     if (job->output && job->directory) return UsageError("render", "give either -o or -d, not both");
     if (job->output && job->input_count > 1) return UsageError("render", "-o takes one object file; use -d for several");
-    ImageFormat format = ImageFormat::kPng;  // what every derived name gets
-    if (job->output && !FormatFromName(job->output, &format)) {
-        Format(&error, "cannot tell the picture format of '%s': name it .png or .bmp", job->output);
-        return UsageError("render", error.text);
+    int from_stdin = 0;
+    for (int i = 0; i < job->input_count; ++i) from_stdin += IsStandardStream(job->inputs[i]);
+    if (from_stdin > 1) return UsageError("render", "standard input (-) can be read only once");
+    if (from_stdin && !job->output) return UsageError("render", "name the picture of standard input with -o");
+    if (job->output && IsStandardStream(job->output)) {
+        if (::isatty(STDOUT_FILENO)) return UsageError("render", "standard output is a terminal; redirect it to a file");
+    } else if (job->output) {
+        ImageFormat named = ImageFormat::kPng;
+        if (!FormatFromName(job->output, &named)) {
+            Format(&error, "cannot tell the picture format of '%s': name it .png or .bmp", job->output);
+            return UsageError("render", error.text);
+        }
+        if (job->format_name && named != job->format) {
+            Format(&error, "--format %s does not match the name '%s'", job->format_name, job->output);
+            return UsageError("render", error.text);
+        }
+        job->format = named;
     }
     const RenderSettings& s = job->settings;
-    if (format == ImageFormat::kPng && (s.width > kPngSideLimit || s.height > kPngSideLimit)) {
+    if (job->format == ImageFormat::kPng && (s.width > kPngSideLimit || s.height > kPngSideLimit)) {
         Format(&error, "a PNG picture is at most %d pixels a side; write a .bmp for %dx%d", kPngSideLimit, s.width,
                s.height);
         return UsageError("render", error.text);
@@ -85,13 +147,13 @@ size_t StemLength(const char* name) {
     return dot && dot != name ? static_cast<size_t>(dot - name) : std::strlen(name);
 }
 
-// The input's picture: in DIR when given, else beside the input; .png.
-bool DerivedOutput(const char* input, const char* directory, char* out, size_t size) {
+// The input's picture: in DIR when given, else beside the input.
+bool DerivedOutput(const char* input, const char* directory, ImageFormat format, char* out, size_t size) {
     const char* base = BaseName(input);
     const int dir_length = directory ? static_cast<int>(std::strlen(directory)) : static_cast<int>(base - input);
     const char* separator = directory && dir_length > 0 && directory[dir_length - 1] != '/' ? "/" : "";
-    const int n = std::snprintf(out, size, "%.*s%s%.*s.png", dir_length, directory ? directory : input, separator,
-                                static_cast<int>(StemLength(base)), base);
+    const int n = std::snprintf(out, size, "%.*s%s%.*s.%s", dir_length, directory ? directory : input, separator,
+                                static_cast<int>(StemLength(base)), base, format == ImageFormat::kBmp ? "bmp" : "png");
     return n >= 0 && static_cast<size_t>(n) < size;
 }
 
@@ -119,66 +181,71 @@ bool MakeDirectory(const char* directory, Message* error) {
     return true;
 }
 
-bool RenderOne(const RenderJob& job, int index, Message* error) {
+struct Report {
+    const RenderJob* job;
+    ProgressLine* progress;
+    int failed = 0;
+};
+
+void RenderOne(void* context, int index, Outcome* outcome) {
+    const RenderJob& job = *static_cast<const Report*>(context)->job;
     const char* input = job.inputs[index];
-    if (job.output) {
-        ImageFormat format = ImageFormat::kPng;
-        FormatFromName(job.output, &format);
-        return RenderObjectFile(input, job.output, format, job.settings, error);
+    char derived[PATH_MAX];
+    const char* output = job.output;
+    if (!output && !DerivedOutput(input, job.directory, job.format, derived, sizeof derived)) {
+        Format(&outcome->text, "%s: the picture's path would be too long", input);
+        return;
     }
-    char output[PATH_MAX];
-    if (!DerivedOutput(input, job.directory, output, sizeof output)) {
-        Format(error, "%s: the picture's path would be too long", input);
-        return false;
-    }
+    output = output ? output : derived;
     const char* namesake = job.directory ? EarlierNamesake(job.inputs, index) : nullptr;
     if (namesake) {
-        Format(error, "%s: not written: %s would overwrite the picture of %s", input, output, namesake);
-        return false;
+        Format(&outcome->text, "%s: not written: %s would overwrite the picture of %s", input, output, namesake);
+        return;
     }
-    return RenderObjectFile(input, output, ImageFormat::kPng, job.settings, error);
+    outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text);
+    if (outcome->ok) DescribeWritten(input, output, job.settings, &outcome->text);
 }
 
-// Failures are kept for the closing list; without room for them (no
-// memory), each is printed when it happens instead.
-int RenderAll(const RenderJob& job) {
+void ReportOne(void* context, int index, const Outcome& outcome) {
+    auto* r = static_cast<Report*>(context);
+    r->progress->Show(index + 1, DisplayName(r->job->inputs[index]));
+    if (outcome.ok && r->job->verbosity != Verbosity::kVerbose) return;
+    r->failed += !outcome.ok;
+    r->progress->Clear();
+    std::fprintf(stderr, "qavren: %s\n", outcome.text.text);
+}
+
+int DefaultJobs(const RenderJob& job) {
+    PictureLayout layout;
+    const uint64_t picture = ComputeLayout(job.settings.width, job.settings.height, &layout) ? layout.image_size : 1;
+    const uint64_t fit = picture ? kParallelMemory / picture : 1;
+    const int processors = AvailableProcessors();
+    return fit < 1 ? 1 : fit < static_cast<uint64_t>(processors) ? static_cast<int>(fit) : processors;
+}
+
+int RenderAll(RenderJob& job) {
     const int n = job.input_count;
-    auto* failures = static_cast<Message*>(std::calloc(static_cast<size_t>(n), sizeof(Message)));
-    int failed = 0;
-    {
-        ProgressLine progress(n);
-        for (int i = 0; i < n; ++i) {
-            progress.Show(i + 1, job.inputs[i]);
-            Message error;
-            if (RenderOne(job, i, &error)) continue;
-            if (failures) {
-                failures[failed] = error;
-            } else {
-                progress.Clear();
-                std::fprintf(stderr, "qavren: %s\n", error.text);
-            }
-            ++failed;
-        }
+    ProgressLine progress(n, job.verbosity != Verbosity::kQuiet);
+    Report report = {&job, &progress};
+    RunBatch(n, job.jobs ? job.jobs : DefaultJobs(job), BatchWork{RenderOne, ReportOne, &report});
+    progress.Clear();
+    if (report.failed > 0 && n > 1 && job.verbosity != Verbosity::kQuiet) {
+        std::fprintf(stderr, "qavren: %d of %d objects could not be rendered\n", report.failed, n);
     }
-    if (failures && failed == 1 && n == 1) std::fprintf(stderr, "qavren: %s\n", failures[0].text);
-    if (failures && n > 1 && failed > 0) {
-        std::fprintf(stderr, "qavren: %d of %d objects could not be rendered:\n", failed, n);
-        for (int k = 0; k < failed; ++k) std::fprintf(stderr, "  %s\n", failures[k].text);
-    }
-    std::free(failures);
-    return failed == 0 ? kExitOk : kExitFailed;
+    return report.failed == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace
 
 int RunRender(int argc, char** argv) {
     RenderJob job;
-    const int parsed = ParseRenderJob(argc, argv, &job);
-    if (parsed != kExitOk) return parsed;
-    if (job.help) {
+    int status = ParseOptions(argc, argv, &job);
+    if (status == kExitOk && job.help) {
         PrintHelp("render");
         return kExitOk;
     }
+    if (status == kExitOk) status = CheckJob(&job);
+    if (status != kExitOk) return status;
     Message error;
     if (job.directory && !MakeDirectory(job.directory, &error)) {
         std::fprintf(stderr, "qavren: %s\n", error.text);

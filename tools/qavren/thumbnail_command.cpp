@@ -1,6 +1,10 @@
-// qavren thumbnail: the freedesktop thumbnailer entry, a square PNG.
+// qavren thumbnail: the freedesktop thumbnailer entry, a square PNG written
+// into the very file the desktop named.
 #include <cstdio>
+#include <cstring>
 #include <iterator>
+#include <strings.h>
+#include <unistd.h>
 
 #include "tools/qavren/arg_parser.h"
 #include "tools/qavren/commands.h"
@@ -9,9 +13,15 @@
 namespace qavren::cli {
 namespace {
 
-enum ThumbnailOption { kSize, kWireframe, kPolygons, kHelp };
-constexpr OptionRule kThumbnailOptions[] = {
-    {'s', "size", true}, {0, "wireframe", false}, {0, "polygons", false}, {'h', "help", false}};
+enum ThumbnailOption { kSize, kWireframe, kPolygons, kQuiet, kVerbose, kHelp };
+constexpr OptionRule kThumbnailOptions[] = {{'s', "size", true}, {0, "wireframe", false}, {0, "polygons", false},
+                                            {'q', "quiet", false}, {'v', "verbose", false}, {'h', "help", false}};
+
+bool NamedPng(const char* path) {
+    const char* dot = std::strrchr(path, '.');
+    const char* slash = std::strrchr(path, '/');
+    return dot && (!slash || dot > slash) && strcasecmp(dot, ".png") == 0;
+}
 
 }  // namespace
 
@@ -19,17 +29,18 @@ int RunThumbnail(int argc, char** argv) {
     ArgParser parser(argc, argv, kThumbnailOptions, static_cast<int>(std::size(kThumbnailOptions)));
     Message error;
     RenderSettings settings;
-    int32_t side = 0;
+    settings.width = settings.height = 0;
+    Verbosity verbosity = Verbosity::kNormal;
     bool help = false;
     int option = 0;
     const char* value = nullptr;
     int got;
     while ((got = parser.Next(&option, &value, &error)) == 1) {
         if (option == kHelp) help = true;
+        if (option == kQuiet || option == kVerbose) verbosity = option == kQuiet ? Verbosity::kQuiet : Verbosity::kVerbose;
         if (option == kWireframe || option == kPolygons) settings.mode = option == kPolygons ? 1 : 0;
-        if (option == kSize && !ParseSide(value, &side)) {
-            Format(&error, "bad size '%s': give the side of the square in pixels, such as 256", value);
-            return UsageError("thumbnail", error.text);
+        if (option == kSize && !ParseSize(value, &settings.width, &settings.height)) {
+            return UsageError("thumbnail", BadSize(value, &error));
         }
     }
     if (got < 0) return UsageError("thumbnail", error.text);
@@ -37,14 +48,30 @@ int RunThumbnail(int argc, char** argv) {
         PrintHelp("thumbnail");
         return kExitOk;
     }
-    if (side == 0) return UsageError("thumbnail", "no size given: -s SIZE");
+    if (settings.width == 0) return UsageError("thumbnail", "no size given: -s SIZE");
     if (parser.operand_count() != 2) return UsageError("thumbnail", "give the object file and the output file");
-    // The fit keeps the model's proportions inside any canvas, so a square
-    // canvas is the whole of the thumbnail's rule. The output is PNG
-    // whatever its name: desktops hand over temporary names.
-    settings.width = settings.height = side;
     char** files = parser.operands();
-    if (RenderObjectFile(files[0], files[1], ImageFormat::kPng, settings, &error)) return kExitOk;
+    const char* output = files[1];
+    if (IsStandardStream(output) && ::isatty(STDOUT_FILENO)) {
+        return UsageError("thumbnail", "standard output is a terminal; redirect it to a file");
+    }
+    if (!IsStandardStream(output) && !NamedPng(output)) {
+        Format(&error, "the thumbnail is a PNG picture: give OUT a .png name, not '%s'", output);
+        return UsageError("thumbnail", error.text);
+    }
+    if (settings.width > kPngSideLimit || settings.height > kPngSideLimit) {
+        Format(&error, "a PNG picture is at most %d pixels a side", kPngSideLimit);
+        return UsageError("thumbnail", error.text);
+    }
+    // The fit keeps the model's proportions inside any canvas, so a square
+    // canvas is the whole of the thumbnail's rule.
+    if (RenderObjectFile(files[0], output, ImageFormat::kPng, WriteMode::kInPlace, settings, &error)) {
+        if (verbosity == Verbosity::kVerbose) {
+            DescribeWritten(files[0], output, settings, &error);
+            std::fprintf(stderr, "qavren: %s\n", error.text);
+        }
+        return kExitOk;
+    }
     std::fprintf(stderr, "qavren: %s\n", error.text);
     return kExitFailed;
 }

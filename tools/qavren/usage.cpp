@@ -7,6 +7,11 @@
 #include "plugin/picture.h"
 #include "plugin/version.h"
 #include "tools/qavren/commands.h"
+#include "tools/qavren/output_file.h"
+
+// The sizes the plug-in lays out (ComputeLayout) and a PNG may have
+// (kPngSideLimit), for the help texts and the usage error.
+#define SIZE_LIMITS "each side 1 to 268435456, the picture under 2 GiB (3 bytes a pixel), a PNG at most 1000000 a side"
 
 namespace qavren::cli {
 namespace {
@@ -32,19 +37,28 @@ constexpr const char kProgramHelp[] =
 constexpr const char kRenderHelp[] =
     "Usage: qavren render [OPTION]... FILE...\n"
     "Draws each LWOB object FILE as the viewer plug-in does. Without -o or -d the\n"
-    "picture goes next to its object: cube.lwo gives cube.png.\n"
+    "picture goes next to its object: cube.lwo gives cube.png. FILE - reads the\n"
+    "object from standard input (give -o).\n"
     "\n"
     "  -o, --output=OUT      write the picture to OUT, a .png or .bmp file (one FILE only);\n"
-    "                        a .bmp holds the very header and pixels the plug-in hands a viewer\n"
+    "                        a .bmp holds the very header and pixels the plug-in hands a viewer;\n"
+    "                        OUT - is standard output\n"
     "  -d, --directory=DIR   write NAME.png into DIR for each FILE (DIR is made if missing)\n"
+    "      --format=FORMAT   png or bmp: for -o -, and the names made for -d or beside FILE\n"
     "      --wireframe       the white wireframe (the default)\n"
     "      --polygons        flat-shaded polygons, painted back to front\n"
-    "      --size=WxH        the picture size in pixels (default 800x600)\n"
+    "  -s, --size=SIZE       the picture size in pixels, WxH or N for N x N (default 800x600);\n"
+    "                        " SIZE_LIMITS "\n"
+    "  -j, --jobs=N          draw N pictures at a time (default: one per processor)\n"
+    "  -q, --quiet           no progress line and no closing count; failures still show\n"
+    "  -v, --verbose         also a line for each picture written\n"
     "  -h, --help            show this help\n"
     "\n"
-    "With several files a progress line shows on a terminal, and the files that\n"
-    "failed are listed at the end with the reason; the exit status is 0 only when\n"
-    "every picture was written. A picture is written whole or not at all.\n";
+    "With several files a progress line shows on a terminal, each failure is a\n"
+    "line naming the file and the reason, in the order of the files, and a count\n"
+    "closes the batch; the exit status is 0 only when every picture was written.\n"
+    "A picture is written whole or not at all; a symlink named as the picture is\n"
+    "written through (its target is replaced, the link stays).\n";
 
 constexpr const char kInfoHelp[] =
     "Usage: qavren info FILE...\n"
@@ -58,10 +72,15 @@ constexpr const char kThumbnailHelp[] =
     "Writes a SIZE x SIZE PNG picture of the LWOB object FILE to OUT, the model\n"
     "fitted with its proportions kept. This is the desktop thumbnailer command:\n"
     "  Exec=qavren thumbnail -s %s %i %o\n"
+    "OUT is written in place (the desktop may hold it open) and must be named\n"
+    ".png; FILE - reads standard input, OUT - writes standard output.\n"
     "\n"
-    "  -s, --size=SIZE   the side of the square picture in pixels\n"
+    "  -s, --size=SIZE   N for N x N pixels, or WxH;\n"
+    "                    " SIZE_LIMITS "\n"
     "      --wireframe   the white wireframe (the default)\n"
     "      --polygons    flat-shaded polygons\n"
+    "  -q, --quiet       only a failure is shown\n"
+    "  -v, --verbose     also a line for the picture written\n"
     "  -h, --help        show this help\n";
 
 const char* HelpOf(const char* command) {
@@ -101,8 +120,12 @@ bool ParseSize(const char* text, int32_t* width, int32_t* height) {
     char* end = nullptr;
     int32_t w = 0;
     int32_t h = 0;
-    if (!ParseInt32(text, &end, &w) || (*end != 'x' && *end != 'X')) return false;
-    if (!ParseInt32(end + 1, &end, &h) || *end != '\0') return false;
+    if (!ParseInt32(text, &end, &w)) return false;
+    if (*end == '\0') {
+        h = w;
+    } else if ((*end != 'x' && *end != 'X') || !ParseInt32(end + 1, &end, &h) || *end != '\0') {
+        return false;
+    }
     PictureLayout layout;
     if (!ComputeLayout(w, h, &layout)) return false;
     *width = w;
@@ -110,13 +133,15 @@ bool ParseSize(const char* text, int32_t* width, int32_t* height) {
     return true;
 }
 
-bool ParseSide(const char* text, int32_t* side) {
-    char* end = nullptr;
-    int32_t s = 0;
-    PictureLayout layout;
-    if (!ParseInt32(text, &end, &s) || *end != '\0' || !ComputeLayout(s, s, &layout)) return false;
-    *side = s;
-    return true;
+const char* BadSize(const char* text, Message* m) {
+    Format(m, "bad size '%s': give WxH such as 800x600, or N for N x N; " SIZE_LIMITS, text);
+    return m->text;
+}
+
+void DescribeWritten(const char* input, const char* output, const RenderSettings& settings, Message* m) {
+    Format(m, "%s -> %s (%dx%d, %s)", IsStandardStream(input) ? "standard input" : input,
+           IsStandardStream(output) ? "standard output" : output, settings.width, settings.height,
+           settings.mode ? "polygons" : "wireframe");
 }
 
 }  // namespace qavren::cli
