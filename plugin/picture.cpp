@@ -6,6 +6,7 @@
 #include "object/lwob.h"
 #include "platform/memory.h"
 #include "plugin/host_codes.h"
+#include "render/coverage.h"
 #include "render/renderers.h"
 #include "render/surface.h"
 
@@ -15,6 +16,10 @@ namespace {
 constexpr Colour kBackground = Rgb(0, 40, 60);
 constexpr Colour kGrid = Rgb(20, 60, 80);
 constexpr int32_t kGridStep = 16;
+// The coverage is used only while it needs at most this share of the pixel
+// block: a 64th of a row of 64-bit words and a bit per 512 pixels against
+// three bytes a pixel is a 24th on wide canvases, more on narrow ones.
+constexpr uint32_t kCoverageShare = 16;
 
 void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -64,10 +69,26 @@ void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeader
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
                    uint8_t* bits) {
     Surface surface(bits, layout.width, layout.height, layout.stride);
-    surface.Fill(kBackground);
-    DrawGrid(surface, layout.width, layout.height);
     const auto draw = settings.mode == 0 ? DrawWireframe : DrawPolygons;
-    return draw(buffer, surface, layout.width, layout.height, settings.angle_x, settings.angle_y, settings.angle_z);
+    const auto model = [&] {
+        return draw(buffer, surface, layout.width, layout.height, settings.angle_x, settings.angle_y, settings.angle_z);
+    };
+    // Nearest first where the coverage is a small part of the picture's
+    // memory and can be had: the model, then the grid and the background
+    // into what it left. Otherwise (and the pixels are the same) the
+    // background, the grid and the model over them.
+    Coverage coverage;
+    if (Coverage::BlockSize(layout.width, layout.height) > layout.image_size / kCoverageShare ||
+        Failed(coverage.Allocate(layout.width, layout.height))) {
+        surface.Fill(kBackground);
+        DrawGrid(surface, layout.width, layout.height);
+        return model();
+    }
+    surface.AttachCoverage(&coverage);
+    const Status drawn = model();  // a failed renderer leaves the canvas as drawn so far, as above
+    DrawGrid(surface, layout.width, layout.height);
+    surface.Fill(kBackground);
+    return drawn;
 }
 
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,

@@ -6,6 +6,7 @@
 
 #include "object/lwob.h"
 #include "platform/memory.h"
+#include "render/coverage.h"
 #include "render/depth_sort.h"
 #include "render/projection.h"
 #include "render/renderers.h"
@@ -100,6 +101,12 @@ void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triang
 }
 
 void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count) {
+    if (const Coverage* coverage = surface.coverage()) {
+        // Nearest first: each pixel keeps what the first triangle to reach it
+        // writes, which the painter's order would have written last.
+        for (uint32_t k = 0; k < count && !coverage->Full(); ++k) PaintTriangle(surface, points, records[k]);
+        return;
+    }
     for (uint32_t k = count; k-- > 0;) PaintTriangle(surface, points, records[k]);
 }
 

@@ -40,6 +40,9 @@ inline int32_t ToCoordinate(double v) {
 // wrapped stride would size a block far smaller than its rows.
 constexpr uint64_t RowStride(uint32_t width) { return (3 * uint64_t{width} + 3) & ~uint64_t{3}; }
 
+class Coverage;
+struct LineWalk;
+
 class Surface {
 public:
     // `bits` holds `height` rows of `stride` bytes, the bottom canvas row
@@ -51,6 +54,15 @@ public:
 
     // Paints every pixel in `colour` and zeroes the row padding.
     void Fill(Colour colour);
+
+    // With a coverage attached (null detaches it), every operation writes
+    // only the pixels the coverage does not hold yet and adds them to it, so
+    // that a picture is drawn nearest first: the model, then the grid, then
+    // Fill for the background. A triangle then claims its outline before its
+    // fill, since the painter's order draws the outline over it. The
+    // coverage must be allocated for this surface's width and height.
+    void AttachCoverage(Coverage* coverage) { coverage_ = coverage; }
+    const Coverage* coverage() const { return coverage_; }
 
     // Select a pen or brush; the one it replaces is returned so that it can
     // be put back. A new surface has the black pen and the white brush.
@@ -76,8 +88,12 @@ private:
     uint8_t* Row(int32_t y) const { return bits_ + static_cast<uint64_t>(height_ - 1 - y) * stride_; }
     void Plot(int32_t x, int32_t y, Colour c);
     void FillSpan(int32_t y, int32_t x0, int32_t x1, Colour c);
-    void Line(Point from, Point to, Colour c);
-    void FillTriangle(Point a, Point b, Point c, Colour colour);
+    // The pixels of the line, or of the fill, on rows top .. bottom only.
+    void Line(Point from, Point to, Colour c, int32_t top, int32_t bottom);
+    void CoveredLine(const LineWalk& walk, Colour c);
+    void FillTriangle(Point a, Point b, Point c, Colour colour, int32_t top = 0, int32_t bottom = INT32_MAX);
+    void OutlineTriangle(const Point (&corner)[3], int32_t top, int32_t bottom);
+    void CoveredTriangle(const Point (&corner)[3]);
 
     uint8_t* bits_;
     int32_t width_;
@@ -86,6 +102,7 @@ private:
     Pen pen_ = kBlackPen;
     Brush brush_ = kWhiteBrush;
     Point position_{0, 0};
+    Coverage* coverage_ = nullptr;
 };
 
 }  // namespace qavren
