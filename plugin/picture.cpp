@@ -43,6 +43,18 @@ void DrawGrid(Surface& surface, int32_t w, int32_t h) {
     surface.SelectPen(previous);
 }
 
+// The background and the grid: under the model, or, drawn nearest first,
+// into what the model left, the grid before the background.
+void DrawBackdrop(Surface& surface) {
+    if (surface.coverage()) {
+        DrawGrid(surface, surface.width(), surface.height());
+        surface.Fill(kBackground);
+    } else {
+        surface.Fill(kBackground);
+        DrawGrid(surface, surface.width(), surface.height());
+    }
+}
+
 }  // namespace
 
 bool ComputeLayout(int32_t width, int32_t height, PictureLayout* layout) {
@@ -69,25 +81,20 @@ void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeader
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
                    uint8_t* bits) {
     Surface surface(bits, layout.width, layout.height, layout.stride);
-    const auto draw = settings.mode == 0 ? DrawWireframe : DrawPolygons;
-    const auto model = [&] {
-        return draw(buffer, surface, layout.width, layout.height, settings.angle_x, settings.angle_y, settings.angle_z);
-    };
     // Nearest first where the coverage is a small part of the picture's
-    // memory and can be had: the model, then the grid and the background
-    // into what it left. Otherwise (and the pixels are the same) the
-    // background, the grid and the model over them.
+    // memory and can be had; otherwise (the pixels are the same) the
+    // backdrop now and the model over it.
     Coverage coverage;
-    if (Coverage::BlockSize(layout.width, layout.height) > layout.image_size / kCoverageShare ||
-        Failed(coverage.Allocate(layout.width, layout.height))) {
-        surface.Fill(kBackground);
-        DrawGrid(surface, layout.width, layout.height);
-        return model();
+    if (Coverage::BlockSize(layout.width, layout.height) <= layout.image_size / kCoverageShare &&
+        !Failed(coverage.Allocate(layout.width, layout.height))) {
+        surface.DrawNearestFirst(&coverage, DrawBackdrop);
+    } else {
+        DrawBackdrop(surface);
     }
-    surface.AttachCoverage(&coverage);
-    const Status drawn = model();  // a failed renderer leaves the canvas as drawn so far, as above
-    DrawGrid(surface, layout.width, layout.height);
-    surface.Fill(kBackground);
+    const auto draw = settings.mode == 0 ? DrawWireframe : DrawPolygons;
+    const Status drawn =
+        draw(buffer, surface, layout.width, layout.height, settings.angle_x, settings.angle_y, settings.angle_z);
+    surface.FinishBackdrop();  // after a failure too: the canvas as the plain order leaves it
     return drawn;
 }
 

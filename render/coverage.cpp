@@ -11,14 +11,24 @@ namespace {
 constexpr uint64_t kAll = ~uint64_t{0};
 
 // Whether bits lo..hi (inclusive) of the bit string `words` are all set.
-bool AllSet(const uint64_t* words, int32_t lo, int32_t hi) {
+inline bool AllSet(const uint64_t* words, int32_t lo, int32_t hi) {
     const int32_t last = hi >> 6;
+    if (lo >> 6 == last) return (~words[last] & (kAll << (lo & 63)) & (kAll >> (63 - (hi & 63)))) == 0;
     uint64_t need = kAll << (lo & 63);
     for (int32_t w = lo >> 6; w < last; ++w, need = kAll) {
         if (~words[w] & need) return false;
     }
     need &= kAll >> (63 - (hi & 63));
     return (~words[last] & need) == 0;
+}
+
+// Set bits, without a library call on processors compiled for without a
+// population-count instruction.
+uint64_t Count(uint64_t v) {
+    v -= (v >> 1) & 0x5555555555555555u;
+    v = (v & 0x3333333333333333u) + ((v >> 2) & 0x3333333333333333u);
+    v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return (v * 0x0101010101010101u) >> 56;
 }
 
 }  // namespace
@@ -28,7 +38,7 @@ Coverage::~Coverage() { platform::Free(block_); }
 uint64_t Coverage::BlockSize(int32_t width, int32_t height) {
     const uint64_t words = (static_cast<uint64_t>(width) + 63) / 64;
     const uint64_t bands = (static_cast<uint64_t>(height) + 7) >> kBandShift;
-    return 8 * (words * static_cast<uint64_t>(height) + (words + 63) / 64 * bands);
+    return 8 * words * (static_cast<uint64_t>(height) + bands);
 }
 
 Status Coverage::Allocate(int32_t width, int32_t height) {
@@ -37,7 +47,6 @@ Status Coverage::Allocate(int32_t width, int32_t height) {
     block_ = platform::AllocateZeroed(static_cast<size_t>(size));
     if (!block_) return status::kNoMemory;
     words_ = static_cast<int32_t>((static_cast<uint64_t>(width) + 63) / 64);
-    band_words_ = (words_ + 63) / 64;
     height_ = height;
     masks_ = static_cast<uint64_t*>(block_);
     bands_ = masks_ + static_cast<uint64_t>(words_) * static_cast<uint64_t>(height);
@@ -45,18 +54,25 @@ Status Coverage::Allocate(int32_t width, int32_t height) {
     // word fills like any other.
     if (width % 64 != 0) {
         for (int32_t y = 0; y < height; ++y) Row(y)[words_ - 1] = kAll << (width % 64);
+        for (int32_t y = 0; y < height; y += 1 << kBandShift) Band(y)[words_ - 1] = kAll << (width % 64);
     }
     unwritten_ = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     return status::kOk;
 }
 
 bool Coverage::Written(int32_t x0, int32_t x1, int32_t y0, int32_t y1) const {
-    for (int32_t band = y0 >> kBandShift; band <= y1 >> kBandShift; ++band) {
-        if (AllSet(bands_ + static_cast<uint64_t>(band) * band_words_, x0 >> 6, x1 >> 6)) continue;
-        const int32_t last = std::min(y1, ((band + 1) << kBandShift) - 1);
-        for (int32_t y = std::max(y0, band << kBandShift); y <= last; ++y) {
-            if (!AllSet(Row(y), x0, x1)) return false;
+    for (int32_t y = y0; y <= y1;) {
+        const int32_t first = y & ~((1 << kBandShift) - 1);
+        const int32_t last = std::min(height_ - 1, first + (1 << kBandShift) - 1), end = std::min(y1, last);
+        // The band's word answers for all its rows; rows are looked at only
+        // where it says no and the band is not all within y0 .. y1.
+        if (!AllSet(Band(y), x0, x1)) {
+            if (y == first && end == last) return false;
+            for (int32_t r = y; r <= end; ++r) {
+                if (!AllSet(Row(r), x0, x1)) return false;
+            }
         }
+        y = end + 1;
     }
     return true;
 }
@@ -68,9 +84,15 @@ uint32_t Coverage::ClaimBits(int32_t y, int32_t x, uint32_t bits) {
     // Bits that run into the next word; that word exists, as they are on the canvas.
     const uint64_t spill = shift > 32 ? uint64_t{bits} >> (64 - shift) : 0;
     const uint64_t high = spill ? spill & ~mask[w + 1] : 0;
-    if (low && (mask[w] |= low) == kAll) WordFilled(y, w);
-    if (high && (mask[w + 1] |= high) == kAll) WordFilled(y, w + 1);
-    unwritten_ -= static_cast<uint64_t>(std::popcount(low) + std::popcount(high));
+    if (low) {
+        mask[w] |= low;
+        WordChanged(y, w);
+    }
+    if (high) {
+        mask[w + 1] |= high;
+        WordChanged(y, w + 1);
+    }
+    unwritten_ -= Count(low) + Count(high);
     return static_cast<uint32_t>(low >> shift) | (high ? static_cast<uint32_t>(high << (64 - shift)) : 0u);
 }
 
@@ -101,17 +123,10 @@ void Coverage::Mark(int32_t y, int32_t x0, int32_t x1) {
         uint64_t bits = kAll;
         if (w == w0) bits &= kAll << (x0 & 63);
         if (w == w1) bits &= kAll >> (63 - (x1 & 63));
-        if ((mask[w] |= bits) == kAll) WordFilled(y, w);
+        mask[w] |= bits;
+        WordChanged(y, w);
     }
     unwritten_ -= static_cast<uint64_t>(x1 - x0 + 1);
-}
-
-void Coverage::WordFilled(int32_t y, int32_t w) {
-    const int32_t first = y & ~((1 << kBandShift) - 1), last = std::min(height_ - 1, first + (1 << kBandShift) - 1);
-    for (int32_t r = first; r <= last; ++r) {
-        if (Row(r)[w] != kAll) return;
-    }
-    Band(y)[w >> 6] |= uint64_t{1} << (w & 63);
 }
 
 }  // namespace qavren

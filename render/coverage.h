@@ -1,8 +1,9 @@
 // Coverage: which pixels of a canvas have been written, so that a picture
 // can be drawn nearest first and every pixel written once. Each row has a bit
-// mask (bit x % 64 of word x / 64 set once pixel x is written); each band of
-// eight rows has a bit per mask word, set once that word is full on all its
-// rows, so that covered areas are passed over 512 pixels at a time.
+// mask (bit x % 64 of word x / 64 set once pixel x is written), and each
+// band of eight rows one more: the AND of its rows' masks, bit x set once
+// pixel x is written on every row of the band, so that whether a stretch of
+// eight rows is all written is a look at one or two words.
 #pragma once
 
 #include <bit>
@@ -22,7 +23,7 @@ public:
     ~Coverage();
 
     // Bytes the block for a width x height canvas takes (both positive):
-    // a bit a pixel, padded to 64 bits a row, and a bit per 512 pixels.
+    // a bit a pixel, padded to 64 bits a row, and an eighth more for bands.
     static uint64_t BlockSize(int32_t width, int32_t height);
 
     // Nothing written yet. -4 when the block cannot be had.
@@ -54,7 +55,7 @@ public:
         if (word & bit) return false;
         word |= bit;
         --unwritten_;
-        if (word == ~uint64_t{0}) WordFilled(y, x >> 6);
+        WordChanged(y, x >> 6);
         return true;
     }
 
@@ -64,21 +65,26 @@ public:
 
 private:
     uint64_t* Row(int32_t y) const { return masks_ + static_cast<uint64_t>(y) * words_; }
-    uint64_t* Band(int32_t y) const { return bands_ + static_cast<uint64_t>(y >> kBandShift) * band_words_; }
+    uint64_t* Band(int32_t y) const { return bands_ + static_cast<uint64_t>(y >> kBandShift) * words_; }
     // The first pixel of x..x1 not yet written / written, or x1 + 1.
     static int32_t NextUnwritten(const uint64_t* mask, int32_t x, int32_t x1);
     static int32_t NextWritten(const uint64_t* mask, int32_t x, int32_t x1);
     // Sets x0..x1 of row y, none of them written before.
     void Mark(int32_t y, int32_t x0, int32_t x1);
-    // Mask word w of row y has just become full.
-    void WordFilled(int32_t y, int32_t w);
+    // Mask word w of row y has gained bits: its band's word again.
+    void WordChanged(int32_t y, int32_t w) {
+        const int32_t first = y & ~((1 << kBandShift) - 1);
+        const int32_t last = first + (1 << kBandShift) - 1 < height_ ? first + (1 << kBandShift) - 1 : height_ - 1;
+        uint64_t all = Row(first)[w];
+        for (int32_t r = first + 1; r <= last; ++r) all &= Row(r)[w];
+        Band(y)[w] = all;
+    }
 
     void* block_ = nullptr;
     uint64_t* masks_ = nullptr;
     uint64_t* bands_ = nullptr;
     int32_t height_ = 0;
-    int32_t words_ = 0;       // mask words a row
-    int32_t band_words_ = 0;  // words of band bits a band
+    int32_t words_ = 0;  // mask words a row, and a band
     uint64_t unwritten_ = 0;
 };
 

@@ -328,35 +328,53 @@ void FillBox(const Point (&corners)[3], const Box& box, Colour colour, bool tiny
 // the crossings are off by far less than the pixel of slack.
 class Strip {
 public:
-    explicit Strip(const Point (&corner)[3]) : corner_(corner) {
+    explicit Strip(const Point (&corner)[3]) {
         for (int k = 0; k < 3; ++k) {
-            const Point a = corner[k], b = corner[(k + 1) % 3];
-            slope_[k] = a.y == b.y ? 0.0 : (static_cast<double>(b.x) - a.x) / (static_cast<double>(b.y) - a.y);
+            Point a = corner[k], b = corner[(k + 1) % 3];
+            if (a.y > b.y) std::swap(a, b);
+            const double ax = a.x, bx = b.x;
+            edge_[k] = {a.y, b.y, ax, a.y == b.y ? bx : ax, a.y == b.y ? 0.0 : (bx - ax) / (static_cast<double>(b.y) - a.y)};
         }
     }
-    // Empty (lo > hi) when the triangle has no pixel there.
+    // Empty (lo > hi) when the triangle has no pixel there. Each edge adds
+    // its ends within the strip: its corners, or where it crosses the strip.
+    // Truncation is within a pixel of the floor or ceiling, hence the two.
     void Columns(int32_t top, int32_t bottom, int32_t* lo, int32_t* hi) const {
-        const double above = top - 1.0, below = bottom + 1.0;
-        double least = kCoordinateLimit + 2.0, most = -kCoordinateLimit - 2.0;
-        const auto take = [&](double x) {
-            least = std::min(least, x);
-            most = std::max(most, x);
-        };
-        for (int k = 0; k < 3; ++k) {
-            const Point a = corner_[k], b = corner_[(k + 1) % 3];
-            if (a.y >= above && a.y <= below) take(a.x);
-            if (a.y == b.y) continue;
-            for (const double y : {above, below}) {
-                if ((y - a.y) * (y - b.y) <= 0.0) take(a.x + (y - a.y) * slope_[k]);
-            }
+        double least = kCoordinateLimit + 4.0, most = -kCoordinateLimit - 4.0;
+        for (const EdgeSpan& e : edge_) {
+            const int32_t from = std::max(top - 1, e.y0), to = std::min(bottom + 1, e.y1);
+            if (from > to) continue;
+            const double x_from = e.x0 + (from - e.y0) * e.slope;
+            const double x_to = e.y0 == e.y1 ? e.x_level : e.x0 + (to - e.y0) * e.slope;
+            least = std::min(least, std::min(x_from, x_to));
+            most = std::max(most, std::max(x_from, x_to));
         }
-        *lo = static_cast<int32_t>(std::floor(least)) - 1;
-        *hi = static_cast<int32_t>(std::ceil(most)) + 1;
+        *lo = static_cast<int32_t>(least) - 2;
+        *hi = static_cast<int32_t>(most) + 2;
+    }
+
+    // The same for edge k alone, whose line's pixels lie within half a
+    // pixel of it; and the rows first .. last of top .. bottom it can reach.
+    void EdgeColumns(int k, int32_t top, int32_t bottom, int32_t* lo, int32_t* hi, int32_t* first, int32_t* last) const {
+        const EdgeSpan& e = edge_[k];
+        *first = std::max(top, e.y0);
+        *last = std::min(bottom, e.y1);
+        const int32_t from = std::max(top - 1, e.y0), to = std::min(bottom + 1, e.y1);
+        if (*first > *last) return;  // then from > to too, and the edge is not there
+        const double x_from = e.x0 + (from - e.y0) * e.slope;
+        const double x_to = e.y0 == e.y1 ? e.x_level : e.x0 + (to - e.y0) * e.slope;
+        *lo = static_cast<int32_t>(std::min(x_from, x_to)) - 2;
+        *hi = static_cast<int32_t>(std::max(x_from, x_to)) + 2;
     }
 
 private:
-    const Point (&corner_)[3];
-    double slope_[3];
+    struct EdgeSpan {
+        int32_t y0, y1;  // y0 <= y1
+        double x0;       // at y0
+        double x_level;  // the other end of a level edge
+        double slope;    // dx / dy, 0 when level
+    };
+    EdgeSpan edge_[3];
 };
 
 }  // namespace
@@ -419,10 +437,20 @@ void Surface::CoveredTriangle(const Point (&corner)[3]) {
     const int32_t x0 = std::max(0, min_x), x1 = std::min(width_ - 1, max_x);
     const int32_t y0 = std::max(0, min_y), y1 = std::min(height_ - 1, max_y);
     if (x0 > x1 || y0 > y1 || coverage_->Written(x0, x1, y0, y1)) return;
+    const Strip strip(corner);
     const auto draw = [&](int32_t top, int32_t bottom) {
-        // Lines within the triangle's own rows need no cutting.
-        if (top == y0 && bottom == y1) top = 0, bottom = height_ - 1;
-        OutlineTriangle(corner, top, bottom);
+        // A line whose pixels on these rows are all written is passed over;
+        // lines within the triangle's own rows need no cutting.
+        const bool whole = top == y0 && bottom == y1;
+        for (int k = 0; k < 3; ++k) {
+            int32_t lo, hi, first, last;
+            strip.EdgeColumns(k, top, bottom, &lo, &hi, &first, &last);
+            if (first > last) continue;
+            lo = std::max(lo, x0);
+            hi = std::min(hi, x1);
+            if (lo > hi || coverage_->Written(lo, hi, first, last)) continue;
+            Line(corner[k], corner[(k + 1) % 3], pen_.colour, whole ? 0 : top, whole ? height_ - 1 : bottom);
+        }
         FillTriangle(corner[0], corner[1], corner[2], brush_.colour, top, bottom);
     };
     constexpr int32_t kBand = 1 << Coverage::kBandShift;
@@ -430,7 +458,6 @@ void Surface::CoveredTriangle(const Point (&corner)[3]) {
         draw(y0, y1);
         return;
     }
-    const Strip strip(corner);
     int32_t run = -1;  // first row of the bands being gathered
     for (int32_t top = y0; top <= y1;) {
         const int32_t bottom = std::min(y1, top | (kBand - 1));

@@ -55,13 +55,31 @@ public:
     // Paints every pixel in `colour` and zeroes the row padding.
     void Fill(Colour colour);
 
-    // With a coverage attached (null detaches it), every operation writes
-    // only the pixels the coverage does not hold yet and adds them to it, so
-    // that a picture is drawn nearest first: the model, then the grid, then
-    // Fill for the background. A triangle then claims its outline before its
-    // fill, since the painter's order draws the outline over it. The
-    // coverage must be allocated for this surface's width and height.
-    void AttachCoverage(Coverage* coverage) { coverage_ = coverage; }
+    // What lies behind a model (the background and the grid), drawn onto the
+    // surface it is given.
+    using Backdrop = void (*)(Surface& surface);
+
+    // Nearest first: with a coverage attached, every operation writes only
+    // the pixels the coverage does not hold yet and adds them to it, so that
+    // the first to reach a pixel keeps it. A triangle claims its outline
+    // before its fill, as the painter's order draws the outline over it. The
+    // coverage must be allocated for this surface's width and height, and
+    // nothing drawn yet. FinishBackdrop then draws `backdrop` into what is
+    // left and detaches the coverage. A renderer that finds the painter's
+    // order cheaper for its model calls PaintInOrder before it draws
+    // anything: the backdrop is drawn at once, and the coverage detached.
+    void DrawNearestFirst(Coverage* coverage, Backdrop backdrop) {
+        coverage_ = coverage;
+        backdrop_ = backdrop;
+    }
+    void PaintInOrder() {
+        coverage_ = nullptr;
+        FinishBackdrop();
+    }
+    void FinishBackdrop() {
+        if (const Backdrop backdrop = std::exchange(backdrop_, nullptr)) backdrop(*this);
+        coverage_ = nullptr;
+    }
     const Coverage* coverage() const { return coverage_; }
 
     // Select a pen or brush; the one it replaces is returned so that it can
@@ -103,6 +121,7 @@ private:
     Brush brush_ = kWhiteBrush;
     Point position_{0, 0};
     Coverage* coverage_ = nullptr;
+    Backdrop backdrop_ = nullptr;
 };
 
 }  // namespace qavren

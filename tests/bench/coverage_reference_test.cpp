@@ -126,7 +126,7 @@ Bytes Paint(const std::vector<Shape>& shapes, int32_t w, int32_t h, uint32_t lin
         return bits;
     }
     EXPECT_EQ(coverage.Allocate(w, h), 0);
-    surface.AttachCoverage(&coverage);
+    surface.DrawNearestFirst(&coverage, nullptr);
     for (const Shape& s : shapes) draw(s);
     DrawLines(surface, std::mt19937(lines_seed));
     surface.Fill(background);
