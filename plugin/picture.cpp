@@ -81,11 +81,12 @@ void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeader
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
                    uint8_t* bits) {
     Surface surface(bits, layout.width, layout.height, layout.stride);
-    // Nearest first where the coverage is a small part of the picture's
-    // memory and can be had; otherwise (the pixels are the same) the
-    // backdrop now and the model over it.
+    // Triangles nearest first where the coverage is a small part of the
+    // picture's memory and can be had; otherwise (the pixels are the same),
+    // and for the wireframe, whose lines measured faster drawn over the
+    // backdrop in three cases of four, the backdrop now and the model over it.
     Coverage coverage;
-    if (Coverage::BlockSize(layout.width, layout.height) <= layout.image_size / kCoverageShare &&
+    if (settings.mode != 0 && Coverage::BlockSize(layout.width, layout.height) <= layout.image_size / kCoverageShare &&
         !Failed(coverage.Allocate(layout.width, layout.height))) {
         surface.DrawNearestFirst(&coverage, DrawBackdrop);
     } else {

@@ -51,22 +51,23 @@ Bytes PixelsOf(const Bytes& object, int32_t mode, uint64_t* allocations) {
 
 TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
     const Bytes objects[] = {tools::MakeCube().Build(), tools::MakeSphere(5, 7).Build()};
-    // The object copy, the two host blocks, the coverage, the projected
-    // points, and in polygon mode the triangles. Without the coverage the
-    // picture is drawn the plain way: the same pixels, no failure.
+    // The object copy, the two host blocks, the projected points, and in
+    // polygon mode the coverage (before the points) and the triangles.
+    // Without the coverage the picture is drawn the plain way: the same
+    // pixels, no failure.
     constexpr uint32_t kCoverage = 4;
     int walked = 0;
     for (const Bytes& object : objects) {
         for (int32_t mode : {0, 1}) {
             uint64_t count = 0;
             const Bytes pixels = PixelsOf(object, mode, &count);
-            EXPECT_EQ(count, mode == 0 ? 5u : 6u);
+            EXPECT_EQ(count, mode == 0 ? 4u : 6u);
             for (uint32_t n = 1; n <= count; ++n, ++walked) {
                 const int64_t live = platform::LiveBlockCount();
                 platform::FailAllocationAfter(n);
                 const Outcome failed = Picture(object, mode);
                 platform::FailAllocationAfter(0);
-                if (n == kCoverage) {
+                if (mode != 0 && n == kCoverage) {
                     ASSERT_EQ(failed.code, 0) << "mode " << mode;
                     const auto* bits = static_cast<const uint8_t*>(failed.bits);
                     EXPECT_EQ(Bytes(bits, bits + pixels.size()), pixels) << "mode " << mode;
@@ -83,7 +84,7 @@ TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
             }
         }
     }
-    EXPECT_EQ(walked, 22);
+    EXPECT_EQ(walked, 20);
 }
 
 TEST(AllocationWalk, ASupportQuestionWithoutMemoryAnswersNo) {
