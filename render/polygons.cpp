@@ -1,6 +1,8 @@
 // DrawPolygons: fans every POLS record into triangles, sorts them by depth
 // and paints them deepest first, white when their corners turn clockwise on
-// the canvas and grey otherwise, outlined with the surface's current pen.
+// the canvas and grey otherwise, outlined with the surface's current pen;
+// or, where they overlap enough and the surface has a coverage, nearest
+// first into the pixels not yet written, to the same picture.
 #include <algorithm>
 #include <bit>
 #include <cmath>
