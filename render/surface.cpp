@@ -238,15 +238,16 @@ struct Box {
 // only into those not written before. row(y) is the address of canvas row y.
 template <typename RowAddress>
 struct PlainTarget {
+    static constexpr bool kPlain = true;
     RowAddress row;
     void Span(int32_t y, int32_t lo, int32_t hi, const PixelPattern& pattern) const {
         pattern.Write(row(y) + 3 * lo, hi - lo + 1);
     }
-    uint32_t Claim(int32_t, int32_t, uint32_t bits) const { return bits; }
 };
 
 template <typename RowAddress>
 struct CoveredTarget {
+    static constexpr bool kPlain = false;
     RowAddress row;
     Coverage& coverage;
     void Span(int32_t y, int32_t lo, int32_t hi, const PixelPattern& pattern) const {
@@ -260,8 +261,8 @@ struct CoveredTarget {
 // for Edge). Each edge carries E - least, so that a pixel is inside when no
 // edge's value is negative: when the sign bit of their OR is clear. Within
 // a tiny triangle's box |E| <= 272, so 32 bits hold it; E grows by 2dy a
-// column and falls by 2dx a row. A row's inside pixels (at most 8) are
-// gathered as bits, claimed from the target, then written.
+// column and falls by 2dx a row. With a coverage, a row's inside pixels (at
+// most 8) are gathered as bits, claimed, then written.
 template <typename Target>
 void FillTiny(const Point (&corner)[3], const Box& box, Colour colour, const Target& target) {
     int32_t row_e[3], step_x[3], step_y[3];
@@ -277,22 +278,35 @@ void FillTiny(const Point (&corner)[3], const Box& box, Colour colour, const Tar
                red = static_cast<uint8_t>(colour);
     for (int32_t y = box.y_lo; y <= box.y_hi; ++y) {
         int32_t e0 = row_e[0], e1 = row_e[1], e2 = row_e[2];
-        uint32_t inside = 0;
-        for (int32_t i = 0; i < columns; ++i) {
-            inside |= static_cast<uint32_t>((e0 | e1 | e2) >= 0) << i;
-            e0 += step_x[0];
-            e1 += step_x[1];
-            e2 += step_x[2];
+        if constexpr (Target::kPlain) {  // written as found: cheaper than gathering bits
+            uint8_t* p = target.row(y) + 3 * x0;
+            for (uint8_t* const end = p + 3 * columns; p < end; p += 3) {
+                if ((e0 | e1 | e2) >= 0) {
+                    p[0] = blue;
+                    p[1] = green;
+                    p[2] = red;
+                }
+                e0 += step_x[0];
+                e1 += step_x[1];
+                e2 += step_x[2];
+            }
+        } else {
+            uint32_t inside = 0;
+            for (int32_t i = 0; i < columns; ++i) {
+                inside |= static_cast<uint32_t>((e0 | e1 | e2) >= 0) << i;
+                e0 += step_x[0];
+                e1 += step_x[1];
+                e2 += step_x[2];
+            }
+            uint8_t* const p = target.row(y) + 3 * x0;
+            for (uint32_t bits = inside ? target.Claim(y, x0, inside) : 0; bits != 0; bits &= bits - 1) {
+                uint8_t* const q = p + 3 * std::countr_zero(bits);
+                q[0] = blue;
+                q[1] = green;
+                q[2] = red;
+            }
         }
         for (int k = 0; k < 3; ++k) row_e[k] += step_y[k];
-        if (inside == 0) continue;
-        uint8_t* const p = target.row(y) + 3 * x0;
-        for (uint32_t bits = target.Claim(y, x0, inside); bits != 0; bits &= bits - 1) {
-            uint8_t* const q = p + 3 * std::countr_zero(bits);
-            q[0] = blue;
-            q[1] = green;
-            q[2] = red;
-        }
     }
 }
 
@@ -490,13 +504,18 @@ void Surface::Plot(int32_t x, int32_t y, Colour c) {
 }
 
 void Surface::FillSpan(int32_t y, int32_t x0, int32_t x1, Colour c) {
-    uint8_t* row = Row(y);
+    uint8_t* const row = Row(y);
     const auto write = [&](int32_t x, int32_t count) {
+        uint8_t* p = row + 3 * x;
         if (count >= 4) {
-            PixelPattern(c).Write(row + 3 * x, count);
+            PixelPattern(c).Write(p, count);
             return;
         }
-        for (int32_t k = x; k < x + count; ++k) Plot(k, y, c);  // too short to pay for the pattern
+        for (int32_t k = 0; k < count; ++k, p += 3) {  // too short to pay for the pattern
+            p[0] = static_cast<uint8_t>(c >> 16);
+            p[1] = static_cast<uint8_t>(c >> 8);
+            p[2] = static_cast<uint8_t>(c);
+        }
     };
     if (coverage_) {
         coverage_->ClaimSpan(y, x0, x1, write);
