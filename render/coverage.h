@@ -48,6 +48,18 @@ public:
         }
     }
 
+    // The row masks alone, to test pixels with in a loop that also writes
+    // pixel bytes (which could be any object's, so the coverage's own
+    // fields would be read again after every write).
+    struct Masks {
+        const uint64_t* words;
+        int32_t row_words;
+        bool Written(int32_t x, int32_t y) const {
+            return words[static_cast<uint64_t>(y) * row_words + (x >> 6)] >> (x & 63) & 1;
+        }
+    };
+    Masks masks() const { return {masks_, words_}; }
+
     // Claims pixel (x, y); true when it was not written before.
     bool ClaimPixel(int32_t x, int32_t y) {
         uint64_t& word = Row(y)[x >> 6];

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "render/coverage.h"
@@ -575,20 +576,28 @@ void Surface::Line(Point from, Point to, Colour c, int32_t top, int32_t bottom) 
 // The same steps in canvas coordinates, each pixel written only when the
 // coverage did not hold it yet.
 void Surface::CoveredLine(const LineWalk& w, Colour c) {
-    int32_t u = w.u, v = w.v, error = w.error;
-    for (int32_t k = w.count;;) {
-        const int32_t x = w.x_major ? u : v, y = w.x_major ? v : u;
-        if (coverage_->ClaimPixel(x, y)) Plot(x, y, c);
-        if (--k == 0) break;
-        u += w.s;
-        error -= w.two_dv;
-        if (error < 0) {
-            ++v;
-            error += w.two_n;
-        } else if (error >= w.two_n) {
-            --v;
-            error -= w.two_n;
+    const Coverage::Masks masks = coverage_->masks();
+    const auto walk = [&, s = w.s, two_n = w.two_n, two_dv = w.two_dv](auto x_major) {
+        int32_t u = w.u, v = w.v, error = w.error;
+        for (int32_t k = w.count;;) {
+            const int32_t x = x_major ? u : v, y = x_major ? v : u;
+            if (!masks.Written(x, y) && coverage_->ClaimPixel(x, y)) Plot(x, y, c);
+            if (--k == 0) break;
+            u += s;
+            error -= two_dv;
+            if (error < 0) {
+                ++v;
+                error += two_n;
+            } else if (error >= two_n) {
+                --v;
+                error -= two_n;
+            }
         }
+    };
+    if (w.x_major) {
+        walk(std::true_type{});
+    } else {
+        walk(std::false_type{});
     }
 }
 
