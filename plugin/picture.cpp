@@ -17,8 +17,9 @@ constexpr Colour kBackground = Rgb(0, 40, 60);
 constexpr Colour kGrid = Rgb(20, 60, 80);
 constexpr int32_t kGridStep = 16;
 // The coverage is used only while it needs at most this share of the pixel
-// block: a 64th of a row of 64-bit words and a bit per 512 pixels against
-// three bytes a pixel is a 24th on wide canvases, more on narrow ones.
+// block: a bit a pixel in rows of 64-bit words, and an eighth more for its
+// bands, against three bytes a pixel is a 21st on wide canvases, more on
+// narrow ones.
 constexpr uint32_t kCoverageShare = 16;
 
 void PutLe32(uint8_t* p, uint32_t v) {
