@@ -1,11 +1,16 @@
 // DrawPolygons: fans every POLS record into triangles, sorts them by depth
 // and paints them deepest first, white when their corners turn clockwise on
-// the canvas and grey otherwise, outlined with the surface's current pen.
+// the canvas and grey otherwise, outlined with the surface's current pen;
+// or, where they overlap enough and the surface has a coverage, nearest
+// first into the pixels not yet written, to the same picture.
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 
 #include "object/lwob.h"
 #include "platform/memory.h"
+#include "render/coverage.h"
 #include "render/depth_sort.h"
 #include "render/projection.h"
 #include "render/renderers.h"
@@ -81,6 +86,29 @@ void PaintTriangle(Surface& surface, const ProjectedPoints& points, const Triang
     surface.SelectBrush(previous);
 }
 
+// Nearest first costs a look at the coverage for every band, row and pixel a
+// triangle reaches, and saves writing the pixels that nearer ones hide. On
+// the benchmark objects it pays once the triangles' areas add up to about
+// eight canvases and more (docs/PERFORMANCE.md); below that the painter's
+// order is up to three times faster. The sum is taken over every 16th
+// triangle, each counted as at most the canvas.
+constexpr uint32_t kSampleStep = 16;
+constexpr double kCanvasesCovered = 8.0;
+
+bool OverlapPays(const Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count) {
+    const double canvas = static_cast<double>(surface.width()) * surface.height();
+    double area = 0.0;
+    for (uint32_t k = 0; k < count; k += kSampleStep) {
+        const ProjectedPoint& a = points[records[k].corner[0]];
+        const ProjectedPoint& b = points[records[k].corner[1]];
+        const ProjectedPoint& c = points[records[k].corner[2]];
+        const double twice = (double{b.x} - a.x) * (double{c.y} - a.y) - (double{c.x} - a.x) * (double{b.y} - a.y);
+        const double own = std::fabs(twice) / 2;
+        if (own > 0.0) area += std::min(own, canvas);  // NaN adds nothing
+    }
+    return area * kSampleStep > kCanvasesCovered * canvas;
+}
+
 }  // namespace
 
 Status CountTriangles(const ByteReader& pols, uint32_t point_count, uint64_t* total) {
@@ -100,6 +128,13 @@ void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triang
 }
 
 void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count) {
+    if (surface.coverage() && !OverlapPays(surface, points, records, count)) surface.PaintInOrder();
+    if (const Coverage* coverage = surface.coverage()) {
+        // Nearest first: each pixel keeps what the first triangle to reach it
+        // writes, which the painter's order would have written last.
+        for (uint32_t k = 0; k < count && !coverage->Full(); ++k) PaintTriangle(surface, points, records[k]);
+        return;
+    }
     for (uint32_t k = count; k-- > 0;) PaintTriangle(surface, points, records[k]);
 }
 

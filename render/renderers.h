@@ -1,7 +1,9 @@
 // The two renderers: the white wireframe (mode 0) and the flat-shaded,
 // depth-sorted triangles (every other mode). Both draw onto a surface that
-// already holds the background and grid. The three angles are accepted and
-// not used: the view is fixed.
+// already holds the background and grid, or, for the triangles, onto one
+// set to draw nearest first whose backdrop comes after them (Surface::
+// DrawNearestFirst): the same pixels either way. The three angles are
+// accepted and not used: the view is fixed.
 #pragma once
 
 #include <cstdint>

@@ -40,6 +40,9 @@ inline int32_t ToCoordinate(double v) {
 // wrapped stride would size a block far smaller than its rows.
 constexpr uint64_t RowStride(uint32_t width) { return (3 * uint64_t{width} + 3) & ~uint64_t{3}; }
 
+class Coverage;
+struct LineWalk;
+
 class Surface {
 public:
     // `bits` holds `height` rows of `stride` bytes, the bottom canvas row
@@ -51,6 +54,33 @@ public:
 
     // Paints every pixel in `colour` and zeroes the row padding.
     void Fill(Colour colour);
+
+    // What lies behind a model (the background and the grid), drawn onto the
+    // surface it is given.
+    using Backdrop = void (*)(Surface& surface);
+
+    // Nearest first: with a coverage attached, every operation writes only
+    // the pixels the coverage does not hold yet and adds them to it, so that
+    // the first to reach a pixel keeps it. A triangle claims its outline
+    // before its fill, as the painter's order draws the outline over it. The
+    // coverage must be allocated for this surface's width and height, and
+    // nothing drawn yet. FinishBackdrop then draws `backdrop` into what is
+    // left and detaches the coverage. A renderer that finds the painter's
+    // order cheaper for its model calls PaintInOrder before it draws
+    // anything: the backdrop is drawn at once, and the coverage detached.
+    void DrawNearestFirst(Coverage* coverage, Backdrop backdrop) {
+        coverage_ = coverage;
+        backdrop_ = backdrop;
+    }
+    void PaintInOrder() {
+        coverage_ = nullptr;
+        FinishBackdrop();
+    }
+    void FinishBackdrop() {
+        if (const Backdrop backdrop = std::exchange(backdrop_, nullptr)) backdrop(*this);
+        coverage_ = nullptr;
+    }
+    const Coverage* coverage() const { return coverage_; }
 
     // Select a pen or brush; the one it replaces is returned so that it can
     // be put back. A new surface has the black pen and the white brush.
@@ -76,8 +106,12 @@ private:
     uint8_t* Row(int32_t y) const { return bits_ + static_cast<uint64_t>(height_ - 1 - y) * stride_; }
     void Plot(int32_t x, int32_t y, Colour c);
     void FillSpan(int32_t y, int32_t x0, int32_t x1, Colour c);
-    void Line(Point from, Point to, Colour c);
-    void FillTriangle(Point a, Point b, Point c, Colour colour);
+    // The pixels of the line, or of the fill, on rows top .. bottom only.
+    void Line(Point from, Point to, Colour c, int32_t top, int32_t bottom);
+    void CoveredLine(const LineWalk& walk, Colour c);
+    void FillTriangle(Point a, Point b, Point c, Colour colour, int32_t top = 0, int32_t bottom = INT32_MAX);
+    void OutlineTriangle(const Point (&corner)[3], int32_t top, int32_t bottom);
+    void CoveredTriangle(const Point (&corner)[3]);
 
     uint8_t* bits_;
     int32_t width_;
@@ -86,6 +120,8 @@ private:
     Pen pen_ = kBlackPen;
     Brush brush_ = kWhiteBrush;
     Point position_{0, 0};
+    Coverage* coverage_ = nullptr;
+    Backdrop backdrop_ = nullptr;
 };
 
 }  // namespace qavren

@@ -23,7 +23,10 @@ void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triang
 
 // Paints records count - 1 down to 0 (deepest first once sorted): white
 // when the corners turn clockwise on the canvas, grey otherwise, outlined
-// with the surface's pen. The surface's brush is as it was on entry.
+// with the surface's pen. The surface's brush is as it was on entry. On a
+// surface with a coverage the same pixels come out of records 0 up to
+// count - 1, nearest first, each written once, and painting stops as soon
+// as the canvas is full.
 void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count);
 
 }  // namespace qavren

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "object/lwob.h"
+#include "render/coverage.h"
 #include "render/triangle_passes.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -85,7 +86,12 @@ bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, s
 }
 
 void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vector<Triangle>& sorted) {
+    Coverage coverage;
+    if (!Failed(coverage.Allocate(surface.width(), surface.height()))) {
+        surface.DrawNearestFirst(&coverage, [](Surface& s) { s.Fill(kBackground); });
+    }
     PaintTriangles(surface, points, sorted.data(), static_cast<uint32_t>(sorted.size()));
+    surface.FinishBackdrop();
 }
 
 std::vector<float> TriangleDepths(const BenchObjectKind& kind) {

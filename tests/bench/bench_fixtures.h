@@ -52,8 +52,9 @@ private:
 };
 
 // The polygon renderer's triangle build (its two walks over POLS, the fan
-// and the mean depth), the painting pass over sorted records, and the T
-// depths the floor sorts. Each returns false on a broken object.
+// and the mean depth), the painting pass over sorted records as a picture
+// runs it (a fresh coverage, the triangles, the background into what they
+// leave), and the T depths the floor sorts. Each returns false on a broken object.
 bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out);
 void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vector<Triangle>& sorted);
 std::vector<float> TriangleDepths(const BenchObjectKind& kind);
