@@ -3,9 +3,10 @@
 
 #include <initializer_list>
 
-#include "object/lwob.h"
+#include "object/forms.h"
 #include "platform/memory.h"
 #include "plugin/host_codes.h"
+#include "plugin/plugin_info.h"
 #include "render/renderers.h"
 #include "render/surface.h"
 
@@ -72,7 +73,7 @@ Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, c
 
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
                         void** info, void** bits) {
-    int32_t code = MapToHostCode(load_status == status::kOk ? CheckForm(buffer) : load_status);
+    int32_t code = MapToHostCode(load_status == status::kOk ? CheckForm(buffer, AcceptedForms(settings)) : load_status);
     if (code != host::kSuccess) return code;
     if (!info || !bits) return host::kMemoryError;
 

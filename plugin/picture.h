@@ -32,8 +32,9 @@ void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeader
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
                    uint8_t* bits);
 
-// Everything GetPicture does once the object is loaded: the form check, the
-// two host blocks, the drawing. Returns the host code; on success the two
+// Everything GetPicture does once the object is loaded: the form check
+// (the forms the settings' Forms value accepts), the two host blocks, the
+// drawing. Returns the host code; on success the two
 // blocks are stored in *info and *bits for the host to free. On a failure
 // after they were allocated both are freed and both out-pointers nulled;
 // on an earlier failure the out-pointers are untouched.

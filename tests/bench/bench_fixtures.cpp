@@ -7,7 +7,7 @@
 #include <map>
 #include <tuple>
 
-#include "object/lwob.h"
+#include "object/geometry.h"
 #include "render/triangle_passes.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -76,9 +76,9 @@ PixelBlock::PixelBlock(Canvas canvas)
 }
 
 bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out) {
-    ByteReader pols;
+    ObjectPolygons pols;
     uint64_t count = 0;
-    if (Failed(LocateChunk(buffer, "POLS", &pols)) || Failed(CountTriangles(pols, points.count(), &count))) return false;
+    if (Failed(pols.Find(buffer)) || Failed(CountTriangles(pols, points.count(), &count))) return false;
     out->resize(count);
     FillTriangles(pols, points, out->data());
     return true;

@@ -79,7 +79,7 @@ TEST(AllocationWalk, ASupportQuestionWithoutMemoryAnswersNo) {
     const Status loaded = buffer.LoadFromMemory(head.data(), 2048);
     platform::FailAllocationAfter(0);
     EXPECT_EQ(loaded, status::kNoMemory);
-    EXPECT_EQ(SupportAnswer(loaded, buffer), 0);
+    EXPECT_EQ(SupportAnswer(loaded, buffer, kLwobOnly), 0);
     EXPECT_EQ(platform::LiveBlockCount(), live);
 }
 
