@@ -18,6 +18,15 @@ else()
   set(CPACK_GENERATOR TGZ)
   set(CPACK_PACKAGE_FILE_NAME "qavren-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
 endif()
+if(WIN32)
+  # Two registry files beside the module: one turns the reading of the newer
+  # forms (the Forms value) on, the other off again.
+  foreach(reg NewerFormsOn NewerFormsOff)
+    configure_file(${CMAKE_SOURCE_DIR}/packaging/${reg}.reg ${CMAKE_BINARY_DIR}/packaging/${reg}.reg
+                   @ONLY NEWLINE_STYLE CRLF)
+    install(FILES ${CMAKE_BINARY_DIR}/packaging/${reg}.reg DESTINATION .)
+  endforeach()
+endif()
 set(CPACK_PACKAGE_NAME QAVREN)
 set(CPACK_PACKAGE_VENDOR "${QAVREN_NOTICE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "LightWave LWOB objects as pictures in image viewers")

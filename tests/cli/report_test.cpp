@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -205,6 +208,39 @@ TEST(Report, VerdictAgreesWithTheRenderers) {
     }
     EXPECT_EQ(ExpectedDrawStatus(Examine(Bytes(cube.begin(), cube.begin() + 209))), status::kCorrupt);
     EXPECT_EQ(ExpectedDrawStatus(Examine(Bytes(cube.begin(), cube.begin() + 210))), status::kOk);
+}
+
+// The counts of `qavren info` against the corpus manifest's table, which an
+// independent reader wrote: layers, points and polygons by type, for every
+// object of the newer forms.
+TEST(Report, CountsAgreeWithTheCorpusManifest) {
+    const std::string dir = std::string(QAVREN_SOURCE_DIR) + "/../shared/corpus/lwo2/";
+    std::ifstream manifest(dir + "MANIFEST.txt");
+    if (!manifest) GTEST_SKIP() << "no corpus beside the checkout";
+    const std::regex row(R"(^(\S+\.lwo) +\d+ (LWO2|LWO3|LWLO) +(\d+) +(\d+)  (\S+)  \[.*$)");
+    const std::regex type(R"(([A-Z]{4}):(\d+)\()");
+    int rows = 0;
+    for (std::string line; std::getline(manifest, line);) {
+        std::smatch m;
+        if (!std::regex_match(line, m, row)) continue;
+        SCOPED_TRACE(line);
+        std::ifstream file(dir + m[1].str(), std::ios::binary);
+        const Bytes bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const ObjectReport r = Examine(bytes);
+        EXPECT_EQ(r.layered.layer_count, std::stoul(m[3]));
+        EXPECT_EQ(r.layered.points, std::stoul(m[4]));
+        uint32_t expected[kTypeCount] = {};
+        const std::string types = m[5];
+        for (auto t = std::sregex_iterator(types.begin(), types.end(), type); t != std::sregex_iterator(); ++t) {
+            int k = kLwloRecord;
+            while (k > 0 && (*t)[1] != PolygonTypeName(k)) --k;
+            if ((*t)[1] == "LWOB") k = kLwloRecord;
+            expected[k] = static_cast<uint32_t>(std::stoul((*t)[2]));
+        }
+        for (int k = 0; k < kTypeCount; ++k) EXPECT_EQ(r.layered.polygons[k], expected[k]) << PolygonTypeName(k);
+        ++rows;
+    }
+    EXPECT_EQ(rows, 41);
 }
 
 struct Parsed {

@@ -8,6 +8,7 @@
 #include "platform/memory.h"
 #include "plugin/picture.h"
 #include "plugin/plugin_info.h"
+#include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
 
 namespace qavren {
@@ -22,10 +23,11 @@ struct Outcome {
     void* bits = kUntouched;
 };
 
-// GetPicture's path on a memory image.
+// GetPicture's path on a memory image, with the newer forms read.
 Outcome Picture(const Bytes& object, int32_t mode) {
     RenderSettings settings;
     settings.mode = mode;
+    settings.forms = 1;
     settings.width = 96;
     settings.height = 64;
     ObjectBuffer buffer;
@@ -45,7 +47,14 @@ uint64_t AllocationsOf(const Bytes& object, int32_t mode) {
 }
 
 TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
-    const Bytes objects[] = {tools::MakeCube().Build(), tools::MakeSphere(5, 7).Build()};
+    // LWOB, and a layered object of each newer form: the same blocks.
+    tools::LayeredWriter layers = tools::LayeredWriter::From(tools::MakeSphere(5, 7), "LWO2");
+    layers.AddLayer(1, 0, "second");
+    for (int k = 0; k < 3; ++k) layers.AddPoint(float(k), 2.f, 0.f);
+    layers.AddPolygon({0, 1, 2}, "FACE", true);
+    const Bytes objects[] = {tools::MakeCube().Build(), tools::MakeSphere(5, 7).Build(), layers.Build(),
+                             tools::LayeredWriter::From(tools::MakeCube(), "LWO3").Build(),
+                             tools::LayeredWriter::From(tools::MakeCube(), "LWLO").Build()};
     int walked = 0;
     for (const Bytes& object : objects) {
         for (int32_t mode : {0, 1}) {
@@ -67,7 +76,7 @@ TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
             }
         }
     }
-    EXPECT_EQ(walked, 18);
+    EXPECT_EQ(walked, 45);
 }
 
 TEST(AllocationWalk, ASupportQuestionWithoutMemoryAnswersNo) {
