@@ -4,6 +4,8 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@ using tools::TriangleSize;
 constexpr Canvas kSmallCanvas{800, 600};
 constexpr Canvas kLargeCanvas{4000, 3000};
 constexpr uint32_t kCounts[] = {1000, 10000, 100000, 1000000, 4000000};
+constexpr const char* kLargestCorpusObject = "blenderlwo_lwo3_interceptor_hull.lwo";
 
 // Large triangles fill so many pixels that only the smaller counts finish
 // in benchmark time; small ones run up to four million.
@@ -27,7 +30,7 @@ uint32_t MostTriangles(TriangleSize size, Canvas canvas) {
 }
 
 std::string Name(const char* stage, const BenchObjectKind& kind, const std::string& canvas = "") {
-    std::string name = std::string(stage) + "/" + tools::NameOf(kind.size, kind.order);
+    std::string name = std::string(stage) + "/" + tools::NameOf(kind);
     if (!canvas.empty()) name += "/" + canvas;
     return name + "/" + std::to_string(kind.triangles);
 }
@@ -81,6 +84,17 @@ void RegisterAll() {
     }
     benchmark::RegisterBenchmark("chunk_dense/first-letter/64MiB", ChunkSearchDense, 64u << 20)
         ->Unit(benchmark::kMicrosecond);
+    // The newer forms: a million triangles as one LWO2 layer (4-byte indices
+    // for the upper point numbers), and the largest object of the corpus.
+    RegisterCanvasStages({1000000, TriangleSize::kSmall, DepthOrder::kRandom, tools::BenchForm::kLwo2}, kSmallCanvas);
+    static const std::string corpus = std::string(QAVREN_SOURCE_DIR) + "/../shared/corpus/lwo2/" + kLargestCorpusObject;
+    if (FILE* f = std::fopen(corpus.c_str(), "rb")) {
+        std::fclose(f);
+        BenchObjectKind real;
+        real.file = corpus.c_str();
+        real.triangles = static_cast<uint32_t>(TriangleDepths(real).size());
+        for (Canvas canvas : {kSmallCanvas, kLargeCanvas}) RegisterCanvasStages(real, canvas);
+    }
 }
 
 }  // namespace
