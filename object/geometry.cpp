@@ -61,21 +61,16 @@ PolygonWalk::PolygonWalk(const ObjectPolygons& polygons, uint32_t point_count)
     }
 }
 
-Status PolygonWalk::Next(Polygon* polygon) {
+Status PolygonWalk::NextChunk(Polygon* polygon) {
     for (;;) {
-        const Status s = records_.Next(&polygon->count, indices_);
-        if (s == 1) {
-            polygon->indices = indices_;
-            return 1;
-        }
-        if (s != 0 || !layered_) return s;
-        // This chunk is done: on to the next drawn POLS chunk.
         LayerWalk::Kind kind;
         ByteReader data;
         Status next;
         while ((next = layers_.Next(&kind, &data)) == 1 && kind != LayerWalk::Kind::kPolygons) {}
         if (next != 1) return next;
         records_ = PolygonRecords(data, layers_.layout(), layers_.first_point(), layers_.layer_points());
+        const Status s = records_.Next(&polygon->count, indices_);
+        if (s != 0) return s;  // a record, or a fault; an empty chunk goes on to the next
     }
 }
 

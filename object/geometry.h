@@ -86,12 +86,19 @@ public:
     // 1 with the next polygon, 0 when every record is used up exactly, -5
     // for a bad record or a broken layer; records() and layers() then say
     // what was wrong where.
-    Status Next(Polygon* polygon);
+    Status Next(Polygon* polygon) {
+        const Status s = records_.Next(&polygon->count, indices_);
+        polygon->indices = indices_;
+        return s == 0 && layered_ ? NextChunk(polygon) : s;
+    }
 
     const PolygonRecords& records() const { return records_; }
     const LayerWalk& layers() const { return layers_; }
 
 private:
+    // On to the next drawn POLS chunk, and its first record.
+    Status NextChunk(Polygon* polygon);
+
     bool layered_;
     LayerWalk layers_;
     PolygonRecords records_;

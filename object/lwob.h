@@ -8,6 +8,7 @@
 
 #include "object/byte_reader.h"
 #include "object/object_buffer.h"
+#include "object/polygon_records.h"
 #include "object/status.h"
 
 namespace qavren {
@@ -30,7 +31,7 @@ uint32_t FindChunk(const ObjectBuffer& buffer, const char tag[4]);
 Status LocateChunk(const ObjectBuffer& buffer, const char tag[4], ByteReader* data);
 
 constexpr uint32_t kPointRecordSize = 12;
-constexpr uint16_t kMaxPolygonVertices = 200;
+constexpr uint16_t kMaxPolygonVertices = kMaxLwobVertices;
 
 // The PNTS records: x, y, z single-precision floats, 12 bytes a point; a
 // trailing remainder of 1 to 11 bytes is ignored.

@@ -20,8 +20,10 @@ enum class RecordLayout : uint8_t {
             // n VX point numbers: U2, or U4 with its top byte (0xFF) dropped
 };
 
-// The most vertices a record of any layout may have: the 10 bits of LWO2.
+// The most vertices a record of any layout may have: the 10 bits of LWO2;
+// LWOB's own limit (the described one) is lower.
 constexpr uint16_t kMaxPolygonIndices = 1023;
+constexpr uint16_t kMaxLwobVertices = 200;
 
 // Why a walk stopped early.
 enum class RecordFault : uint8_t {
@@ -42,8 +44,12 @@ public:
 
     // 1 with the next record's vertex count in *count and its point numbers
     // in indices[0 .. *count); 0 when the chunk is used up exactly; -5 with
-    // fault() set otherwise.
-    Status Next(uint16_t* count, uint32_t* indices);
+    // fault() set otherwise. Inline: the renderers call it for every record.
+    Status Next(uint16_t* count, uint32_t* indices) {
+        record_ = rest_.position();
+        if (layout_ == RecordLayout::kLwob) return NextLwob(kMaxLwobVertices, count, indices);
+        return layout_ == RecordLayout::kLwlo ? NextLwlo(count, indices) : NextLwo2(count, indices);
+    }
 
     // Start of the record Next last read or failed at.
     const uint8_t* record() const { return record_; }
@@ -59,7 +65,25 @@ private:
         fault_value_ = value;
         return status::kCorrupt;
     }
-    Status NextLwob(uint16_t limit, uint16_t* count, uint32_t* indices);
+    // One check of the record's length against the chunk, then plain reads.
+    Status NextLwob(uint16_t limit, uint16_t* count, uint32_t* indices) {
+        if (rest_.remaining() == 0) return 0;
+        uint16_t n = 0;
+        if (!rest_.ReadU16(&n)) return Fail(RecordFault::kOverrun);
+        if (n == 0 || n > limit) return Fail(RecordFault::kVertexCount, n);
+        ByteReader record;
+        if (!rest_.Take(2u * n + 2u, &record)) return Fail(RecordFault::kOverrun);
+        const uint8_t* p = record.position();
+        for (uint16_t k = 0; k < n; ++k) {
+            const uint32_t index = ByteReader::LoadU16(p + 2 * k);
+            if (index >= point_count_) return Fail(RecordFault::kPointNumber, index);
+            indices[k] = first_point_ + index;
+        }
+        surface_ = static_cast<int16_t>(ByteReader::LoadU16(p + 2 * n));
+        *count = n;
+        return 1;
+    }
+    Status NextLwlo(uint16_t* count, uint32_t* indices);
     Status NextLwo2(uint16_t* count, uint32_t* indices);
 
     ByteReader rest_;
