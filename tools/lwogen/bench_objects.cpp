@@ -85,8 +85,8 @@ std::string NameOf(TriangleSize size, DepthOrder order) {
 std::string NameOf(const BenchObjectKind& kind) {
     if (kind.file) {
         const std::string path = kind.file;
-        const size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
-        return path.substr(slash + 1, dot == std::string::npos || dot < slash + 1 ? std::string::npos : dot - slash - 1);
+        const std::string base = path.substr(path.find_last_of('/') + 1);
+        return base.substr(0, base.find_last_of('.'));
     }
     return (kind.form == BenchForm::kLwo2 ? "lwo2-" : "") + NameOf(kind.size, kind.order);
 }

@@ -145,7 +145,8 @@ std::vector<LayeredCase> LayeredObjects() {
 
     out.push_back({"lwo2-index-past-points-4-byte", CubeAfter({{"LAYR", Layr(1, 0)}, {"PNTS", ThreePoints()},
                                                                {"POLS", Face({3, 0, 1, 0xFF000003u})}}), 3});
-    out.push_back({"lwo2-index-ffffff", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({3, 0, 1, 0xFFFFFFFFu})}}), 3});
+    out.push_back({"lwo2-index-ffffff",
+                   CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({3, 0, 1, 0xFFFFFFFFu})}}), 3});
     out.push_back({"lwo2-layer-without-points", CubeAfter({{"LAYR", Layr(1, 0)}, {"POLS", Face({1, 0})}}), 3});
     out.push_back({"lwo2-layer-without-points-empty-pols", CubeAfter({{"LAYR", Layr(1, 0)}, {"POLS", Face({})}}), 3});
     out.push_back({"lwo2-empty-layer", CubeAfter({{"LAYR", Layr(1, 0)}}), 0});
@@ -155,12 +156,14 @@ std::vector<LayeredCase> LayeredObjects() {
     out.push_back({"lwo2-short-layr", CubeAfter({{"LAYR", Bytes{0, 1}}}), 3});
     out.push_back({"lwo2-untyped-pols", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Bytes{'F', 'A'}}}), 3});
     out.push_back({"lwo2-vertex-count-0", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({0})}}), 3});
-    out.push_back({"lwo2-flags-above-the-count", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({0xFC03, 0, 1, 2})}}), 0});
+    out.push_back({"lwo2-flags-above-the-count",
+                   CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({0xFC03, 0, 1, 2})}}), 0});
     out.push_back({"lwo2-record-overrun", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({4, 0, 1, 2})}}), 3});
     out.push_back({"lwo2-cut-long-index", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({2, 0, 0xFF00})}}), 3});
     out.push_back({"lwo2-hidden-layer-bad-polygons",
                    CubeAfter({{"LAYR", Layr(1, 1)}, {"POLS", Face({3, 0, 1, 9})}, {"PNTS", Bytes(5)}}), 0});
-    out.push_back({"lwo2-curv-bad-indices", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Bytes{'C', 'U', 'R', 'V', 0, 9}}}), 0});
+    out.push_back({"lwo2-curv-bad-indices",
+                   CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Bytes{'C', 'U', 'R', 'V', 0, 9}}}), 0});
     Bytes trailing = LayeredCube().Build();
     trailing.insert(trailing.end(), {'J', 'U', 'N', 'K', 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3});
     out.push_back({"lwo2-bytes-after-the-form", trailing, 0});

@@ -46,7 +46,9 @@ void PrintForm(const ObjectReport& r) {
 
 void PrintVertexCounts(const PolygonFacts& p) {
     if (p.count && p.min_vertices == p.max_vertices) std::printf(", %u vertices each", p.min_vertices);
-    if (p.count && p.min_vertices != p.max_vertices) std::printf(", %u to %u vertices each", p.min_vertices, p.max_vertices);
+    if (p.count && p.min_vertices != p.max_vertices) {
+        std::printf(", %u to %u vertices each", p.min_vertices, p.max_vertices);
+    }
 }
 
 // "FACE 288, CURV 2 (not drawn)"; nothing for no polygons.

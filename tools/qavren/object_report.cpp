@@ -332,7 +332,8 @@ bool DescribeLayeredFault(const ObjectReport& r, Message* out) {
             break;
         }
         case LayerFault::kShortLayer:
-            Format(out, "corrupt object: the LAYR chunk at byte %u holds %u bytes, too few for a layer's number and flags",
+            Format(out,
+                   "corrupt object: the LAYR chunk at byte %u holds %u bytes, too few for a layer's number and flags",
                    c.offset, c.length);
             break;
         case LayerFault::kUntypedPolygons:
@@ -370,7 +371,8 @@ bool DescribeForm(const ObjectReport& r, Message* out) {
         return true;
     }
     if (std::memcmp(r.form_type, "LWO", 3) == 0) {
-        Format(out, "is a LightWave object of a form not known here (FORM %.4s); LWOB, LWLO, LWO2 and LWO3 can be drawn",
+        Format(out,
+               "is a LightWave object of a form not known here (FORM %.4s); LWOB, LWLO, LWO2 and LWO3 can be drawn",
                r.form_type);
         return true;
     }
@@ -383,7 +385,8 @@ bool DescribeForm(const ObjectReport& r, Message* out) {
 }  // namespace
 
 const char* PolygonTypeName(int type) {
-    static const char* const kNames[kTypeCount] = {"FACE", "PTCH", "SUBD", "CURV", "BONE", "MBAL", "other", "LWOB-style"};
+    static const char* const kNames[kTypeCount] = {"FACE", "PTCH", "SUBD",  "CURV",
+                                                   "BONE", "MBAL", "other", "LWOB-style"};
     return type >= 0 && type < kTypeCount ? kNames[type] : "?";
 }
 
