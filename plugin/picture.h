@@ -33,11 +33,11 @@ Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, c
                    uint8_t* bits);
 
 // Everything GetPicture does once the object is loaded: the form check
-// (the forms the settings' Forms value accepts), the two host blocks, the
-// drawing. Returns the host code; on success the two
-// blocks are stored in *info and *bits for the host to free. On a failure
-// after they were allocated both are freed and both out-pointers nulled;
-// on an earlier failure the out-pointers are untouched.
+// (of the forms the settings' Forms value accepts), the two host blocks,
+// the drawing. Returns the host code; on success the two blocks are stored
+// in *info and *bits for the host to free. On a failure after they were
+// allocated both are freed and both out-pointers nulled; on an earlier
+// failure the out-pointers are untouched.
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
                         void** info, void** bits);
 
