@@ -1,4 +1,4 @@
-// Form check, chunk search and the polygon walk over an object's bytes.
+// Form check and chunk search over an object's bytes.
 #include "object/lwob.h"
 
 #include <cstddef>
@@ -65,22 +65,6 @@ Status LocateChunk(const ObjectBuffer& buffer, const char tag[4], ByteReader* da
     uint32_t length = 0;
     if (!reader.Skip(4) || !reader.ReadU32(&length) || !reader.Take(length, data)) return status::kCorrupt;
     return status::kOk;
-}
-
-Status PolygonWalk::Next(Polygon* polygon) {
-    if (rest_.remaining() == 0) return 0;
-    uint16_t n = 0;
-    if (!rest_.ReadU16(&n) || n == 0 || n > kMaxPolygonVertices) return status::kCorrupt;
-    // One check for the whole record, then plain reads.
-    ByteReader record;
-    if (!rest_.Take(2u * n + 2u, &record)) return status::kCorrupt;
-    const uint8_t* indices = record.position();
-    for (uint16_t k = 0; k < n; ++k) {
-        if (ByteReader::LoadU16(indices + 2 * k) >= point_count_) return status::kCorrupt;
-    }
-    polygon->count = n;
-    polygon->indices = indices;
-    return 1;
 }
 
 }  // namespace qavren

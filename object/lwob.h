@@ -1,14 +1,14 @@
-// The LWOB container: the form check, the chunk search, and the point and
-// polygon records of the PNTS and POLS chunks. All multi-byte fields are
-// big-endian. Everything here reads through ByteReader, so nothing reads
-// outside the buffer; point numbers handed out are proven smaller than the
-// point count, so renderers may index their point arrays with them.
+// The LWOB container: the form check, the chunk search, and the point
+// records of the PNTS chunk (the POLS records are read by PolygonRecords).
+// All multi-byte fields are big-endian. Everything here reads through
+// ByteReader, so nothing reads outside the buffer.
 #pragma once
 
 #include <cstdint>
 
 #include "object/byte_reader.h"
 #include "object/object_buffer.h"
+#include "object/polygon_records.h"
 #include "object/status.h"
 
 namespace qavren {
@@ -33,7 +33,7 @@ uint32_t FindChunk(const ObjectBuffer& buffer, const char tag[4]);
 Status LocateChunk(const ObjectBuffer& buffer, const char tag[4], ByteReader* data);
 
 constexpr uint32_t kPointRecordSize = 12;
-constexpr uint16_t kMaxPolygonVertices = 200;
+constexpr uint16_t kMaxPolygonVertices = kMaxLwobVertices;
 
 // The PNTS records: x, y, z single-precision floats, 12 bytes a point; a
 // trailing remainder of 1 to 11 bytes is ignored.
@@ -54,29 +54,6 @@ public:
 private:
     const uint8_t* data_ = nullptr;
     uint32_t count_ = 0;
-};
-
-// One POLS record: n point numbers, each checked against the point count.
-struct Polygon {
-    uint16_t count = 0;
-    const uint8_t* indices = nullptr;
-    uint16_t Index(uint16_t k) const { return ByteReader::LoadU16(indices + 2 * k); }
-};
-
-// Visits the POLS records in file order. Each record is n (1..200), n point
-// numbers and a surface number that is stepped over.
-class PolygonWalk {
-public:
-    PolygonWalk(const ByteReader& pols, uint32_t point_count) : rest_(pols), point_count_(point_count) {}
-
-    // 1 with the next record in `polygon`, 0 when the chunk is used up
-    // exactly, -5 for a record with a bad vertex count, one that overruns
-    // the chunk, or a point number not smaller than the point count.
-    Status Next(Polygon* polygon);
-
-private:
-    ByteReader rest_;
-    uint32_t point_count_;
 };
 
 }  // namespace qavren

@@ -10,6 +10,7 @@ using Status = int32_t;
 
 namespace status {
 constexpr Status kLwob = 1;              // the data is an LWOB form
+constexpr Status kDrawnForm = 1;         // a form the caller draws (LWOB, or a newer one it accepts)
 constexpr Status kOk = 0;                // success
 constexpr Status kLayered = 2;           // an LWLO form, recognised and refused
 constexpr Status kNoData = -1;           // no data is present

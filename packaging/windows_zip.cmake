@@ -26,3 +26,11 @@ install(FILES ${CMAKE_BINARY_DIR}/${QAVREN_MODULE_FILE} DESTINATION . RENAME ${Q
 install(FILES ${notes}/INSTALL.txt ${notes}/README.txt ${notes}/LICENSE.txt DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME "QAVREN-${QAVREN_VERSION}-win${QAVREN_MODULE_BITS}")
+
+# Two registry files beside the module: one turns the reading of the newer
+# forms (the Forms value) on, the other off again.
+foreach(reg NewerFormsOn NewerFormsOff)
+  configure_file(${CMAKE_SOURCE_DIR}/packaging/${reg}.reg ${CMAKE_BINARY_DIR}/packaging/${reg}.reg
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/${reg}.reg DESTINATION .)
+endforeach()

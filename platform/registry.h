@@ -17,6 +17,9 @@ public:
     // Opens `path` under `parent` (HKEY_CURRENT_USER when null), creating any
     // missing keys: an empty class, non-volatile, all access.
     bool Create(const RegistryKey* parent, const char* path);
+    // Opens an existing key under HKEY_CURRENT_USER to read its values;
+    // false, creating nothing, when it is missing.
+    bool Open(const char* path);
     // True only when an open handle was closed successfully.
     bool Close();
     bool IsOpen() const { return handle_ != nullptr; }

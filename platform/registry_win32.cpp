@@ -18,6 +18,16 @@ bool RegistryKey::Create(const RegistryKey* parent, const char* path) {
     return true;
 }
 
+bool RegistryKey::Open(const char* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        handle_ = nullptr;
+        return false;
+    }
+    handle_ = key;
+    return true;
+}
+
 bool RegistryKey::Close() {
     if (!handle_) return false;
     const bool closed = RegCloseKey(static_cast<HKEY>(handle_)) == ERROR_SUCCESS;

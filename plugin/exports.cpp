@@ -14,6 +14,7 @@
 #include "plugin/host_input.h"
 #include "plugin/picture.h"
 #include "plugin/plugin_info.h"
+#include "settings/settings_store.h"
 
 using namespace qavren;
 
@@ -24,7 +25,8 @@ HINSTANCE g_instance = nullptr;
 // `source` is an open file handle of the host's when all but its low 16
 // bits are zero, otherwise the address of the file's first 2,048 bytes. The
 // mask is pointer-wide: a 64-bit head buffer may lie at an address whose
-// low 32 bits would pass for a handle.
+// low 32 bits would pass for a handle. Only the Forms value is read from
+// the registry; the other settings stay as they are.
 int Supported(const void* source) {
     FloatingPointGuard fp;
     const auto value = reinterpret_cast<ULONG_PTR>(source);
@@ -32,7 +34,7 @@ int Supported(const void* source) {
     const Status loaded = (value & ~ULONG_PTR{0xFFFF}) == 0
                               ? buffer.LoadFromHandle(reinterpret_cast<HANDLE>(value))
                               : buffer.LoadFromMemory(source, 2048);
-    return SupportAnswer(loaded, buffer);
+    return SupportAnswer(loaded, buffer, AcceptedForms(LoadFormsSetting()));
 }
 
 // GetPicture's steps up to its header check, with only the header read: the

@@ -3,7 +3,7 @@
 
 #include <initializer_list>
 
-#include "object/lwob.h"
+#include "object/forms.h"
 #include "platform/memory.h"
 #include "plugin/host_codes.h"
 #include "plugin/plugin_info.h"
@@ -101,14 +101,14 @@ Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, c
     return drawn;
 }
 
-int32_t HeaderCode(Status load_status, const ObjectBuffer& buffer) {
-    return MapToHostCode(load_status == status::kOk ? CheckForm(buffer) : load_status);
+int32_t HeaderCode(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings) {
+    return MapToHostCode(load_status == status::kOk ? CheckForm(buffer, AcceptedForms(settings)) : load_status);
 }
 
 // In AssemblePicture's order: the header, the record to write to, the size.
 int32_t PictureInfoAnswer(Status load_status, const ObjectBuffer& header, const RenderSettings& settings,
                           uint8_t* out) {
-    const int32_t code = HeaderCode(load_status, header);
+    const int32_t code = HeaderCode(load_status, header, settings);
     if (code != host::kSuccess) return code;
     if (!out) return host::kMemoryError;
     PictureLayout layout;
@@ -119,7 +119,7 @@ int32_t PictureInfoAnswer(Status load_status, const ObjectBuffer& header, const 
 
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
                         void** info, void** bits) {
-    int32_t code = HeaderCode(load_status, buffer);
+    int32_t code = HeaderCode(load_status, buffer, settings);
     if (code != host::kSuccess) return code;
     if (!info || !bits) return host::kMemoryError;
 

@@ -33,9 +33,10 @@ Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, c
                    uint8_t* bits);
 
 // The host code for a loaded input at its header: 0 when it is an object
-// the plug-in draws, else the code that refuses it. GetPicture and
-// GetPictureInfo both decide here which inputs they accept.
-int32_t HeaderCode(Status load_status, const ObjectBuffer& buffer);
+// the plug-in draws (LWOB, or a newer form the settings' Forms value
+// accepts), else the code that refuses it. GetPicture and GetPictureInfo
+// both decide here which inputs they accept.
+int32_t HeaderCode(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings);
 
 // GetPictureInfo's answer for an input loaded at least up to its header
 // (kFormHeaderSize bytes): GetPicture's code for it, as far as it is known

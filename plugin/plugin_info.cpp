@@ -58,9 +58,9 @@ int32_t CopyWidePluginInfo(int32_t index, wchar_t* buffer, int32_t length) {
     return CopyInfo(index, buffer, length);
 }
 
-int32_t SupportAnswer(Status load_status, const ObjectBuffer& buffer) {
-    const Status s = load_status == status::kOk ? CheckForm(buffer) : load_status;
-    return s == status::kLwob ? 1 : 0;
+int32_t SupportAnswer(Status load_status, const ObjectBuffer& buffer, FormSet accepted) {
+    const Status s = load_status == status::kOk ? CheckForm(buffer, accepted) : load_status;
+    return s == status::kDrawnForm ? 1 : 0;
 }
 
 void WritePictureInfo(const RenderSettings& settings, PictureInfoLayout layout, uint8_t* out) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "object/forms.h"
 #include "object/object_buffer.h"
 #include "settings/render_settings.h"
 
@@ -18,9 +19,14 @@ int32_t CopyPluginInfo(int32_t index, char* buffer, int32_t length);
 // are stored widened.
 int32_t CopyWidePluginInfo(int32_t index, wchar_t* buffer, int32_t length);
 
-// 1 when the loaded data is an LWOB object, else 0 (the load's status is
-// taken as it is when it failed).
-int32_t SupportAnswer(Status load_status, const ObjectBuffer& buffer);
+// The forms the plug-in reads under its Forms setting: all four for 1, LWOB
+// alone for 0 and every other value. Every export's form check asks here.
+constexpr FormSet AcceptedForms(int32_t forms_setting) { return forms_setting == 1 ? kEveryForm : kLwobOnly; }
+inline FormSet AcceptedForms(const RenderSettings& settings) { return AcceptedForms(settings.forms); }
+
+// 1 when the loaded data is an object of an accepted form, else 0 (the
+// load's status is taken as it is when it failed).
+int32_t SupportAnswer(Status load_status, const ObjectBuffer& buffer, FormSet accepted);
 
 // The host's input kinds, from the low three bits of its flag word.
 enum class InputKind { kFile, kMemory, kUnsupported };

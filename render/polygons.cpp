@@ -1,4 +1,4 @@
-// DrawPolygons: fans every POLS record into triangles, sorts them by depth
+// DrawPolygons: fans every polygon into triangles, sorts them by depth
 // and paints them deepest first, white when their corners turn clockwise on
 // the canvas and grey otherwise, outlined with the surface's current pen;
 // or, where they overlap enough and the surface has a coverage, nearest
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "object/lwob.h"
+#include "object/geometry.h"
 #include "platform/memory.h"
 #include "render/coverage.h"
 #include "render/depth_sort.h"
@@ -68,7 +68,7 @@ Triangle* AddFan(const ProjectedPoints& points, const Polygon& polygon, Triangle
         *out = {{p0, p0, p1}, MeanDepth(z0 + z0 + points[p1].z)};
         return out + 1;
     }
-    for (uint16_t k = 1; k + 1 < polygon.count; ++k, ++out) {
+    for (uint32_t k = 1; k + 1 < polygon.count; ++k, ++out) {
         const uint32_t a = polygon.Index(k), b = polygon.Index(k + 1);
         *out = {{p0, a, b}, MeanDepth(double{points[a].z} + points[b].z + z0)};
     }
@@ -111,8 +111,8 @@ bool OverlapPays(const Surface& surface, const ProjectedPoints& points, const Tr
 
 }  // namespace
 
-Status CountTriangles(const ByteReader& pols, uint32_t point_count, uint64_t* total) {
-    PolygonWalk walk(pols, point_count);
+Status CountTriangles(const ObjectPolygons& polygons, uint32_t point_count, uint64_t* total) {
+    PolygonWalk walk(polygons, point_count);
     Polygon polygon;
     Status s;
     *total = 0;
@@ -121,8 +121,8 @@ Status CountTriangles(const ByteReader& pols, uint32_t point_count, uint64_t* to
 }
 
 // The walk repeats the one CountTriangles checked, so it writes exactly T records.
-void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triangle* out) {
-    PolygonWalk walk(pols, points.count());
+void FillTriangles(const ObjectPolygons& polygons, const ProjectedPoints& points, Triangle* out) {
+    PolygonWalk walk(polygons, points.count());
     Polygon polygon;
     while (walk.Next(&polygon) == 1) out = AddFan(points, polygon, out);
 }
@@ -141,15 +141,15 @@ void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Trian
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
                     int32_t /*angle_x*/, int32_t /*angle_y*/, int32_t /*angle_z*/) {
     ProjectedPoints points;
-    ByteReader pols;
-    if (const Status s = PrepareModel(buffer, width, height, &points, &pols); s != status::kOk) return s;
+    ObjectPolygons polygons;
+    if (const Status s = PrepareModel(buffer, width, height, &points, &polygons); s != status::kOk) return s;
     uint64_t count = 0;
-    if (const Status s = CountTriangles(pols, points.count(), &count); Failed(s)) return s;
+    if (const Status s = CountTriangles(polygons, points.count(), &count); Failed(s)) return s;
     TriangleBlock triangles;
     if (const Status s = triangles.Allocate(count); Failed(s)) return s;
 
     Triangle* records = triangles.records();
-    FillTriangles(pols, points, records);
+    FillTriangles(polygons, points, records);
     const auto last = static_cast<int32_t>(count) - 1;  // count <= kMaxTriangles
     SortByDepth(records, 0, last);
     PaintTriangles(surface, points, records, static_cast<uint32_t>(count));

@@ -1,11 +1,11 @@
-// ProjectPoints: decodes the PNTS points, finds the model's x-y extent and
-// maps every point into canvas pixels, centred and fitted, with points
-// further along +z drawn closer to the centre.
+// ProjectPoints: decodes the object's points (of any of the four forms),
+// finds the model's x-y extent and maps every point into canvas pixels,
+// centred and fitted, with points further along +z drawn closer to the centre.
 #pragma once
 
 #include <cstdint>
 
-#include "object/byte_reader.h"
+#include "object/geometry.h"
 #include "object/object_buffer.h"
 #include "object/status.h"
 #include "render/surface.h"
@@ -41,14 +41,16 @@ private:
 // zero (saturating, as ToCoordinate says).
 inline Point CanvasPoint(const ProjectedPoint& p) { return {ToCoordinate(p.x), ToCoordinate(p.y)}; }
 
-// -5 without a PNTS chunk (or one whose length runs past the buffer), -4
-// when the block cannot be allocated; 0 otherwise.
+// -5 without points to find (ObjectPoints::Find: an LWOB object without a
+// PNTS chunk, a layered one whose chunks are broken), -4 when the block
+// cannot be allocated; 0 otherwise.
 Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, ProjectedPoints* out);
 
-// The start both renderers share: the form check (whose result other than
-// LWOB is returned unchanged), the projected points and the POLS chunk.
-// 0 when the model is ready to draw, else the Status that ends the renderer.
+// The start both renderers share: the form check (any of the four forms is
+// drawn; other data gets CheckForm's result unchanged), the projected
+// points and the polygons. 0 when the model is ready to draw, else the
+// Status that ends the renderer.
 Status PrepareModel(const ObjectBuffer& buffer, int32_t width, int32_t height, ProjectedPoints* points,
-                    ByteReader* pols);
+                    ObjectPolygons* polygons);
 
 }  // namespace qavren

@@ -2,8 +2,9 @@
 // depth-sorted triangles (every other mode). Both draw onto a surface that
 // already holds the background and grid, or, for the triangles, onto one
 // set to draw nearest first whose backdrop comes after them (Surface::
-// DrawNearestFirst): the same pixels either way. The three angles are
-// accepted and not used: the view is fixed.
+// DrawNearestFirst): the same pixels either way. Both draw any of the four
+// forms the same way; which forms a caller accepts is its own check. The
+// three angles are accepted and not used: the view is fixed.
 #pragma once
 
 #include <cstdint>
@@ -14,14 +15,15 @@
 
 namespace qavren {
 
-// 0 on success; -4 or -5 on failure; CheckForm's result unchanged when it
-// is negative or 2. Once POLS is found the surface keeps the white pen.
+// 0 on success; -4 or -5 on failure; CheckForm's result unchanged for data
+// of none of the four forms. Once the polygons are found the surface keeps
+// the white pen.
 Status DrawWireframe(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height, int32_t angle_x,
                      int32_t angle_y, int32_t angle_z);
 
-// 0 on success; -4 or -5 on failure (a bad record anywhere in POLS is found
-// before anything is drawn); CheckForm's result unchanged when negative or
-// 2. The surface's pen and brush are as they were on entry.
+// 0 on success; -4 or -5 on failure (a bad record anywhere is found before
+// anything is drawn); CheckForm's result unchanged for data of none of the
+// four forms. The surface's pen and brush are as they were on entry.
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height, int32_t angle_x,
                     int32_t angle_y, int32_t angle_z);
 

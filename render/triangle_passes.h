@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "object/byte_reader.h"
+#include "object/geometry.h"
 #include "object/status.h"
 #include "render/depth_sort.h"
 #include "render/projection.h"
@@ -12,14 +12,15 @@
 
 namespace qavren {
 
-// Walks every POLS record and adds up the triangles of their fans: n - 2
-// for n >= 3, one for n = 1 or 2. 0 when POLS is used up exactly; the walk's
-// failure (-5) otherwise, so a bad record is found before anything is drawn.
-Status CountTriangles(const ByteReader& pols, uint32_t point_count, uint64_t* total);
+// Walks every polygon and adds up the triangles of their fans: n - 2 for
+// n >= 3, one for n = 1 or 2. 0 when the records are used up exactly; the
+// walk's failure (-5) otherwise, so a bad record is found before anything
+// is drawn.
+Status CountTriangles(const ObjectPolygons& polygons, uint32_t point_count, uint64_t* total);
 
-// Writes the fans of every record, in file order, with their depths. POLS
-// must have passed CountTriangles, whose total `out` holds.
-void FillTriangles(const ByteReader& pols, const ProjectedPoints& points, Triangle* out);
+// Writes the fans of every polygon, in file order, with their depths. The
+// polygons must have passed CountTriangles, whose total `out` holds.
+void FillTriangles(const ObjectPolygons& polygons, const ProjectedPoints& points, Triangle* out);
 
 // Paints records count - 1 down to 0 (deepest first once sorted): white
 // when the corners turn clockwise on the canvas, grey otherwise, outlined

@@ -1,6 +1,6 @@
-// DrawWireframe: every POLS record as a closed outline of one-pixel white
+// DrawWireframe: every polygon as a closed outline of one-pixel white
 // lines, in file order, over whatever the canvas already shows.
-#include "object/lwob.h"
+#include "object/geometry.h"
 #include "render/projection.h"
 #include "render/renderers.h"
 
@@ -23,15 +23,15 @@ void DrawOutline(Surface& surface, const ProjectedPoints& points, const Polygon&
 Status DrawWireframe(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
                      int32_t /*angle_x*/, int32_t /*angle_y*/, int32_t /*angle_z*/) {
     ProjectedPoints points;
-    ByteReader pols;
-    if (const Status s = PrepareModel(buffer, width, height, &points, &pols); s != status::kOk) return s;
+    ObjectPolygons polygons;
+    if (const Status s = PrepareModel(buffer, width, height, &points, &polygons); s != status::kOk) return s;
 
     surface.SelectPen(kWhitePen);  // stays selected: the caller expects it
-    PolygonWalk walk(pols, points.count());
+    PolygonWalk walk(polygons, points.count());
     Polygon polygon;
     Status s;
     while ((s = walk.Next(&polygon)) == 1) DrawOutline(surface, points, polygon);
-    return s;  // 0 when POLS is used up exactly; -5 leaves what was drawn
+    return s;  // 0 when the records are used up exactly; -5 leaves what was drawn
 }
 
 }  // namespace qavren

@@ -1,5 +1,5 @@
-// RenderSettings: the drawing mode, picture size and the three angles, as the
-// registry stores them. One process-wide record; each picture works on a copy.
+// RenderSettings: the drawing mode, picture size, the three angles and the
+// forms the plug-in reads, as the registry stores them. One process-wide record; each picture works on a copy.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,9 @@ struct RenderSettings {
     int32_t angle_x = 0;  // loaded, saved and passed on; the view ignores them
     int32_t angle_y = 0;
     int32_t angle_z = 0;
+    // Forms: 1 lets the plug-in read LWLO, LWO2 and LWO3 objects as well;
+    // 0 (or absent, or any other value) LWOB alone. Loaded, never saved.
+    int32_t forms = 0;
 };
 
 // The process-wide record, starting from the defaults above.

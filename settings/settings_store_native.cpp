@@ -5,5 +5,6 @@ namespace qavren {
 
 RenderSettings LoadSettings() { return CurrentSettings(); }
 void SaveSettings() {}
+int32_t LoadFormsSetting() { return CurrentSettings().forms; }
 
 }  // namespace qavren

@@ -9,6 +9,8 @@ namespace {
 
 const char kKeyPath[] = "Software\\Oru\\Susie Plug-in\\QAVREN";
 const char kSubkey[] = "Draw Image";
+const char kFormsPath[] = "Software\\Oru\\Susie Plug-in\\QAVREN\\Draw Image";
+const char kFormsName[] = "Forms";
 
 // The six values in the order they are read and written.
 struct Field {
@@ -21,6 +23,18 @@ const Field kFields[] = {
     {"Angle Y", &RenderSettings::angle_y}, {"Angle Z", &RenderSettings::angle_z},
 };
 
+// A value of at most four bytes; a shorter value of any type is copied over
+// the fallback's leading bytes.
+uint32_t QueryDword(const platform::RegistryKey& key, const char* name, uint32_t fallback) {
+    uint8_t value[4];
+    std::memcpy(value, &fallback, 4);
+    uint32_t size = sizeof value;
+    if (!key.Query(name, value, &size)) return fallback;
+    uint32_t result;
+    std::memcpy(&result, value, 4);
+    return result;
+}
+
 }  // namespace
 
 bool SettingsKey::Open(const char* path) {
@@ -32,13 +46,7 @@ uint32_t SettingsKey::ReadDword(const char* subkey, const char* name, uint32_t f
     if (!key_.IsOpen()) return fallback;
     platform::RegistryKey sub;
     if (!sub.Create(&key_, subkey)) return fallback;
-    uint8_t value[4];
-    std::memcpy(value, &fallback, 4);
-    uint32_t size = sizeof value;
-    if (!sub.Query(name, value, &size)) return fallback;
-    uint32_t result;
-    std::memcpy(&result, value, 4);
-    return result;
+    return QueryDword(sub, name, fallback);
 }
 
 bool SettingsKey::WriteDword(const char* subkey, const char* name, uint32_t value) const {
@@ -59,9 +67,16 @@ RenderSettings LoadSettings() {
         loaded.*f.member = static_cast<int32_t>(
             key.ReadDword(kSubkey, f.name, static_cast<uint32_t>(defaults.*f.member)));
     }
+    loaded.forms = static_cast<int32_t>(key.ReadDword(kSubkey, kFormsName, 0));
     key.Close();
     SetCurrentSettings(loaded);
     return loaded;
+}
+
+int32_t LoadFormsSetting() {
+    platform::RegistryKey key;
+    if (!key.Open(kFormsPath)) return 0;
+    return static_cast<int32_t>(QueryDword(key, kFormsName, 0));
 }
 
 void SaveSettings() {

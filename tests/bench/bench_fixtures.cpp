@@ -7,7 +7,7 @@
 #include <map>
 #include <tuple>
 
-#include "object/lwob.h"
+#include "object/geometry.h"
 #include "render/coverage.h"
 #include "render/triangle_passes.h"
 #include "tools/lwogen/lwo_writer.h"
@@ -15,8 +15,8 @@
 namespace qavren::bench {
 namespace {
 
-using Key = std::tuple<uint32_t, tools::TriangleSize, tools::DepthOrder>;
-Key KeyOf(const BenchObjectKind& s) { return {s.triangles, s.size, s.order}; }
+using Key = std::tuple<uint32_t, tools::TriangleSize, tools::DepthOrder, tools::BenchForm, std::string>;
+Key KeyOf(const BenchObjectKind& s) { return {s.triangles, s.size, s.order, s.form, s.file ? s.file : ""}; }
 
 std::filesystem::path ScratchDir() {
     const char* dir = std::getenv("QAVREN_BENCH_DIR");
@@ -26,12 +26,24 @@ std::filesystem::path ScratchDir() {
     return path;
 }
 
+std::vector<uint8_t> ReadWhole(const char* path) {
+    std::vector<uint8_t> bytes;
+    FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        std::fprintf(stderr, "bench: cannot read %s\n", path);
+        std::exit(1);
+    }
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+    return bytes;
+}
+
 }  // namespace
 
 const std::vector<uint8_t>& ObjectBytes(const BenchObjectKind& kind) {
     static std::map<Key, std::vector<uint8_t>> made;
     auto [it, fresh] = made.try_emplace(KeyOf(kind));
-    if (fresh) it->second = tools::MakeBenchObject(kind);
+    if (fresh) it->second = kind.file ? ReadWhole(kind.file) : tools::MakeBenchObject(kind);
     return it->second;
 }
 
@@ -51,8 +63,9 @@ const std::vector<uint8_t>& PointCloud(uint32_t n) {
 const std::string& ObjectFile(const BenchObjectKind& kind) {
     static std::map<Key, std::string> written;
     auto [it, fresh] = written.try_emplace(KeyOf(kind));
-    if (fresh) {
-        const std::string name = tools::NameOf(kind.size, kind.order) + "-" + std::to_string(kind.triangles) + ".lwo";
+    if (fresh && kind.file) it->second = kind.file;
+    if (fresh && !kind.file) {
+        const std::string name = tools::NameOf(kind) + "-" + std::to_string(kind.triangles) + ".lwo";
         it->second = (ScratchDir() / name).string();
         const std::vector<uint8_t>& bytes = ObjectBytes(kind);
         FILE* f = std::fopen(it->second.c_str(), "wb");
@@ -77,9 +90,9 @@ PixelBlock::PixelBlock(Canvas canvas)
 }
 
 bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out) {
-    ByteReader pols;
+    ObjectPolygons pols;
     uint64_t count = 0;
-    if (Failed(LocateChunk(buffer, "POLS", &pols)) || Failed(CountTriangles(pols, points.count(), &count))) return false;
+    if (Failed(pols.Find(buffer)) || Failed(CountTriangles(pols, points.count(), &count))) return false;
     out->resize(count);
     FillTriangles(pols, points, out->data());
     return true;

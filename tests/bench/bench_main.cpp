@@ -5,6 +5,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@ using tools::TriangleSize;
 constexpr Canvas kSmallCanvas{800, 600};
 constexpr Canvas kLargeCanvas{4000, 3000};
 constexpr uint32_t kCounts[] = {1000, 10000, 100000, 1000000, 4000000};
+constexpr const char* kLargestCorpusObject = "blenderlwo_lwo3_interceptor_hull.lwo";
 
 // Large triangles fill so many pixels that only the smaller counts finish
 // in benchmark time; small ones run up to four million.
@@ -58,7 +60,7 @@ std::vector<float> CylinderDepths(int sides, double turn, bool end_on) {
 }
 
 std::string Name(const char* stage, const BenchObjectKind& kind, const std::string& canvas = "") {
-    std::string name = std::string(stage) + "/" + tools::NameOf(kind.size, kind.order);
+    std::string name = std::string(stage) + "/" + tools::NameOf(kind);
     if (!canvas.empty()) name += "/" + canvas;
     return name + "/" + std::to_string(kind.triangles);
 }
@@ -131,6 +133,17 @@ void RegisterAll() {
     RegisterSortPattern("cylinder-across-0.001", CylinderDepths(16000, 0.001, false));
     benchmark::RegisterBenchmark("chunk_dense/first-letter/64MiB", ChunkSearchDense, 64u << 20)
         ->Unit(benchmark::kMicrosecond);
+    // The newer forms: a million triangles as one LWO2 layer (4-byte indices
+    // for the upper point numbers), and the largest object of the corpus.
+    RegisterCanvasStages({1000000, TriangleSize::kSmall, DepthOrder::kRandom, tools::BenchForm::kLwo2}, kSmallCanvas);
+    static const std::string corpus = std::string(QAVREN_SOURCE_DIR) + "/../shared/corpus/lwo2/" + kLargestCorpusObject;
+    if (FILE* f = std::fopen(corpus.c_str(), "rb")) {
+        std::fclose(f);
+        BenchObjectKind real;
+        real.file = corpus.c_str();
+        real.triangles = static_cast<uint32_t>(TriangleDepths(real).size());
+        for (Canvas canvas : {kSmallCanvas, kLargeCanvas}) RegisterCanvasStages(real, canvas);
+    }
 }
 
 }  // namespace

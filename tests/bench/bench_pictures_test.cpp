@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "object/lwob.h"
+#include "object/geometry.h"
 #include "plugin/picture.h"
 #include "tests/golden/golden_list.h"
 #include "tools/lwogen/bench_objects.h"
@@ -62,7 +62,7 @@ TEST(BenchObjects, HoldTheTrianglesAskedForInTheirOrder) {
         ASSERT_EQ(LocateChunk(buffer, "POLS", &pols), 0);
         const PointList points(pnts);
         EXPECT_EQ(points.count(), 65536u);
-        PolygonWalk walk(pols, points.count());
+        PolygonWalk walk(ObjectPolygons(pols), points.count());
         Polygon polygon;
         uint32_t triangles = 0;
         float last_depth = -1.0f;

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "object/lwob.h"
+#include "object/geometry.h"
 #include "plugin/host_codes.h"
 #include "plugin/picture.h"
 #include "render/projection.h"
@@ -42,7 +42,7 @@ void DrawGrid(HDC dc, HPEN pen, int32_t w, int32_t h) {
     SelectObject(dc, previous);
 }
 
-Status DrawWireframeGdi(HDC dc, const ProjectedPoints& points, const ByteReader& pols) {
+Status DrawWireframeGdi(HDC dc, const ProjectedPoints& points, const ObjectPolygons& pols) {
     SelectObject(dc, GetStockObject(WHITE_PEN));
     PolygonWalk walk(pols, points.count());
     Polygon polygon;
@@ -79,7 +79,7 @@ Status DrawPolygonsGdi(HDC dc, const ObjectBuffer& buffer, const ProjectedPoints
 
 Status DrawModel(HDC dc, const ObjectBuffer& buffer, const RenderSettings& s) {
     ProjectedPoints points;
-    ByteReader pols;
+    ObjectPolygons pols;
     if (const Status st = PrepareModel(buffer, s.width, s.height, &points, &pols); st != status::kOk) return st;
     return s.mode == 0 ? DrawWireframeGdi(dc, points, pols) : DrawPolygonsGdi(dc, buffer, points);
 }
@@ -159,7 +159,7 @@ int32_t UndrawnPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
     WriteBitmapHeader(layout, static_cast<uint8_t*>(LocalLock(*info)));
     Surface(static_cast<uint8_t*>(LocalLock(*bits)), layout.width, layout.height, layout.stride).Fill(kBackground);
     ProjectedPoints points;
-    ByteReader pols;
+    ObjectPolygons pols;
     Status s = PrepareModel(buffer, settings.width, settings.height, &points, &pols);
     if (s == status::kOk && settings.mode != 0) {
         std::vector<Triangle> records;

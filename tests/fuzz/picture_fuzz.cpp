@@ -1,5 +1,6 @@
 // Fuzz target over GetPicture's portable path: the first four bytes choose
-// a small canvas and the mode, the rest is the object.
+// a small canvas, the mode and (bit 2 of the third) whether the newer forms
+// are read; the rest is the object.
 #include <cstddef>
 #include <cstdint>
 
@@ -14,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.width = static_cast<int8_t>(data[0]);  // includes 0 and negative sizes
     settings.height = static_cast<int8_t>(data[1]);
     settings.mode = data[2] & 3;
+    settings.forms = (data[2] >> 2) & 1;
     ObjectBuffer buffer;
     const Status loaded = buffer.LoadFromMemory(data + 4, static_cast<uint32_t>(size - 4));
     void* info = nullptr;

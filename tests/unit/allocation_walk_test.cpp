@@ -9,6 +9,7 @@
 #include "plugin/picture.h"
 #include "plugin/plugin_info.h"
 #include "render/surface.h"
+#include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
 
 namespace qavren {
@@ -23,10 +24,11 @@ struct Outcome {
     void* bits = kUntouched;
 };
 
-// GetPicture's path on a memory image.
+// GetPicture's path on a memory image, with the newer forms read.
 Outcome Picture(const Bytes& object, int32_t mode) {
     RenderSettings settings;
     settings.mode = mode;
+    settings.forms = 1;
     settings.width = 96;
     settings.height = 64;
     ObjectBuffer buffer;
@@ -50,7 +52,14 @@ Bytes PixelsOf(const Bytes& object, int32_t mode, uint64_t* allocations) {
 }
 
 TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
-    const Bytes objects[] = {tools::MakeCube().Build(), tools::MakeSphere(5, 7).Build()};
+    // LWOB, and a layered object of each newer form: the same blocks.
+    tools::LayeredWriter layers = tools::LayeredWriter::From(tools::MakeSphere(5, 7), "LWO2");
+    layers.AddLayer(1, 0, "second");
+    for (int k = 0; k < 3; ++k) layers.AddPoint(float(k), 2.f, 0.f);
+    layers.AddPolygon({0, 1, 2}, "FACE", true);
+    const Bytes objects[] = {tools::MakeCube().Build(), tools::MakeSphere(5, 7).Build(), layers.Build(),
+                             tools::LayeredWriter::From(tools::MakeCube(), "LWO3").Build(),
+                             tools::LayeredWriter::From(tools::MakeCube(), "LWLO").Build()};
     // The object copy, the two host blocks, the projected points, and in
     // polygon mode the coverage (before the points) and the triangles.
     // Without the coverage the picture is drawn the plain way: the same
@@ -84,7 +93,7 @@ TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
             }
         }
     }
-    EXPECT_EQ(walked, 20);
+    EXPECT_EQ(walked, 50);
 }
 
 TEST(AllocationWalk, ASupportQuestionWithoutMemoryAnswersNo) {
@@ -96,7 +105,7 @@ TEST(AllocationWalk, ASupportQuestionWithoutMemoryAnswersNo) {
     const Status loaded = buffer.LoadFromMemory(head.data(), 2048);
     platform::FailAllocationAfter(0);
     EXPECT_EQ(loaded, status::kNoMemory);
-    EXPECT_EQ(SupportAnswer(loaded, buffer), 0);
+    EXPECT_EQ(SupportAnswer(loaded, buffer, kLwobOnly), 0);
     EXPECT_EQ(platform::LiveBlockCount(), live);
 }
 

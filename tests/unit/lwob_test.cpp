@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "object/geometry.h"
 #include "object/lwob.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -31,7 +32,7 @@ Status WalkAll(const ObjectBuffer& b, int* records) {
     ByteReader pnts, pols;
     if (Status s = LocateChunk(b, "PNTS", &pnts); s < 0) return s;
     if (Status s = LocateChunk(b, "POLS", &pols); s < 0) return s;
-    PolygonWalk walk(pols, PointList(pnts).count());
+    PolygonWalk walk(ObjectPolygons(pols), PointList(pnts).count());
     Polygon p;
     Status s;
     *records = 0;

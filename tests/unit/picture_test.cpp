@@ -249,5 +249,11 @@ TEST(Golden, CorpusPicturesAreUnchanged) {
     EXPECT_GT(CheckGoldenList("corpus.txt"), 30);
 }
 
+// Every sound object of the newer forms in the corpus, in both modes.
+TEST(Golden, NewerFormsCorpusPicturesAreUnchanged) {
+    if (!std::filesystem::exists(testing::CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
+    EXPECT_EQ(CheckGoldenList("corpus_lwo2.txt"), 80);
+}
+
 }  // namespace
 }  // namespace qavren

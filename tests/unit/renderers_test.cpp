@@ -314,8 +314,7 @@ std::vector<Case> RefusedObjects() {
     return {
         {"no data", {}, status::kNoData},
         {"not FORM", Bytes{'F', 'O', 'R', 'X', 0, 0, 0, 0, 'L', 'W', 'O', 'B'}, status::kCorrupt},
-        {"LWLO", Triangle012().Build("LWLO"), status::kLayered},
-        {"LWO2", Triangle012().Build("LWO2"), status::kOtherForm},
+        {"LWO4", Triangle012().Build("LWO4"), status::kOtherForm},
         {"no PNTS", Form("LWOB", {{"POLS", polygon}}), status::kCorrupt},
         {"no POLS", Form("LWOB", {{"PNTS", points}}), status::kCorrupt},
     };

@@ -18,6 +18,7 @@
 
 #include "plugin/version.h"
 #include "tests/wine/plugin_under_test.h"
+#include "tests/wine/registry_fixture.h"
 #include "tools/lwogen/lwo_writer.h"
 
 namespace qavren::testing {
@@ -192,19 +193,34 @@ std::vector<uint8_t> HeadBuffer(const char* form) {
     return head;
 }
 
+// The answers with the Forms value absent, 0, 1 and another value: the
+// newer forms are supported only with 1. Reading the value creates no key.
 TEST(IsSupported, HeadBuffers) {
     int32_t delta = -1;
     struct Case {
         const char* form;
-        int expected;
-    } cases[] = {{"LWOB", 1}, {"LWLO", 0}, {"LWO2", 0}, {"lwob", 0}};
-    for (const Case& c : cases) {
-        auto head = HeadBuffer(c.form);
-        EXPECT_EQ(Plugin().Call("IsSupported", {Arg("x.lwo"), Arg(head.data())}, &delta), c.expected) << c.form;
-        EXPECT_CALLEE_POPPED(delta);
-        EXPECT_EQ(Plugin().Call("IsSupportedW", {Arg(L"x.lwo"), Arg(head.data())}, &delta), c.expected) << c.form;
-        EXPECT_CALLEE_POPPED(delta);
+        int expected;     // Forms absent, 0 or another value
+        int with_forms;   // Forms = 1
+    } cases[] = {{"LWOB", 1, 1}, {"LWLO", 0, 1}, {"LWO2", 0, 1}, {"LWO3", 0, 1}, {"LWO4", 0, 0}, {"lwob", 0, 0}};
+    for (int64_t forms : {-1, 0, 1, 3}) {
+        ClearSettings();
+        if (forms >= 0) SetDword("Forms", uint32_t(forms));
+        for (const Case& c : cases) {
+            const int expected = forms == 1 ? c.with_forms : c.expected;
+            auto head = HeadBuffer(c.form);
+            EXPECT_EQ(Plugin().Call("IsSupported", {Arg("x.lwo"), Arg(head.data())}, &delta), expected)
+                << c.form << " Forms " << forms;
+            EXPECT_CALLEE_POPPED(delta);
+            EXPECT_EQ(Plugin().Call("IsSupportedW", {Arg(L"x.lwo"), Arg(head.data())}, &delta), expected)
+                << c.form << " Forms " << forms;
+            EXPECT_CALLEE_POPPED(delta);
+        }
+        if (forms < 0) {
+            HKEY key;
+            EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsPath, 0, KEY_READ, &key), ERROR_SUCCESS);
+        }
     }
+    ClearSettings();
     auto other = HeadBuffer("LWOB");
     std::memcpy(other.data(), "RIFF", 4);
     EXPECT_EQ(Plugin().Call("IsSupported", {Arg("x.lwo"), Arg(other.data())}, &delta), 0);

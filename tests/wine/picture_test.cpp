@@ -18,6 +18,8 @@
 #include "tests/unit/test_files.h"
 #include "tests/wine/plugin_under_test.h"
 #include "tests/wine/registry_fixture.h"
+#include "tools/lwogen/hostile.h"
+#include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
 
 namespace qavren::testing {
@@ -387,6 +389,64 @@ TEST_F(GetPictureTest, SamplesMatchTheNativePictures) { EXPECT_GT(CheckGoldenLis
 TEST_F(GetPictureTest, CorpusMatchesTheNativePictures) {
     if (!std::filesystem::exists(CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
     EXPECT_GT(CheckGoldenList("corpus.txt"), 30);
+}
+
+// The newer forms are refused as an unknown format unless Forms is 1 (0,
+// absent or any other value: the described plug-in); with 1 each is drawn
+// exactly as the LWOB object of the same points and polygons, through
+// GetPicture and GetPictureW, from memory and from a file.
+TEST_F(GetPictureTest, FormsOneOpensTheNewerFormsAndNothingElseDoes) {
+    const Picture lwob(FromMemory(cube_));
+    for (const char* form : {"LWO2", "LWO3", "LWLO"}) {
+        SCOPED_TRACE(form);
+        const Bytes object = tools::LayeredWriter::From(tools::MakeCube(), form).Build();
+        TempFile file(object);
+        for (int64_t forms : {-1, 0, 2, 0x101, 1}) {
+            ClearSettings();
+            if (forms >= 0) SetDword("Forms", uint32_t(forms));
+            const int32_t expected = forms == 1 ? 0 : 2;
+            for (const char* name : {"GetPicture", "GetPictureW"}) {
+                Result r = GetPicture(object.data(), LONG_PTR(object.size()), 1, name);
+                EXPECT_EQ(r.code, expected) << name << " Forms " << forms;
+                if (r.code == 0) {
+                    EXPECT_EQ(Picture(r).pixels, lwob.pixels) << name;
+                }
+            }
+            Result r = GetPicture(file.path(), 0, 0);
+            EXPECT_EQ(r.code, expected) << "file, Forms " << forms;
+            if (r.code == 0) {
+                EXPECT_EQ(Picture(r).pixels, lwob.pixels);
+            }
+        }
+    }
+}
+
+// Objects of the newer forms, sound and bent (4-byte indices past the
+// points, 1023-vertex polygons, a million one-vertex polygons, layers
+// without points, 3 GB chunk lengths), with Forms = 1: each its code.
+TEST_F(GetPictureTest, BentObjectsOfTheNewerFormsGiveTheirCodes) {
+    SetDword("Forms", 1);
+    SetDword("Width", 64);
+    SetDword("Height", 48);
+    for (const tools::LayeredCase& c : tools::LayeredObjects()) {
+        for (uint32_t mode : {0u, 1u}) {
+            SetDword("Type", mode);
+            Result r = FromMemory(c.bytes);
+            EXPECT_EQ(r.code, c.code) << c.name << " mode " << mode;
+            if (r.code == 0) {
+                LocalFree(r.info);
+                LocalFree(r.bits);
+            } else {
+                EXPECT_EQ(r.info, nullptr) << c.name;
+            }
+        }
+    }
+}
+
+TEST_F(GetPictureTest, NewerFormsCorpusMatchesTheNativePictures) {
+    if (!std::filesystem::exists(CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
+    SetDword("Forms", 1);
+    EXPECT_EQ(CheckGoldenList("corpus_lwo2.txt"), 80);
 }
 
 TEST_F(GetPictureTest, EveryCorpusObjectRendersInBothModes) {

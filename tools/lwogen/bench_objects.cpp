@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
 
 namespace qavren::tools {
@@ -81,6 +82,15 @@ std::string NameOf(TriangleSize size, DepthOrder order) {
            (order == DepthOrder::kRandom ? "-random" : "-sorted");
 }
 
+std::string NameOf(const BenchObjectKind& kind) {
+    if (kind.file) {
+        const std::string path = kind.file;
+        const std::string base = path.substr(path.find_last_of('/') + 1);
+        return base.substr(0, base.find_last_of('.'));
+    }
+    return (kind.form == BenchForm::kLwo2 ? "lwo2-" : "") + NameOf(kind.size, kind.order);
+}
+
 std::vector<uint8_t> MakeBenchObject(const BenchObjectKind& kind) {
     LwoWriter w;
     std::vector<float> depth(kGrid * kGrid);
@@ -97,7 +107,7 @@ std::vector<uint8_t> MakeBenchObject(const BenchObjectKind& kind) {
     }
     w.AddSurface("Bench");
     for (const Tri& t : triangles) w.AddPolygon({t.corner[0], t.corner[1], t.corner[2]});
-    return w.Build();
+    return kind.form == BenchForm::kLwo2 ? LayeredWriter::From(w, "LWO2").Build() : w.Build();
 }
 
 }  // namespace qavren::tools

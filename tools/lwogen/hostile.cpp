@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
 
 namespace qavren::tools {
@@ -58,7 +59,135 @@ Bytes OnePolygon(std::vector<uint16_t> indices, uint32_t points) {
     return w.Build();
 }
 
+// The cube of the samples as one layer of `form`.
+LayeredWriter LayeredCube(const char* form = "LWO2") { return LayeredWriter::From(MakeCube(), form); }
+
+// The cube as one layer behind the given chunks of a layer of its own.
+Bytes CubeAfter(const std::vector<std::pair<const char*, Bytes>>& chunks, const char* form = "LWO2") {
+    Bytes b = LayeredCube(form).Build();
+    Bytes extra;
+    for (const auto& [tag, data] : chunks) LwoWriter::AppendChunk(extra, tag, data);
+    b.insert(b.end(), extra.begin(), extra.end());
+    PutU32At(b, 4, static_cast<uint32_t>(b.size() - 8));
+    return b;
+}
+
+Bytes Layr(uint16_t number, uint16_t flags) {
+    Bytes b;
+    LwoWriter::PutU16(b, number);
+    LwoWriter::PutU16(b, flags);
+    for (int k = 0; k < 12; ++k) b.push_back(0);
+    b.push_back(0);
+    b.push_back(0);
+    return b;
+}
+
+Bytes Face(std::initializer_list<uint32_t> words) {
+    Bytes b = {'F', 'A', 'C', 'E'};
+    for (uint32_t w : words) {
+        if (w > 0xFFFF) {
+            LwoWriter::PutU32(b, w);
+        } else {
+            LwoWriter::PutU16(b, static_cast<uint16_t>(w));
+        }
+    }
+    return b;
+}
+
+Bytes ThreePoints() {
+    Bytes b;
+    for (int k = 0; k < 9; ++k) LwoWriter::PutF32(b, static_cast<float>(k % 4));
+    return b;
+}
+
+Bytes WithLength(Bytes b, const char* tag, uint32_t length) {
+    const size_t at = FindTag(b, tag);
+    PutU32At(b, at + 4, length);
+    return b;
+}
+
 }  // namespace
+
+std::vector<LayeredCase> LayeredObjects() {
+    std::vector<LayeredCase> out;
+    for (const char* form : {"LWO2", "LWO3", "LWLO"}) {
+        out.push_back({std::string(form) + "-cube", LayeredCube(form).Build(), 0});
+    }
+    // Layers in any order, a hidden one, and polygon types that are not drawn.
+    LayeredWriter mixed("LWO2");
+    mixed.AddLayer(3, 0, "front");
+    for (int k = 0; k < 4; ++k) mixed.AddPoint(float(k & 1), float(k >> 1), 0.f);
+    mixed.AddPolygon({0, 1, 3, 2});
+    mixed.AddPolygon({0, 3}, "CURV");
+    mixed.AddPolygon({1}, "PTCH");
+    mixed.AddLayer(1, 1, "hidden");
+    for (int k = 0; k < 3; ++k) mixed.AddPoint(5.f, float(k), 1.f);
+    mixed.AddPolygon({0, 1, 2});
+    mixed.AddLayer(2, 0, "back", 3);
+    for (int k = 0; k < 3; ++k) mixed.AddPoint(float(k), -1.f, 2.f);
+    mixed.AddPolygon({0, 1, 2}, "SUBD", true);
+    out.push_back({"lwo2-layers-types-hidden", mixed.Build(), 0});
+
+    LayeredWriter big("LWO2");
+    std::vector<uint32_t> ring(1023);
+    for (int k = 0; k < 1023; ++k) {
+        const double a = 6.283185307179586 * k / 1023;
+        big.AddPoint(float(std::cos(a)), float(std::sin(a)), float(k % 7));
+        ring[k] = k;
+    }
+    for (int p = 0; p < 64; ++p) big.AddPolygon(ring, "FACE", p % 2 == 1);
+    out.push_back({"lwo2-vertex-count-1023", big.Build(), 0});
+
+    LayeredWriter points("LWO2");
+    for (int k = 0; k < 1000; ++k) points.AddPoint(float(k % 37), float(k % 29), float(k % 11));
+    for (int k = 0; k < 1000000; ++k) points.AddPolygon({uint32_t(k % 1000)});
+    out.push_back({"lwo2-million-one-vertex-polygons", points.Build(), 0});
+
+    out.push_back({"lwo2-index-past-points-4-byte", CubeAfter({{"LAYR", Layr(1, 0)}, {"PNTS", ThreePoints()},
+                                                               {"POLS", Face({3, 0, 1, 0xFF000003u})}}), 3});
+    out.push_back({"lwo2-index-ffffff",
+                   CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({3, 0, 1, 0xFFFFFFFFu})}}), 3});
+    out.push_back({"lwo2-layer-without-points", CubeAfter({{"LAYR", Layr(1, 0)}, {"POLS", Face({1, 0})}}), 3});
+    out.push_back({"lwo2-layer-without-points-empty-pols", CubeAfter({{"LAYR", Layr(1, 0)}, {"POLS", Face({})}}), 3});
+    out.push_back({"lwo2-empty-layer", CubeAfter({{"LAYR", Layr(1, 0)}}), 0});
+    out.push_back({"lwo2-pnts-length-3gb", WithLength(LayeredCube().Build(), "PNTS", 0xC0000000u), 3});
+    out.push_back({"lwo2-pols-length-3gb", WithLength(LayeredCube().Build(), "POLS", 0xC0000000u), 3});
+    out.push_back({"lwo2-pols-length-ffffffff", WithLength(LayeredCube().Build(), "POLS", 0xFFFFFFFFu), 3});
+    out.push_back({"lwo2-short-layr", CubeAfter({{"LAYR", Bytes{0, 1}}}), 3});
+    out.push_back({"lwo2-untyped-pols", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Bytes{'F', 'A'}}}), 3});
+    out.push_back({"lwo2-vertex-count-0", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({0})}}), 3});
+    out.push_back({"lwo2-flags-above-the-count",
+                   CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({0xFC03, 0, 1, 2})}}), 0});
+    out.push_back({"lwo2-record-overrun", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({4, 0, 1, 2})}}), 3});
+    out.push_back({"lwo2-cut-long-index", CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Face({2, 0, 0xFF00})}}), 3});
+    out.push_back({"lwo2-hidden-layer-bad-polygons",
+                   CubeAfter({{"LAYR", Layr(1, 1)}, {"POLS", Face({3, 0, 1, 9})}, {"PNTS", Bytes(5)}}), 0});
+    out.push_back({"lwo2-curv-bad-indices",
+                   CubeAfter({{"PNTS", ThreePoints()}, {"POLS", Bytes{'C', 'U', 'R', 'V', 0, 9}}}), 0});
+    Bytes trailing = LayeredCube().Build();
+    trailing.insert(trailing.end(), {'J', 'U', 'N', 'K', 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3});
+    out.push_back({"lwo2-bytes-after-the-form", trailing, 0});
+    Bytes long_form = LayeredCube().Build();
+    PutU32At(long_form, 4, 0xFFFFFFF0u);
+    out.push_back({"lwo2-form-length-past-the-file", long_form, 0});
+
+    // LWLO: LWOB records with detail polygons after a negative surface.
+    Bytes details;
+    for (uint16_t w : {3, 0, 1, 2, 0xFFFF, 2, 3, 0, 2, 3, 1, 3, 4, 1, 0, 1}) LwoWriter::PutU16(details, w);
+    Bytes lwlo_points;
+    for (int k = 0; k < 15; ++k) LwoWriter::PutF32(lwlo_points, static_cast<float>(k % 5));
+    out.push_back({"lwlo-detail-polygons", CubeAfter({{"LAYR", Bytes{0, 1, 0, 1, 0, 0}}, {"PNTS", lwlo_points},
+                                                      {"POLS", details}}, "LWLO"), 0});
+    Bytes missing = details;
+    missing.resize(missing.size() - 10);  // the second detail polygon cut away
+    out.push_back({"lwlo-details-missing", CubeAfter({{"PNTS", lwlo_points}, {"POLS", missing}}, "LWLO"), 3});
+    Bytes wide;
+    LwoWriter::PutU16(wide, 1024);
+    for (int k = 0; k < 1024; ++k) LwoWriter::PutU16(wide, static_cast<uint16_t>(k % 5));
+    LwoWriter::PutU16(wide, 1);
+    out.push_back({"lwlo-vertex-count-1024", CubeAfter({{"PNTS", lwlo_points}, {"POLS", wide}}, "LWLO"), 3});
+    return out;
+}
 
 std::vector<NamedObject> HostileObjects() {
     const float inf = std::numeric_limits<float>::infinity();

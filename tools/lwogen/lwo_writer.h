@@ -33,6 +33,9 @@ public:
     void AddSurface(const std::string& name) { surfaces_.push_back(name); }
 
     uint32_t point_count() const { return point_count_; }
+    const Bytes& points() const { return points_; }
+    // The POLS records as written: n, n point numbers, surface.
+    const Bytes& polygon_records() const { return polygons_; }
 
     // The object as a file: FORM header, SRFS, PNTS, POLS, one SURF a name.
     Bytes Build(const char* form_type = "LWOB") const {

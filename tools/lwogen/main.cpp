@@ -1,7 +1,8 @@
 // lwogen: writes sample LWOB objects, and the seed objects of the fuzzers.
 //   lwogen cube|sphere|torus OUT.lwo [RINGS SEGMENTS]
 //   lwogen seeds DIR [--picture]   (--picture: each seed led by 4 bytes of
-//                                   canvas size and mode, for picture_fuzz)
+//                                   canvas size, mode and forms, for picture_fuzz)
+//   lwogen lwo2|lwo3|lwlo SHAPE OUT.lwo   (a shape as one layer of a newer form)
 //   lwogen depths killer|ring|random COUNT OUT.lwo   (COUNT records whose
 //                                   depths follow the pattern, for timing
 //                                   the depth sort in a whole picture)
@@ -9,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <string>
 #include <vector>
 
 #include "tools/lwogen/depth_objects.h"
 #include "tools/lwogen/hostile.h"
+#include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
 
 using qavren::tools::LwoWriter;
@@ -31,9 +34,13 @@ int Seeds(const std::string& dir, bool picture) {
     auto seeds = qavren::tools::HostileObjects();
     seeds.push_back({"sphere", qavren::tools::MakeSphere(6, 8).Build()});
     seeds.push_back({"torus", qavren::tools::MakeTorus(6, 5, 1.0f, 0.3f).Build()});
+    for (auto& c : qavren::tools::LayeredObjects()) {
+        if (c.bytes.size() <= 65536) seeds.push_back({c.name, std::move(c.bytes)});
+    }
     int failed = 0;
     for (auto& [name, bytes] : seeds) {
-        if (picture) bytes.insert(bytes.begin(), {40, 30, static_cast<uint8_t>(name.size() & 1), 0});
+        // Canvas 40 x 30, the mode, and bit 2: the newer forms are read.
+        if (picture) bytes.insert(bytes.begin(), {40, 30, static_cast<uint8_t>((name.size() & 1) | 4), 0});
         if (!WriteFile(dir + "/" + name + ".lwo", bytes)) ++failed;
     }
     return failed ? 1 : 0;
@@ -69,6 +76,14 @@ int Depths(const char* pattern, const char* count_text, const char* path) {
     return 0;
 }
 
+// "lwo2" -> "LWO2", for the three newer forms only.
+const char* NewerForm(const char* name) {
+    for (const char* form : {"LWO2", "LWO3", "LWLO"}) {
+        if (strcasecmp(name, form) == 0) return form;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,9 +91,15 @@ int main(int argc, char** argv) {
         return Seeds(argv[2], argc == 4 && !std::strcmp(argv[3], "--picture"));
     }
     if (argc == 5 && !std::strcmp(argv[1], "depths")) return Depths(argv[2], argv[3], argv[4]);
+    const char* form = argc >= 4 ? NewerForm(argv[1]) : nullptr;
+    if (form) {  // a sample shape as one layer of a newer form
+        ++argv;
+        --argc;
+    }
     if (argc != 3 && argc != 5) {
         std::fprintf(stderr,
-                     "usage: lwogen cube|sphere|torus OUT.lwo [RINGS SEGMENTS]\n       lwogen seeds DIR [--picture]\n"
+                     "usage: lwogen [lwo2|lwo3|lwlo] cube|sphere|torus OUT.lwo [RINGS SEGMENTS]\n"
+                     "       lwogen seeds DIR [--picture]\n"
                      "       lwogen depths killer|ring|random COUNT OUT.lwo\n");
         return 2;
     }
@@ -100,7 +121,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lwogen: unknown shape '%s'\n", argv[1]);
         return 2;
     }
-    if (!WriteFile(argv[2], w.Build())) {
+    const auto bytes = form ? qavren::tools::LayeredWriter::From(w, form).Build() : w.Build();
+    if (!WriteFile(argv[2], bytes)) {
         std::fprintf(stderr, "lwogen: cannot write %s\n", argv[2]);
         return 1;
     }

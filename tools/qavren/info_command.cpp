@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "object/forms.h"
 #include "object/lwob.h"
 #include "plugin/host_codes.h"
 #include "tools/qavren/arg_parser.h"
@@ -24,24 +25,96 @@ const char* HostCodeWords(int32_t code) {
     }
 }
 
+const char* FormWords(const ObjectReport& r) {
+    if (!r.known_form) return "";
+    switch (r.object_form) {
+    case ObjectForm::kLwob: return ", a LightWave object";
+    case ObjectForm::kLwlo: return ", a layered LightWave object (LightWave 5)";
+    case ObjectForm::kLwo2: return ", a LightWave object (LightWave 6 to 11)";
+    case ObjectForm::kLwo3: return ", a LightWave object (LightWave 2015 and later)";
+    }
+    return "";
+}
+
 void PrintForm(const ObjectReport& r) {
     if (r.form == status::kCorrupt) return;  // no FORM header: the problem line says so
     const uint64_t stated = uint64_t{r.form_length} + 8;
-    std::printf("  form       FORM %.4s%s; the FORM header states %u bytes", r.form_type,
-                r.form == status::kLwob ? ", a LightWave object" : "", r.form_length);
+    std::printf("  form       FORM %.4s%s; the FORM header states %u bytes", r.form_type, FormWords(r),
+                r.form_length);
     std::printf(stated == r.file_size ? ", which matches the file\n" : ", but the file holds %u\n", r.file_size - 8);
 }
 
+void PrintVertexCounts(const PolygonFacts& p) {
+    if (p.count && p.min_vertices == p.max_vertices) std::printf(", %u vertices each", p.min_vertices);
+    if (p.count && p.min_vertices != p.max_vertices) {
+        std::printf(", %u to %u vertices each", p.min_vertices, p.max_vertices);
+    }
+}
+
+// "FACE 288, CURV 2 (not drawn)"; nothing for no polygons.
+void PrintTypes(const uint32_t (&counts)[kTypeCount]) {
+    const char* separator = "";
+    for (int t = 0; t < kTypeCount; ++t) {
+        if (!counts[t]) continue;
+        std::printf("%s%s %u%s", separator, PolygonTypeName(t), counts[t], IsDrawnType(t) ? "" : " (not drawn)");
+        separator = ", ";
+    }
+}
+
+uint32_t Total(const uint32_t (&counts)[kTypeCount]) {
+    uint32_t total = 0;
+    for (uint32_t c : counts) total += c;
+    return total;
+}
+
+void PrintLayers(const ObjectReport& r) {
+    const LayeredFacts& f = r.layered;
+    std::printf("  layers     %u, drawn in file order%s\n", f.layer_count,
+                r.object_form == ObjectForm::kLwlo ? "" : ", but for hidden ones");
+    const uint32_t listed = f.layer_count < kMaxListedLayers ? f.layer_count : kMaxListedLayers;
+    for (uint32_t k = 0; k < listed; ++k) {
+        const LayerFacts& l = f.layers[k];
+        if (l.implicit) {
+            std::printf("             before any LAYR chunk");
+        } else {
+            std::printf("             layer %u", l.number);
+        }
+        if (l.name[0]) std::printf(" \"%s\"", l.name);
+        if (l.has_parent) std::printf(", parent %u", l.parent);
+        if (l.hidden) std::printf(" (hidden, not drawn)");
+        std::printf(": %u points, %u polygons", l.points, Total(l.polygons));
+        if (Total(l.polygons)) {
+            std::printf(" (");
+            PrintTypes(l.polygons);
+            std::printf(")");
+        }
+        std::printf("%s\n", l.damaged ? ", then damaged records" : "");
+    }
+    if (listed < f.layer_count) std::printf("             ... and %u more\n", f.layer_count - listed);
+    std::printf("  points     %u", f.points);
+    if (!Failed(f.structure) && f.drawn_points != f.points) std::printf(", %u of them drawn", f.drawn_points);
+    std::printf("\n  polygons   %u", Total(f.polygons));
+    if (Total(f.polygons)) {
+        std::printf(": ");
+        PrintTypes(f.polygons);
+    }
+    if (!Failed(f.structure)) {
+        const PolygonFacts& p = r.polygons;
+        std::printf("; drawn %u%s", p.count, p.fault == PolygonFault::kNone ? "" : " before the fault");
+        PrintVertexCounts(p);
+    }
+    std::printf("\n");
+}
+
 void PrintModel(const ObjectReport& r) {
-    if (r.form != status::kLwob) return;
-    if (!Failed(r.pnts_status)) std::printf("  points     %u\n", r.points.count);
-    if (!Failed(r.pnts_status) && !Failed(r.pols_status)) {
+    const bool layered = r.known_form && r.object_form != ObjectForm::kLwob;
+    if (r.form != status::kLwob && !layered) return;
+    if (layered) PrintLayers(r);
+    if (!layered && !Failed(r.pnts_status)) std::printf("  points     %u\n", r.points.count);
+    if (!layered && !Failed(r.pnts_status) && !Failed(r.pols_status)) {
         const PolygonFacts& p = r.polygons;
         std::printf("  polygons   %u%s", p.count, p.fault == PolygonFault::kNone ? "" : " before the fault");
-        if (p.count && p.min_vertices == p.max_vertices) std::printf(", %u vertices each", p.min_vertices);
-        if (p.count && p.min_vertices != p.max_vertices) {
-            std::printf(", %u to %u vertices each", p.min_vertices, p.max_vertices);
-        }
+        PrintVertexCounts(p);
         std::printf("\n");
     }
     const PointFacts& f = r.points;
@@ -118,19 +191,23 @@ void PrintNotes(const ObjectReport& r) {
     }
 }
 
-// Returns whether the plug-in would draw the object.
+// Returns whether the object can be drawn (by qavren; the plug-in draws
+// LWLO, LWO2 and LWO3 objects only with its Forms setting at 1).
 bool PrintReport(const char* path, const ObjectReport& r) {
     std::printf("%s\n  size       %u bytes\n", path, r.file_size);
     PrintForm(r);
     PrintModel(r);
     PrintChunks(r);
     PrintSearch(r);
-    const int32_t code = MapToHostCode(ExpectedDrawStatus(r));
-    std::printf("  viewer     %s (host code %d)\n", HostCodeWords(code), code);
+    const int32_t code = PlugInCode(r, 0);
+    std::printf("  viewer     %s (host code %d)", HostCodeWords(code), code);
+    const int32_t extended = PlugInCode(r, 1);
+    if (extended != code) std::printf("; with Forms = 1, it %s (host code %d)", HostCodeWords(extended), extended);
+    std::printf("\n");
     Message fault;
     std::printf("  problems   %s\n", DescribeFault(r, &fault) ? fault.text : "none");
     PrintNotes(r);
-    return code == host::kSuccess;
+    return MapToHostCode(ExpectedDrawStatus(r)) == host::kSuccess;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "object/lwob.h"
+#include "object/forms.h"
 #include "tools/qavren/object_report.h"
 
 namespace qavren::cli {
@@ -93,8 +93,9 @@ bool LoadAnyObject(const char* path, ObjectBuffer* buffer, Message* error) {
 
 bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error) {
     if (!LoadAnyObject(path, buffer, error)) return false;
-    if (CheckForm(*buffer) == status::kLwob) return true;
-    DescribeDrawFailure(DisplayName(path), *buffer, CheckForm(*buffer), error);
+    const Status form = CheckForm(*buffer, kEveryForm);
+    if (form == status::kDrawnForm) return true;
+    DescribeDrawFailure(DisplayName(path), *buffer, form, error);
     return false;
 }
 

@@ -15,7 +15,7 @@ namespace qavren::cli {
 // messages.
 const char* DisplayName(const char* path);
 
-// Loads the whole file and checks that it is an LWOB form. False with
+// Loads the whole file and checks that it is one of the four forms. False with
 // "PATH: what is wrong" in *error.
 bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error);
 

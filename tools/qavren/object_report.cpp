@@ -7,7 +7,10 @@
 #include <cstring>
 
 #include "object/byte_reader.h"
+#include "object/geometry.h"
 #include "object/lwob.h"
+#include "plugin/host_codes.h"
+#include "plugin/plugin_info.h"
 
 namespace qavren::cli {
 namespace {
@@ -56,11 +59,8 @@ void WalkChunks(const ObjectBuffer& buffer, ObjectReport* r) {
     r->walk_end = static_cast<uint32_t>(rest.position() - buffer.data());
 }
 
-void GatherPoints(const ByteReader& pnts, PointFacts* f) {
-    const PointList list(pnts);
-    f->count = list.count();
-    f->leftover_bytes = pnts.remaining() % kPointRecordSize;
-    bool first = true;
+void AddPoints(const PointList& list, PointFacts* f, bool* first) {
+    f->count += list.count();
     for (uint32_t k = 0; k < list.count(); ++k) {
         float v[3];
         list.Get(k, &v[0], &v[1], &v[2]);
@@ -69,11 +69,18 @@ void GatherPoints(const ByteReader& pnts, PointFacts* f) {
             continue;
         }
         for (int a = 0; a < 3; ++a) {
-            if (first || v[a] < f->min[a]) f->min[a] = v[a];
-            if (first || v[a] > f->max[a]) f->max[a] = v[a];
+            if (*first || v[a] < f->min[a]) f->min[a] = v[a];
+            if (*first || v[a] > f->max[a]) f->max[a] = v[a];
         }
-        first = false;
+        *first = false;
     }
+}
+
+// The points the renderers fit, a PNTS chunk at a time.
+void GatherPoints(const ObjectPoints& points, PointFacts* f) {
+    bool first = true;
+    PointRuns runs(points);
+    for (PointList run; runs.Next(&run);) AddPoints(run, f, &first);
     // The fit starts its bounds at ±10000, so a model wholly beyond them on
     // one side keeps a starting value as one bound and is drawn off-centre.
     if (!first) {
@@ -81,39 +88,21 @@ void GatherPoints(const ByteReader& pnts, PointFacts* f) {
     }
 }
 
-// Says why the record at `at` stopped the walk, checking in the walk's order.
-void DiagnoseRecord(const uint8_t* at, const uint8_t* end, const uint8_t* base, uint32_t point_count,
-                    PolygonFacts* f) {
-    f->fault_offset = static_cast<uint32_t>(at - base);
-    ByteReader record(at, static_cast<uint32_t>(end - at));
-    uint16_t n = 0;
-    if (!record.ReadU16(&n)) {
-        f->fault = PolygonFault::kOverrun;
-        return;
+PolygonFault FaultOf(RecordFault fault) {
+    switch (fault) {
+    case RecordFault::kVertexCount: return PolygonFault::kVertexCount;
+    case RecordFault::kOverrun: return PolygonFault::kOverrun;
+    case RecordFault::kPointNumber: return PolygonFault::kPointNumber;
+    case RecordFault::kMissingDetails: return PolygonFault::kMissingDetails;
+    case RecordFault::kNone: break;
     }
-    if (n == 0 || n > kMaxPolygonVertices) {
-        f->fault = PolygonFault::kVertexCount;
-        f->fault_value = n;
-        return;
-    }
-    if (record.remaining() < 2u * n + 2u) {
-        f->fault = PolygonFault::kOverrun;
-        return;
-    }
-    for (uint16_t k = 0; k < n; ++k) {
-        const uint16_t index = ByteReader::LoadU16(record.position() + 2 * k);
-        if (index >= point_count) {
-            f->fault = PolygonFault::kPointNumber;
-            f->fault_value = index;
-            return;
-        }
-    }
+    return PolygonFault::kNone;
 }
 
-// Walks POLS with the renderers' own walk, so its verdict is theirs.
-void GatherPolygons(const ByteReader& pols, const uint8_t* base, uint32_t point_count, PolygonFacts* f) {
-    PolygonWalk walk(pols, point_count);
-    const uint8_t* next = pols.position();
+// Walks the polygons with the renderers' own walk, so its verdict is theirs.
+void GatherPolygons(const ObjectPolygons& polygons, const uint8_t* base, uint32_t point_count, bool layered,
+                    PolygonFacts* f) {
+    PolygonWalk walk(polygons, point_count);
     Polygon p;
     Status st;
     while ((st = walk.Next(&p)) == 1) {
@@ -121,22 +110,141 @@ void GatherPolygons(const ByteReader& pols, const uint8_t* base, uint32_t point_
         f->max_vertices = p.count > f->max_vertices ? p.count : f->max_vertices;
         ++f->count;
         // A negative surface number announces detail polygons, which the
-        // walk reads as ordinary records.
-        if (p.Index(p.count) & 0x8000) ++f->detail_markers;
-        next = p.indices + 2u * p.count + 2u;
+        // LWOB walk reads as ordinary records.
+        if (!layered && walk.records().surface() < 0) ++f->detail_markers;
     }
-    if (Failed(st)) DiagnoseRecord(next, pols.position() + pols.remaining(), base, point_count, f);
+    const PolygonRecords& records = walk.records();
+    if (!Failed(st) || records.fault() == RecordFault::kNone) return;
+    f->fault = FaultOf(records.fault());
+    f->fault_offset = static_cast<uint32_t>(records.record() - base);
+    f->fault_value = records.fault_value();
+    f->fault_points = layered ? walk.layers().layer_points() : point_count;
+    f->fault_chunk = layered ? walk.layers().chunk().offset : 0;
+    f->fault_layer = walk.layers().layer_number();
 }
 
 void GatherPlugInView(const ObjectBuffer& buffer, ObjectReport* r) {
     ByteReader pnts;
     r->pnts_status = LocateChunk(buffer, "PNTS", &pnts);
-    if (!Failed(r->pnts_status)) GatherPoints(pnts, &r->points);
-    ByteReader pols;
-    r->pols_status = LocateChunk(buffer, "POLS", &pols);
-    if (!Failed(r->pnts_status) && !Failed(r->pols_status)) {
-        GatherPolygons(pols, buffer.data(), r->points.count, &r->polygons);
+    ObjectPoints points;
+    if (!Failed(r->pnts_status) && !Failed(points.Find(buffer))) {
+        GatherPoints(points, &r->points);
+        r->points.leftover_bytes = pnts.remaining() % kPointRecordSize;
     }
+    ObjectPolygons polygons;
+    r->pols_status = polygons.Find(buffer);
+    if (!Failed(r->pnts_status) && !Failed(r->pols_status)) {
+        GatherPolygons(polygons, buffer.data(), r->points.count, false, &r->polygons);
+    }
+}
+
+bool IsLayered(const ObjectReport& r) { return r.known_form && r.object_form != ObjectForm::kLwob; }
+
+bool TagIs(const char tag[4], const char* name) { return std::memcmp(tag, name, 4) == 0; }
+
+int TypeOf(const uint8_t type[4]) {
+    static const char* const kTags[] = {"FACE", "PTCH", "SUBD", "CURV", "BONE", "MBAL"};
+    for (int k = 0; k < kOtherType; ++k) {
+        if (std::memcmp(type, kTags[k], 4) == 0) return k;
+    }
+    return kOtherType;
+}
+
+// The name as printable ASCII, cut with "..." when it does not fit.
+void CopyName(const LayerHeader& h, char* out, size_t size) {
+    size_t n = 0;
+    uint32_t k = 0;
+    for (; k < h.name_length && n + 4 < size; ++k) {
+        const uint8_t c = h.name[k];
+        out[n++] = c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    }
+    if (k < h.name_length) {
+        for (int dot = 0; dot < 3; ++dot) out[n++] = '.';
+    }
+    out[n] = '\0';
+}
+
+// Every layer, hidden ones too, and every POLS chunk of every type, counted
+// record by record as far as each is sound.
+void CountLayers(const ObjectBuffer& buffer, ObjectForm form, LayeredFacts* f) {
+    ChunkWalk chunks(buffer.data(), buffer.size());
+    Chunk chunk;
+    LayerFacts spare;  // the facts of layers beyond the listed ones
+    LayerFacts* layer = nullptr;
+    uint32_t layer_points = 0;
+    uint32_t scratch[kMaxPolygonIndices];
+    while (chunks.Next(&chunk) == 1) {
+        const bool starts_layer = TagIs(chunk.tag, "LAYR");
+        if (starts_layer || (!layer && (TagIs(chunk.tag, "PNTS") || TagIs(chunk.tag, "POLS")))) {
+            layer = f->layer_count < kMaxListedLayers ? &f->layers[f->layer_count] : &spare;
+            *layer = LayerFacts{};
+            ++f->layer_count;
+            layer_points = 0;
+            layer->implicit = !starts_layer;
+            LayerHeader h;
+            if (starts_layer && DecodeLayer(chunk.data, form, &h)) {
+                layer->number = h.number;
+                layer->hidden = h.hidden;
+                layer->has_parent = h.has_parent;
+                layer->parent = h.parent;
+                CopyName(h, layer->name, sizeof layer->name);
+            }
+            if (starts_layer) continue;
+        }
+        if (TagIs(chunk.tag, "PNTS")) {
+            layer_points = chunk.data.remaining() / kPointRecordSize;
+            layer->points += layer_points;
+            f->points += layer_points;
+            continue;
+        }
+        if (!TagIs(chunk.tag, "POLS")) continue;
+        ByteReader data = chunk.data;
+        int type = kLwloRecord;
+        if (form != ObjectForm::kLwlo) {
+            const uint8_t* tag = data.position();
+            if (!data.Skip(4)) {
+                layer->damaged = true;
+                continue;
+            }
+            type = TypeOf(tag);
+        }
+        PolygonRecords records(data, LayoutOf(form), 0, layer_points);
+        uint16_t n;
+        Status st;
+        while ((st = records.Next(&n, scratch)) == 1) {
+            ++layer->polygons[type];
+            ++f->polygons[type];
+        }
+        if (Failed(st)) layer->damaged = true;
+    }
+}
+
+void GatherLayered(const ObjectBuffer& buffer, ObjectReport* r) {
+    LayeredFacts& f = r->layered;
+    CountLayers(buffer, r->object_form, &f);
+    // The renderers' walk over the whole structure, as ObjectPoints::Find makes it.
+    LayerWalk walk(buffer, r->object_form);
+    LayerWalk::Kind kind;
+    ByteReader data;
+    while ((f.structure = walk.Next(&kind, &data)) == 1) {}
+    f.drawn_points = walk.total_points();
+    if (Failed(f.structure)) {
+        f.fault = walk.fault();
+        f.fault_layer = walk.layer_number();
+        const Chunk& c = walk.chunk();
+        std::memcpy(f.fault_chunk.tag, c.tag, 4);
+        f.fault_chunk.offset = c.offset;
+        if (uint64_t{c.offset} + 8 <= buffer.size()) {
+            f.fault_chunk.length = ByteReader::LoadU32(buffer.data() + c.offset + 4);
+        }
+        f.fault_chunk.overruns = f.fault == LayerFault::kChunkOverrun;
+        return;
+    }
+    ObjectPoints points;
+    ObjectPolygons polygons;
+    if (Failed(points.Find(buffer)) || Failed(polygons.Find(buffer))) return;
+    GatherPoints(points, &r->points);
+    GatherPolygons(polygons, buffer.data(), points.count(), true, &r->polygons);
 }
 
 void FindHit(const ObjectBuffer& buffer, const char tag[4], SearchHit* hit) {
@@ -181,11 +289,11 @@ void DescribeChunkFault(const ObjectReport& r, const SearchHit& hit, const char 
            BytesAfterHeader(r, hit.offset));
 }
 
-void DescribePolygonFault(const PolygonFacts& f, uint32_t point_count, Message* out) {
+void DescribePolygonFault(const PolygonFacts& f, uint16_t max_vertices, Message* out) {
     switch (f.fault) {
     case PolygonFault::kVertexCount:
-        Format(out, "corrupt object: polygon %u (at byte %u) has %u vertices; 1 to 200 are allowed", f.count,
-               f.fault_offset, f.fault_value);
+        Format(out, "corrupt object: polygon %u (at byte %u) has %u vertices; 1 to %u are allowed", f.count,
+               f.fault_offset, f.fault_value, max_vertices);
         break;
     case PolygonFault::kOverrun:
         Format(out, "corrupt object: polygon %u (at byte %u) runs past the end of the POLS chunk", f.count,
@@ -193,19 +301,66 @@ void DescribePolygonFault(const PolygonFacts& f, uint32_t point_count, Message* 
         break;
     case PolygonFault::kPointNumber:
         Format(out, "corrupt object: polygon %u (at byte %u) uses point %u, but there are only %u points",
-               f.count, f.fault_offset, f.fault_value, point_count);
+               f.count, f.fault_offset, f.fault_value, f.fault_points);
+        break;
+    case PolygonFault::kMissingDetails:
+        Format(out, "corrupt object: the POLS chunk ends before the last %u of the detail polygons it announces",
+               f.fault_value);
         break;
     case PolygonFault::kNone: break;
     }
+}
+
+void Printable(const char tag[4], char out[5]) {
+    for (int i = 0; i < 4; ++i) out[i] = tag[i] >= 0x20 && tag[i] < 0x7F ? tag[i] : '?';
+    out[4] = '\0';
+}
+
+// The layer walk's fault, or the polygon walk's, with where it is.
+bool DescribeLayeredFault(const ObjectReport& r, Message* out) {
+    const LayeredFacts& f = r.layered;
+    const ChunkEntry& c = f.fault_chunk;
+    char tag[5];
+    Printable(c.tag, tag);
+    if (Failed(f.structure)) {
+        switch (f.fault) {
+        case LayerFault::kChunkOverrun: {
+            const uint64_t data = uint64_t{c.offset} + 8;
+            Format(out, "corrupt object: the %s chunk at byte %u states %u bytes of data, but only %u follow%s", tag,
+                   c.offset, c.length, data < r.walk_limit ? static_cast<uint32_t>(r.walk_limit - data) : 0,
+                   r.walk_limit < r.file_size ? " within the FORM" : "");
+            break;
+        }
+        case LayerFault::kShortLayer:
+            Format(out,
+                   "corrupt object: the LAYR chunk at byte %u holds %u bytes, too few for a layer's number and flags",
+                   c.offset, c.length);
+            break;
+        case LayerFault::kUntypedPolygons:
+            Format(out, "corrupt object: the POLS chunk at byte %u holds %u bytes, too few for its polygon type",
+                   c.offset, c.length);
+            break;
+        case LayerFault::kPolygonsBeforePoints:
+            Format(out, "corrupt object: the POLS chunk at byte %u (layer %u) comes before any PNTS chunk of its layer",
+                   c.offset, f.fault_layer);
+            break;
+        case LayerFault::kNone: Format(out, "corrupt object"); break;
+        }
+        return true;
+    }
+    if (r.polygons.fault == PolygonFault::kNone) return false;
+    const uint16_t limit = r.object_form == ObjectForm::kLwob ? kMaxPolygonVertices : kMaxPolygonIndices;
+    DescribePolygonFault(r.polygons, limit, out);
+    const size_t used = std::strlen(out->text);
+    std::snprintf(out->text + used, sizeof out->text - used, ", in the POLS chunk at byte %u of layer %u",
+                  r.polygons.fault_chunk, r.polygons.fault_layer);
+    return true;
 }
 
 bool DescribeForm(const ObjectReport& r, Message* out) {
     switch (r.form) {
     case status::kLwob: return false;
     case status::kNoData: Format(out, "holds no data"); return true;
-    case status::kLayered:
-        Format(out, "is a layered LightWave object (FORM LWLO); only LWOB objects can be drawn");
-        return true;
     case status::kOtherForm: break;
     default:
         if (r.file_size < kFormHeaderSize) {
@@ -216,7 +371,9 @@ bool DescribeForm(const ObjectReport& r, Message* out) {
         return true;
     }
     if (std::memcmp(r.form_type, "LWO", 3) == 0) {
-        Format(out, "is a newer LightWave object (FORM %.4s); only the older LWOB objects can be drawn", r.form_type);
+        Format(out,
+               "is a LightWave object of a form not known here (FORM %.4s); LWOB, LWLO, LWO2 and LWO3 can be drawn",
+               r.form_type);
         return true;
     }
     char type[4];
@@ -226,6 +383,14 @@ bool DescribeForm(const ObjectReport& r, Message* out) {
 }
 
 }  // namespace
+
+const char* PolygonTypeName(int type) {
+    static const char* const kNames[kTypeCount] = {"FACE", "PTCH", "SUBD",  "CURV",
+                                                   "BONE", "MBAL", "other", "LWOB-style"};
+    return type >= 0 && type < kTypeCount ? kNames[type] : "?";
+}
+
+bool IsDrawnType(int type) { return type == kFace || type == kPatch || type == kSubdivision || type == kLwloRecord; }
 
 void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report) {
     *report = ObjectReport{};
@@ -240,17 +405,30 @@ void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report) {
     FindHit(buffer, "POLS", &report->search_pols);
     const Status f = report->form;
     if (f == status::kLwob || f == status::kLayered || f == status::kOtherForm) WalkChunks(buffer, report);
+    report->known_form = IdentifyForm(buffer, &report->object_form);
     if (report->form == status::kLwob) GatherPlugInView(buffer, report);
+    if (report->known_form && report->object_form != ObjectForm::kLwob) GatherLayered(buffer, report);
 }
 
 Status ExpectedDrawStatus(const ObjectReport& r) {
+    if (IsLayered(r)) {
+        if (Failed(r.layered.structure)) return r.layered.structure;
+        return r.polygons.fault == PolygonFault::kNone ? status::kOk : status::kCorrupt;
+    }
     if (r.form != status::kLwob) return r.form;
     if (Failed(r.pnts_status)) return r.pnts_status;
     if (Failed(r.pols_status)) return r.pols_status;
     return r.polygons.fault == PolygonFault::kNone ? status::kOk : status::kCorrupt;
 }
 
+int32_t PlugInCode(const ObjectReport& r, int32_t forms_setting) {
+    const bool accepted = r.known_form && (AcceptedForms(forms_setting) & FormBit(r.object_form)) != 0;
+    if (!accepted) return MapToHostCode(r.form == status::kLwob ? status::kOtherForm : r.form);
+    return MapToHostCode(ExpectedDrawStatus(r));
+}
+
 bool DescribeFault(const ObjectReport& r, Message* out) {
+    if (IsLayered(r)) return DescribeLayeredFault(r, out);
     if (DescribeForm(r, out)) return true;
     if (Failed(r.pnts_status)) {
         DescribeChunkFault(r, r.search_pnts, "PNTS", "the point list", out);
@@ -261,7 +439,7 @@ bool DescribeFault(const ObjectReport& r, Message* out) {
         return true;
     }
     if (r.polygons.fault == PolygonFault::kNone) return false;
-    DescribePolygonFault(r.polygons, r.points.count, out);
+    DescribePolygonFault(r.polygons, kMaxPolygonVertices, out);
     // A point count taken from a false PNTS match explains most such faults.
     if (r.polygons.fault == PolygonFault::kPointNumber && r.search_pnts.offset != r.real_pnts) {
         Message where;

@@ -1,13 +1,17 @@
 // ObjectReport: what an object file holds and what is wrong with it, as
 // facts gathered once from the loaded bytes. Two views of the chunks sit
-// side by side: the IFF chunk list as the file is laid out, and the plug-in's
-// first-match byte search, which can land somewhere else (a tag spelled
-// inside a surface name, say). The points and polygons are read through the
-// plug-in's own chunk search and polygon walk, so the verdict is the viewer's.
+// side by side: the IFF chunk list as the file is laid out, and, for LWOB,
+// the plug-in's first-match byte search, which can land somewhere else (a
+// tag spelled inside a surface name, say). The points and polygons are read
+// through the renderers' own chunk search, layer walk and polygon walk, so
+// the verdict is theirs; the layers of LWLO, LWO2 and LWO3 objects are
+// counted as well, hidden ones and polygon types that are not drawn too.
 #pragma once
 
 #include <cstdint>
 
+#include "object/forms.h"
+#include "object/layers.h"
 #include "object/object_buffer.h"
 #include "object/status.h"
 #include "tools/qavren/message.h"
@@ -31,7 +35,7 @@ struct SearchHit {
 };
 
 // Why the polygon walk stopped early.
-enum class PolygonFault { kNone, kVertexCount, kOverrun, kPointNumber };
+enum class PolygonFault { kNone, kVertexCount, kOverrun, kPointNumber, kMissingDetails };
 
 struct PolygonFacts {
     uint32_t count = 0;            // records walked successfully
@@ -41,6 +45,43 @@ struct PolygonFacts {
     PolygonFault fault = PolygonFault::kNone;
     uint32_t fault_offset = 0;     // file offset of the failing record
     uint32_t fault_value = 0;      // its vertex count or point number
+    uint32_t fault_points = 0;     // the points its numbers may name
+    uint32_t fault_chunk = 0;      // file offset of its POLS chunk
+    uint16_t fault_layer = 0;      // its layer's number (layered forms)
+};
+
+// The polygon types of the layered forms, counted by the report; LWLO
+// records are of one kind.
+enum PolygonType { kFace, kPatch, kSubdivision, kCurve, kBone, kMetaball, kOtherType, kLwloRecord, kTypeCount };
+const char* PolygonTypeName(int type);
+bool IsDrawnType(int type);
+
+struct LayerFacts {
+    bool implicit = false;          // the chunks before the first LAYR
+    uint16_t number = 0;
+    bool hidden = false;
+    char name[40] = "";             // printable, cut to fit
+    bool has_parent = false;
+    uint16_t parent = 0;
+    uint32_t points = 0;
+    uint32_t polygons[kTypeCount] = {};
+    bool damaged = false;           // a POLS chunk of it stops early
+};
+
+constexpr int kMaxListedLayers = 24;
+
+// The layers of an LWLO, LWO2 or LWO3 object and the renderers' verdict.
+struct LayeredFacts {
+    LayerFacts layers[kMaxListedLayers];
+    uint32_t layer_count = 0;       // all layers, listed or not
+    uint32_t points = 0;            // of every layer, hidden ones too
+    uint32_t polygons[kTypeCount] = {};
+    uint32_t drawn_points = 0;
+    // The layer walk's verdict over the whole structure.
+    Status structure = status::kOk;
+    LayerFault fault = LayerFault::kNone;
+    ChunkEntry fault_chunk = {};
+    uint16_t fault_layer = 0;
 };
 
 struct PointFacts {
@@ -69,6 +110,10 @@ struct ObjectReport {
     uint32_t real_pnts = UINT32_MAX; // first PNTS and POLS chunk the walk met
     uint32_t real_pols = UINT32_MAX;
 
+    bool known_form = false;        // one of the four forms, named below
+    ObjectForm object_form = ObjectForm::kLwob;
+    LayeredFacts layered;
+
     // The plug-in's view (LWOB only).
     SearchHit search_pnts;
     SearchHit search_pols;
@@ -81,8 +126,12 @@ struct ObjectReport {
 void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report);
 
 // The Status the renderers would return for this object: CheckForm's
-// failure, -5 for a chunk or polygon fault, 0 when it draws (memory aside).
+// failure for data of none of the four forms, -5 for a chunk, layer or
+// polygon fault, 0 when it draws (memory aside).
 Status ExpectedDrawStatus(const ObjectReport& report);
+
+// The host code the plug-in gives the object with its Forms setting.
+int32_t PlugInCode(const ObjectReport& report, int32_t forms_setting);
 
 // Why the object cannot be drawn, in plain words; false when nothing is wrong.
 bool DescribeFault(const ObjectReport& report, Message* out);

@@ -18,8 +18,12 @@ namespace {
 
 constexpr const char kProgramHelp[] =
     "Usage: qavren COMMAND [OPTION]... FILE...\n"
-    "Draws LightWave LWOB objects exactly as the QAVREN.SPI viewer plug-in does:\n"
-    "the same background, grid and model, pixel for pixel.\n"
+    "Draws LightWave objects exactly as the QAVREN.SPI viewer plug-in does: the\n"
+    "same background, grid and model, pixel for pixel. It reads all four forms:\n"
+    "LWOB (LightWave 3 to 5), the layered LWLO (LightWave 5), LWO2 (LightWave 6\n"
+    "to 11) and LWO3 (LightWave 2015 and later); of the layered ones every layer\n"
+    "is drawn but the hidden ones. The plug-in reads the last three only when its\n"
+    "registry value Forms is 1.\n"
     "\n"
     "Commands:\n"
     "  render      draw objects into PNG or BMP files\n"
@@ -36,9 +40,9 @@ constexpr const char kProgramHelp[] =
 
 constexpr const char kRenderHelp[] =
     "Usage: qavren render [OPTION]... FILE...\n"
-    "Draws each LWOB object FILE as the viewer plug-in does. Without -o or -d the\n"
-    "picture goes next to its object: cube.lwo gives cube.png. FILE - reads the\n"
-    "object from standard input (give -o).\n"
+    "Draws each LightWave object FILE (LWOB, LWLO, LWO2 or LWO3) as the viewer\n"
+    "plug-in does. Without -o or -d the picture goes next to its object: cube.lwo\n"
+    "gives cube.png. FILE - reads the object from standard input (give -o).\n"
     "\n"
     "  -o, --output=OUT      write the picture to OUT, a .png or .bmp file (one FILE only);\n"
     "                        a .bmp holds the very header and pixels the plug-in hands a viewer;\n"
@@ -62,14 +66,16 @@ constexpr const char kRenderHelp[] =
 
 constexpr const char kInfoHelp[] =
     "Usage: qavren info FILE...\n"
-    "Tells what each object holds: its form, point and polygon counts, the vertex\n"
-    "counts of its polygons, its bounds, its chunks (as laid out in the file and\n"
-    "as the viewer plug-in's search finds them) and, in plain words, what is wrong\n"
-    "with it. The exit status is 0 when the plug-in can draw every FILE.\n";
+    "Tells what each object holds: its form, its layers (number, name, hidden or\n"
+    "not, points, polygons by type), point and polygon counts, the vertex counts\n"
+    "of its polygons, its bounds, its chunks (as laid out in the file and, for\n"
+    "LWOB, as the viewer plug-in's search finds them), what the plug-in does with\n"
+    "it and, in plain words, what is wrong with it. The exit status is 0 when\n"
+    "every FILE can be drawn.\n";
 
 constexpr const char kThumbnailHelp[] =
     "Usage: qavren thumbnail -s SIZE [--wireframe | --polygons] FILE OUT\n"
-    "Writes a SIZE x SIZE PNG picture of the LWOB object FILE to OUT, the model\n"
+    "Writes a SIZE x SIZE PNG picture of the LightWave object FILE to OUT, the model\n"
     "fitted with its proportions kept. This is the desktop thumbnailer command:\n"
     "  Exec=qavren thumbnail -s %s %i %o\n"
     "OUT is written in place (the desktop may hold it open) and must be named\n"

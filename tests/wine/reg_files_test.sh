@@ -1,0 +1,25 @@
+#!/bin/sh
+# The two .reg files of the ZIP, imported with Wine's regedit as a user
+# double-clicking them would: NewerFormsOn makes the module support an LWO2
+# object, NewerFormsOff takes that back, and an LWOB object stays supported.
+#   reg_files_test.sh SOURCE_DIR BUILD_DIR MODULE
+set -eu
+source=$1 build=$2 module=$3
+run="$source/tests/wine/wine-run $build/wineprefix"
+work=$(mktemp -d "$build/reg-files.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+$run "$build/tools/lwogen.exe" lwo2 cube "$work/cube2.lwo"
+$run "$build/tools/lwogen.exe" cube "$work/cube.lwo"
+expect() {  # FILE ANSWER
+    answer=$($run "$build/tools/spihost.exe" "$module" check "$1" | tr -d '\r' | grep 'IsSupported(file handle)')
+    [ "$answer" = "IsSupported(file handle): $2" ] || { echo "$1: $answer, expected $2" >&2; exit 1; }
+}
+$run regedit /S "$build/packaging/NewerFormsOff.reg"
+expect "$work/cube2.lwo" 0
+$run regedit /S "$build/packaging/NewerFormsOn.reg"
+expect "$work/cube2.lwo" 1
+expect "$work/cube.lwo" 1
+$run regedit /S "$build/packaging/NewerFormsOff.reg"
+expect "$work/cube2.lwo" 0
+expect "$work/cube.lwo" 1
+echo "1 passed, 0 failed"
