@@ -48,6 +48,20 @@ std::string PictureFingerprint(const BenchObjectKind& kind, int32_t mode, int32_
     return testing::Fingerprint(pixels);  // FNV-1a 64, as the golden lists
 }
 
+// The million-triangle LWO2 of the benchmarks (every point number from
+// 0xFF00 up in the 4-byte form), smaller: its pictures are its LWOB twin's.
+TEST(BenchObjects, TheLwo2FormDrawsAsTheLwobOne) {
+    for (uint32_t triangles : {1000u, 100000u}) {
+        BenchObjectKind lwob{triangles, TriangleSize::kSmall, DepthOrder::kRandom};
+        BenchObjectKind lwo2 = lwob;
+        lwo2.form = tools::BenchForm::kLwo2;
+        for (int32_t mode : {0, 1}) {
+            EXPECT_EQ(PictureFingerprint(lwo2, mode, 800, 600), PictureFingerprint(lwob, mode, 800, 600))
+                << triangles << " mode " << mode;
+        }
+    }
+}
+
 // The objects the benchmarks and the list below rely on: every point number
 // in use, exactly T triangles, and in the sorted ones depths that never fall.
 TEST(BenchObjects, HoldTheTrianglesAskedForInTheirOrder) {

@@ -96,6 +96,18 @@ TEST_F(Render, BmpIsTheFileHeaderThePluginHeaderAndTheBlock) {
 }
 
 // Sides beyond what a PNG may hold are refused for PNG only.
+// The later forms need no option: render and thumbnail draw each as the
+// LWOB object of the same points and polygons.
+TEST_F(Render, NewerFormsByDefault) {
+    for (const char* form : {"LWO2", "LWO3", "LWLO"}) {
+        Put("newer.lwo", tools::LayeredWriter::From(tools::MakeTorus(24, 12, 1.0f, 0.35f), form).Build());
+        ASSERT_EQ(RunQavren({"render", "newer.lwo", "--polygons"}, dir_).exit_code, 0) << form;
+        EXPECT_EQ(DecodePng(dir_ / "newer.png", 800, 600), CorePicture(Torus(), Settings(1))) << form;
+        ASSERT_EQ(RunQavren({"thumbnail", "-s", "64", "newer.lwo", "thumb.png"}, dir_).exit_code, 0) << form;
+        EXPECT_EQ(DecodePng(dir_ / "thumb.png", 64, 64), CorePicture(Torus(), Settings(0, 64, 64))) << form;
+    }
+}
+
 TEST_F(Render, BmpTakesSidesLongerThanAPngMay) {
     Put("a.lwo", Cube());
     ASSERT_EQ(RunQavren({"render", "a.lwo", "--size", "1000001x2", "-o", "wide.bmp"}, dir_).exit_code, 0);
