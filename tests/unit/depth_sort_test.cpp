@@ -105,14 +105,14 @@ std::vector<float> TriangleDepths(const tools::LwoWriter& object) {
     const std::vector<uint8_t> bytes = object.Build();
     ObjectBuffer buffer;
     ProjectedPoints points;
-    ByteReader pols;
+    ObjectPolygons polygons;
     uint64_t count = 0;
     EXPECT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), status::kOk);
     EXPECT_EQ(ProjectPoints(buffer, 800, 600, &points), status::kOk);
-    EXPECT_EQ(LocateChunk(buffer, "POLS", &pols), status::kOk);
-    EXPECT_EQ(CountTriangles(pols, points.count(), &count), status::kOk);
+    EXPECT_EQ(polygons.Find(buffer), status::kOk);
+    EXPECT_EQ(CountTriangles(polygons, points.count(), &count), status::kOk);
     Records records(count);
-    FillTriangles(pols, points, records.data());
+    FillTriangles(polygons, points, records.data());
     std::vector<float> depths;
     for (const Triangle& t : records) depths.push_back(t.depth);
     return depths;
