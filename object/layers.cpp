@@ -8,7 +8,6 @@
 namespace qavren {
 namespace {
 
-constexpr uint32_t kFormHeaderSize = 12;
 constexpr uint32_t kPivotSize = 12;
 
 bool TagIs(const char tag[4], const char* name) { return std::memcmp(tag, name, 4) == 0; }

@@ -105,11 +105,11 @@ std::vector<float> TriangleDepths(const tools::LwoWriter& object) {
     const std::vector<uint8_t> bytes = object.Build();
     ObjectBuffer buffer;
     ProjectedPoints points;
-    ByteReader pols;
+    ObjectPolygons pols;
     uint64_t count = 0;
     EXPECT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), status::kOk);
     EXPECT_EQ(ProjectPoints(buffer, 800, 600, &points), status::kOk);
-    EXPECT_EQ(LocateChunk(buffer, "POLS", &pols), status::kOk);
+    EXPECT_EQ(pols.Find(buffer), status::kOk);
     EXPECT_EQ(CountTriangles(pols, points.count(), &count), status::kOk);
     Records records(count);
     FillTriangles(pols, points, records.data());
