@@ -123,7 +123,7 @@ Bytes SwapAndNegatePoints(Bytes bytes, const IntMatrix m) {
         if (end > bytes.size()) break;
         if (std::memcmp(&bytes[at], "PNTS", 4) == 0) {
             for (size_t p = data; p + 12 <= end; p += 12) {
-                uint32_t in[3], out[3];
+                uint32_t in[3], out[3] = {};
                 for (int i = 0; i < 3; ++i) in[i] = Be32(&bytes[p + 4 * i]);
                 for (int i = 0; i < 3; ++i) {
                     for (int j = 0; j < 3; ++j) {

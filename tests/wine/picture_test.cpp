@@ -378,6 +378,10 @@ int CheckGoldenList(const std::string& list_name) {
         SetDword("Type", uint32_t(g.mode));
         SetDword("Width", uint32_t(g.width));
         SetDword("Height", uint32_t(g.height));
+        SetDword("View", g.turned ? 1 : 0);
+        SetDword("Angle X", uint32_t(g.angles[0]));
+        SetDword("Angle Y", uint32_t(g.angles[1]));
+        SetDword("Angle Z", uint32_t(g.angles[2]));
         EXPECT_EQ(Fingerprint(Picture(FromMemory(ReadFile(g.object))).pixels), g.fingerprint) << g.line;
         ++checked;
     }
@@ -441,6 +445,14 @@ TEST_F(GetPictureTest, BentObjectsOfTheNewerFormsGiveTheirCodes) {
             }
         }
     }
+}
+
+// View = 1 with the angles in the registry: the turned pictures of the
+// native core and of qavren --angles.
+TEST_F(GetPictureTest, TurnedPicturesMatchTheNativePictures) {
+    if (!std::filesystem::exists(CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
+    SetDword("Forms", 1);
+    EXPECT_GT(CheckGoldenList("views.txt"), 0);
 }
 
 TEST_F(GetPictureTest, NewerFormsCorpusMatchesTheNativePictures) {
