@@ -43,7 +43,7 @@ const char* BadAngles(const char* text, Message* m);
 
 // The thumbnail's view without --angles: a three-quarter view from above,
 // in front and to the right (the angles as the plug-in stores them).
-constexpr int32_t kThumbnailAngles[3] = {30, -40, 0};
+constexpr int32_t kThumbnailAngles[3] = {-30, 35, 0};
 
 // "INPUT -> OUTPUT (WxH, mode)", the -v line of a written picture.
 void DescribeWritten(const char* input, const char* output, const RenderSettings& settings, Message* m);

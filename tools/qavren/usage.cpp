@@ -17,7 +17,7 @@ namespace qavren::cli {
 namespace {
 
 // kThumbnailAngles in words, for the help.
-#define THUMBNAIL_ANGLES "30,-40,0"
+#define THUMBNAIL_ANGLES "-30,35,0"
 
 constexpr const char kProgramHelp[] =
     "Usage: qavren COMMAND [OPTION]... FILE...\n"
