@@ -1,6 +1,7 @@
 // ProjectPoints: decodes the object's points (of any of the four forms),
-// turns them as the view asks (render/view.h), finds the model's x-y extent and maps every point into canvas pixels,
-// centred and fitted, with points further along +z drawn closer to the centre.
+// turns them as the view asks (render/view.h), finds the model's x-y extent
+// and maps every point into canvas pixels, centred and fitted, with points
+// further along +z drawn closer to the centre.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +45,9 @@ inline Point CanvasPoint(const ProjectedPoint& p) { return {ToCoordinate(p.x), T
 
 // -5 without points to find (ObjectPoints::Find: an LWOB object without a
 // PNTS chunk, a layered one whose chunks are broken), -4 when the block
-// cannot be allocated; 0 otherwise.
-// Each point is turned first (not at all for the identity), and everything
-// after works on the turned points: bounds, fit, depth factor, z.
+// cannot be allocated; 0 otherwise. Each point is turned first (not at all
+// for the identity), and everything after works on the turned points:
+// bounds, fit, depth factor, z.
 Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, const ModelTurn& turn,
                      ProjectedPoints* out);
 // The front view.
