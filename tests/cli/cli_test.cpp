@@ -336,6 +336,10 @@ TEST_F(Thumbnail, SquarePngOfTheGivenSide) {
     }
     ASSERT_EQ(RunQavren({"thumbnail", "--polygons", "--size=48", "torus.lwo", "p.png"}, dir_).exit_code, 0);
     EXPECT_EQ(DecodePng(dir_ / "p.png", 48, 48), CorePicture(Torus(), Turned(Settings(1, 48, 48), cli::kThumbnailAngles)));
+    char named[48];
+    std::snprintf(named, sizeof named, "--angles=%d,%d,%d turns it", cli::kThumbnailAngles[0], cli::kThumbnailAngles[1],
+                  cli::kThumbnailAngles[2]);
+    EXPECT_NE(RunQavren({"thumbnail", "--help"}, dir_).out.find(named), std::string::npos);  // the help names them
     ASSERT_EQ(RunQavren({"thumbnail", "--angles=0,0,0", "-s", "48", "torus.lwo", "f.png"}, dir_).exit_code, 0);
     EXPECT_EQ(DecodePng(dir_ / "f.png", 48, 48), CorePicture(Torus(), Settings(0, 48, 48)));
     ASSERT_EQ(RunQavren({"thumbnail", "--angles", "-90,450,810", "-s", "48", "torus.lwo", "a.png"}, dir_).exit_code, 0);

@@ -83,9 +83,9 @@ constexpr const char kInfoHelp[] =
 constexpr const char kThumbnailHelp[] =
     "Usage: qavren thumbnail -s SIZE [--wireframe | --polygons] [--angles=X,Y,Z] FILE OUT\n"
     "Writes a SIZE x SIZE PNG picture of the LightWave object FILE to OUT, the model\n"
-    "turned to a three-quarter view from above, front and right (the angles\n"
-    "--angles=" THUMBNAIL_ANGLES ") and fitted with its proportions kept. This is the\n"
-    "desktop thumbnailer command:\n"
+    "turned to a three-quarter view from above, front and right (as\n"
+    "--angles=" THUMBNAIL_ANGLES " turns it) and fitted with its proportions kept.\n"
+    "This is the desktop thumbnailer command:\n"
     "  Exec=qavren thumbnail -s %s %i %o\n"
     "OUT is written in place (the desktop may hold it open) and must be named\n"
     ".png; FILE - reads standard input, OUT - writes standard output.\n"
