@@ -27,9 +27,10 @@ install(FILES ${notes}/INSTALL.txt ${notes}/README.txt ${notes}/LICENSE.txt DEST
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME "QAVREN-${QAVREN_VERSION}-win${QAVREN_MODULE_BITS}")
 
-# Two registry files beside the module: one turns the reading of the newer
-# forms (the Forms value) on, the other off again.
-foreach(reg NewerFormsOn NewerFormsOff)
+# Registry files beside the module: one turns the reading of the newer forms
+# (the Forms value) on, the other off again; one turns the models to a
+# three-quarter view (View and the angles), the other back to the front view.
+foreach(reg NewerFormsOn NewerFormsOff ThreeQuarterView FrontView)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/${reg}.reg ${CMAKE_BINARY_DIR}/packaging/${reg}.reg
                  @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/${reg}.reg DESTINATION .)

@@ -96,7 +96,8 @@ Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, c
     }
     const auto draw = settings.mode == 0 ? DrawWireframe : DrawPolygons;
     const Status drawn =
-        draw(buffer, surface, layout.width, layout.height, settings.angle_x, settings.angle_y, settings.angle_z);
+        draw(buffer, surface, layout.width, layout.height, ViewAngle(settings, settings.angle_x),
+             ViewAngle(settings, settings.angle_y), ViewAngle(settings, settings.angle_z));
     surface.FinishBackdrop();  // after a failure too: the canvas as the plain order leaves it
     return drawn;
 }

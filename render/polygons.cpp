@@ -139,10 +139,10 @@ void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Trian
 }
 
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
-                    int32_t /*angle_x*/, int32_t /*angle_y*/, int32_t /*angle_z*/) {
+                    int32_t angle_x, int32_t angle_y, int32_t angle_z) {
     ProjectedPoints points;
     ObjectPolygons polygons;
-    if (const Status s = PrepareModel(buffer, width, height, &points, &polygons); s != status::kOk) return s;
+    if (const Status s = PrepareModel(buffer, width, height, ModelTurn(angle_x, angle_y, angle_z), &points, &polygons); s != status::kOk) return s;
     uint64_t count = 0;
     if (const Status s = CountTriangles(polygons, points.count(), &count); Failed(s)) return s;
     TriangleBlock triangles;

@@ -20,6 +20,7 @@
 #include "object/forms.h"
 #include "object/lwob.h"
 #include "platform/memory.h"
+#include "render/view.h"
 
 namespace qavren {
 namespace {
@@ -92,11 +93,33 @@ struct Mapping {
     return m;
 }
 
+// The one place decoded points enter: every point of the object, in order,
+// a PNTS chunk at a time, turned when the view asks for it (the front view's
+// loop has no turn in it at all), and the bounds of the turned points.
+template <bool kTurned>
+Bounds ReadPoints(const ObjectPoints& source, const ModelTurn& turn, ProjectedPoint* p) {
+    Bounds bounds;
+    PointRuns runs(source);
+    for (PointList run; runs.Next(&run);) {
+        for (uint32_t k = 0; k < run.count(); ++k, ++p) {
+            run.Get(k, &p->x, &p->y, &p->z);
+            if constexpr (kTurned) turn.Apply(&p->x, &p->y, &p->z);
+            bounds.Add(p->x, p->y);
+        }
+    }
+    return bounds;
+}
+
 }  // namespace
 
 ProjectedPoints::~ProjectedPoints() { platform::Free(points_); }
 
 Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, ProjectedPoints* out) {
+    return ProjectPoints(buffer, width, height, ModelTurn(), out);
+}
+
+Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, const ModelTurn& turn,
+                     ProjectedPoints* out) {
     ObjectPoints source;
     if (const Status s = source.Find(buffer); Failed(s)) return s;
     const uint64_t bytes = uint64_t{source.count()} * sizeof(ProjectedPoint);
@@ -107,27 +130,18 @@ Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, 
     out->points_ = points;
     out->count_ = source.count();
 
-    // The one place decoded points enter: every point of the object, in
-    // order, a PNTS chunk at a time.
-    Bounds bounds;
-    ProjectedPoint* p = points;
-    PointRuns runs(source);
-    for (PointList run; runs.Next(&run);) {
-        for (uint32_t k = 0; k < run.count(); ++k, ++p) {
-            run.Get(k, &p->x, &p->y, &p->z);
-            bounds.Add(p->x, p->y);
-        }
-    }
+    const Bounds bounds = turn.identity() ? ReadPoints<false>(source, turn, points)
+                                          : ReadPoints<true>(source, turn, points);
     const Mapping mapping = MakeMapping(bounds, width, height);
     for (uint32_t k = 0; k < source.count(); ++k) points[k] = mapping.Map(points[k]);
     return status::kOk;
 }
 
-Status PrepareModel(const ObjectBuffer& buffer, int32_t width, int32_t height, ProjectedPoints* points,
-                    ObjectPolygons* polygons) {
+Status PrepareModel(const ObjectBuffer& buffer, int32_t width, int32_t height, const ModelTurn& turn,
+                    ProjectedPoints* points, ObjectPolygons* polygons) {
     const Status form = CheckForm(buffer, kEveryForm);
     if (form != status::kDrawnForm) return form;
-    if (const Status s = ProjectPoints(buffer, width, height, points); Failed(s)) return s;
+    if (const Status s = ProjectPoints(buffer, width, height, turn, points); Failed(s)) return s;
     return polygons->Find(buffer);
 }
 

@@ -4,7 +4,9 @@
 // set to draw nearest first whose backdrop comes after them (Surface::
 // DrawNearestFirst): the same pixels either way. Both draw any of the four
 // forms the same way; which forms a caller accepts is its own check. The
-// three angles are accepted and not used: the view is fixed.
+// three angles turn the model before it is fitted (render/view.h); all
+// zero (or multiples of 360) give the front view, the points as stored.
+// Whether the angles are used at all is the caller's choice (View).
 #pragma once
 
 #include <cstdint>

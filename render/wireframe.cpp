@@ -21,10 +21,10 @@ void DrawOutline(Surface& surface, const ProjectedPoints& points, const Polygon&
 }  // namespace
 
 Status DrawWireframe(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
-                     int32_t /*angle_x*/, int32_t /*angle_y*/, int32_t /*angle_z*/) {
+                     int32_t angle_x, int32_t angle_y, int32_t angle_z) {
     ProjectedPoints points;
     ObjectPolygons polygons;
-    if (const Status s = PrepareModel(buffer, width, height, &points, &polygons); s != status::kOk) return s;
+    if (const Status s = PrepareModel(buffer, width, height, ModelTurn(angle_x, angle_y, angle_z), &points, &polygons); s != status::kOk) return s;
 
     surface.SelectPen(kWhitePen);  // stays selected: the caller expects it
     PolygonWalk walk(polygons, points.count());

@@ -1,5 +1,5 @@
-// RenderSettings: the drawing mode, picture size, the three angles and the
-// forms the plug-in reads, as the registry stores them. One process-wide record; each picture works on a copy.
+// RenderSettings: the drawing mode, picture size, the three angles, the
+// forms the plug-in reads and whether the angles turn the model, as the registry stores them. One process-wide record; each picture works on a copy.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +10,19 @@ struct RenderSettings {
     int32_t mode = 0;  // 0 draws the wireframe, any other value polygons
     int32_t width = 800;
     int32_t height = 600;
-    int32_t angle_x = 0;  // loaded, saved and passed on; the view ignores them
+    int32_t angle_x = 0;  // degrees; they turn the model only when view is 1
     int32_t angle_y = 0;
     int32_t angle_z = 0;
     // Forms: 1 lets the plug-in read LWLO, LWO2 and LWO3 objects as well;
     // 0 (or absent, or any other value) LWOB alone. Loaded, never saved.
     int32_t forms = 0;
+    // View: 1 lets the three angles turn the model; 0 (or absent, or any
+    // other value) keeps the front view, the angles unused. Loaded, never saved.
+    int32_t view = 0;
 };
+
+// The angles the renderers get: the stored ones when View is 1, else none.
+inline int32_t ViewAngle(const RenderSettings& s, int32_t angle) { return s.view == 1 ? angle : 0; }
 
 // The process-wide record, starting from the defaults above.
 RenderSettings CurrentSettings();

@@ -14,8 +14,8 @@ namespace qavren {
 // native build has no registry and returns the record as it stands.
 RenderSettings LoadSettings();
 
-// Writes the six values of the process-wide record back (never Forms,
-// which only the registry's own editors change). Nothing natively.
+// Writes the six values of the process-wide record back (never Forms or
+// View, which only the registry's own editors change). Nothing natively.
 void SaveSettings();
 
 // The Forms value alone, read without creating any key and without touching

@@ -11,6 +11,7 @@ const char kKeyPath[] = "Software\\Oru\\Susie Plug-in\\QAVREN";
 const char kSubkey[] = "Draw Image";
 const char kFormsPath[] = "Software\\Oru\\Susie Plug-in\\QAVREN\\Draw Image";
 const char kFormsName[] = "Forms";
+const char kViewName[] = "View";
 
 // The six values in the order they are read and written.
 struct Field {
@@ -68,6 +69,7 @@ RenderSettings LoadSettings() {
             key.ReadDword(kSubkey, f.name, static_cast<uint32_t>(defaults.*f.member)));
     }
     loaded.forms = static_cast<int32_t>(key.ReadDword(kSubkey, kFormsName, 0));
+    loaded.view = static_cast<int32_t>(key.ReadDword(kSubkey, kViewName, 0));
     key.Close();
     SetCurrentSettings(loaded);
     return loaded;

@@ -80,7 +80,7 @@ Status DrawPolygonsGdi(HDC dc, const ObjectBuffer& buffer, const ProjectedPoints
 Status DrawModel(HDC dc, const ObjectBuffer& buffer, const RenderSettings& s) {
     ProjectedPoints points;
     ObjectPolygons pols;
-    if (const Status st = PrepareModel(buffer, s.width, s.height, &points, &pols); st != status::kOk) return st;
+    if (const Status st = PrepareModel(buffer, s.width, s.height, ModelTurn(), &points, &pols); st != status::kOk) return st;
     return s.mode == 0 ? DrawWireframeGdi(dc, points, pols) : DrawPolygonsGdi(dc, buffer, points);
 }
 
@@ -160,7 +160,7 @@ int32_t UndrawnPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
     Surface(static_cast<uint8_t*>(LocalLock(*bits)), layout.width, layout.height, layout.stride).Fill(kBackground);
     ProjectedPoints points;
     ObjectPolygons pols;
-    Status s = PrepareModel(buffer, settings.width, settings.height, &points, &pols);
+    Status s = PrepareModel(buffer, settings.width, settings.height, ModelTurn(), &points, &pols);
     if (s == status::kOk && settings.mode != 0) {
         std::vector<Triangle> records;
         if (BuildTriangles(buffer, points, &records)) {

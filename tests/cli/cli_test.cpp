@@ -12,6 +12,8 @@
 #include "plugin/picture.h"
 #include "plugin/version.h"
 #include "tests/cli/cli_harness.h"
+#include "tests/golden/golden_list.h"
+#include "tools/qavren/commands.h"
 #include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
 
@@ -325,16 +327,65 @@ TEST_F(Usage, HelpAndVersionOnStdout) {
 
 using Thumbnail = CliTest;
 
+// The settings of a picture turned by the angles, as View = 1 gives them.
+RenderSettings Turned(RenderSettings s, const int32_t (&angles)[3]) {
+    s.view = 1;
+    s.angle_x = angles[0];
+    s.angle_y = angles[1];
+    s.angle_z = angles[2];
+    return s;
+}
+
+// Square, in the three-quarter view unless --angles says otherwise.
 TEST_F(Thumbnail, SquarePngOfTheGivenSide) {
     Put("torus.lwo", Torus());
     for (const char* side : {"256", "128", "33"}) {
         const CommandResult r = RunQavren({"thumbnail", "-s", side, "torus.lwo", "thumb.PNG"}, dir_);
         ASSERT_EQ(r.exit_code, 0) << r.err;
         const int32_t n = std::atoi(side);
-        EXPECT_EQ(DecodePng(dir_ / "thumb.PNG", n, n), CorePicture(Torus(), Settings(0, n, n))) << side;
+        EXPECT_EQ(DecodePng(dir_ / "thumb.PNG", n, n), CorePicture(Torus(), Turned(Settings(0, n, n), cli::kThumbnailAngles)))
+            << side;
     }
     ASSERT_EQ(RunQavren({"thumbnail", "--polygons", "--size=48", "torus.lwo", "p.png"}, dir_).exit_code, 0);
-    EXPECT_EQ(DecodePng(dir_ / "p.png", 48, 48), CorePicture(Torus(), Settings(1, 48, 48)));
+    EXPECT_EQ(DecodePng(dir_ / "p.png", 48, 48), CorePicture(Torus(), Turned(Settings(1, 48, 48), cli::kThumbnailAngles)));
+    char named[48];
+    std::snprintf(named, sizeof named, "--angles=%d,%d,%d turns it", cli::kThumbnailAngles[0], cli::kThumbnailAngles[1],
+                  cli::kThumbnailAngles[2]);
+    EXPECT_NE(RunQavren({"thumbnail", "--help"}, dir_).out.find(named), std::string::npos);  // the help names them
+    ASSERT_EQ(RunQavren({"thumbnail", "--angles=0,0,0", "-s", "48", "torus.lwo", "f.png"}, dir_).exit_code, 0);
+    EXPECT_EQ(DecodePng(dir_ / "f.png", 48, 48), CorePicture(Torus(), Settings(0, 48, 48)));
+    ASSERT_EQ(RunQavren({"thumbnail", "--angles", "-90,450,810", "-s", "48", "torus.lwo", "a.png"}, dir_).exit_code, 0);
+    EXPECT_EQ(DecodePng(dir_ / "a.png", 48, 48), CorePicture(Torus(), Turned(Settings(0, 48, 48), {-90, 450, 810})));
+}
+
+// render --angles writes the BMP the DLL gives with View = 1 and the angles
+// in the registry: both are held to the turned golden pictures.
+TEST_F(Render, AnglesGiveTheTurnedGoldenPictures) {
+    int checked = 0;
+    for (const GoldenPicture& g : ReadGoldenList("views.txt")) {
+        if (!fs::exists(g.object)) continue;
+        char angles[48], size[32];
+        std::snprintf(angles, sizeof angles, "%d,%d,%d", g.angles[0], g.angles[1], g.angles[2]);
+        std::snprintf(size, sizeof size, "%dx%d", g.width, g.height);
+        const CommandResult r = RunQavren(
+            {"render", g.object, "--angles", angles, "-s", size, g.mode ? "--polygons" : "--wireframe", "-o", "t.bmp"},
+            dir_);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const Bytes bmp = ReadBytes(dir_ / "t.bmp");
+        ASSERT_GT(bmp.size(), 54u);
+        EXPECT_EQ(Fingerprint(Bytes(bmp.begin() + 54, bmp.end())), g.fingerprint) << g.line;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0);
+    Put("cube.lwo", Cube());
+    ASSERT_EQ(RunQavren({"render", "cube.lwo", "--angles", "0,0,0", "-o", "zero.png"}, dir_).exit_code, 0);
+    EXPECT_EQ(DecodePng(dir_ / "zero.png", 800, 600), CorePicture(Cube(), Settings(0)));
+    for (const char* bad : {"1,2", "1,2,3,", "a,b,c", "1,,2", "2147483648,0,0", "1 ,2,3"}) {
+        const CommandResult r = RunQavren({"render", "cube.lwo", "--angles", bad}, dir_);
+        EXPECT_EQ(r.exit_code, 2) << bad;
+        EXPECT_NE(r.err.find("bad --angles"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(RunQavren({"render", "cube.lwo", "--angles=-2147483648,+2147483647,-0", "-o", "x.png"}, dir_).exit_code, 0);
 }
 
 using Info = CliTest;
@@ -380,6 +431,26 @@ TEST_F(Info, ShowsWhereTheSearchMissesTheRealChunk) {
     EXPECT_EQ(render.exit_code, 1);
     EXPECT_NE(render.err.find("qavren: named.lwo: corrupt object: "), std::string::npos);
     EXPECT_NE(render.err.find("inside the data of the SRFS chunk at byte 12"), std::string::npos) << render.err;
+}
+
+// With --angles, the bounds are the turned model's.
+TEST_F(Info, AnglesTurnTheBounds) {
+    LwoWriter w;
+    w.AddPoint(1, 2, 3);
+    w.AddPoint(-4, -5, -6);
+    w.AddPolygon({0, 1});
+    Put("two.lwo", w.Build());
+    const std::pair<const char*, const char*> cases[] = {
+        {"0,0,0", "x -4 to 1, y -5 to 2, z -6 to 3"},
+        {"0,90,0", "x -6 to 3, y -5 to 2, z -1 to 4"},   // x' = z, z' = -x
+        {"90,0,0", "x -4 to 1, y -3 to 6, z -5 to 2"},   // y' = -z, z' = y
+        {"0,0,-90", "x -5 to 2, y -1 to 4, z -6 to 3"},  // x' = y, y' = -x
+    };
+    for (const auto& [angles, bounds] : cases) {
+        const CommandResult r = RunQavren({"info", "--angles", angles, "two.lwo"}, dir_);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_NE(r.out.find(std::string("  bounds     ") + bounds + "\n"), std::string::npos) << angles << r.out;
+    }
 }
 
 TEST_F(Info, RefusedAndMissingFiles) {

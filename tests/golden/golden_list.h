@@ -1,5 +1,6 @@
 // The golden picture lists: one line a picture, "object mode width height
-// fingerprint", the object's path relative to the checkout. The same lists
+// fingerprint [angle_x angle_y angle_z]", the object's path relative to the
+// checkout; with the angles, the picture of View = 1 and those angles. The same lists
 // hold for every build, native or Windows, 32- or 64-bit.
 #pragma once
 
@@ -18,6 +19,8 @@ struct GoldenPicture {
     int32_t width = 0;
     int32_t height = 0;
     std::string fingerprint;
+    bool turned = false;  // View = 1 with the angles below
+    int32_t angles[3] = {0, 0, 0};
     std::string line;  // as written, for messages
 };
 
@@ -41,6 +44,7 @@ inline std::vector<GoldenPicture> ReadGoldenList(const std::string& name) {
         GoldenPicture p;
         std::istringstream fields(line);
         fields >> p.object >> p.mode >> p.width >> p.height >> p.fingerprint;
+        p.turned = static_cast<bool>(fields >> p.angles[0] >> p.angles[1] >> p.angles[2]);
         p.object = dir + p.object;
         p.line = line;
         pictures.push_back(p);

@@ -378,6 +378,10 @@ int CheckGoldenList(const std::string& list_name) {
         SetDword("Type", uint32_t(g.mode));
         SetDword("Width", uint32_t(g.width));
         SetDword("Height", uint32_t(g.height));
+        SetDword("View", g.turned ? 1 : 0);
+        SetDword("Angle X", uint32_t(g.angles[0]));
+        SetDword("Angle Y", uint32_t(g.angles[1]));
+        SetDword("Angle Z", uint32_t(g.angles[2]));
         EXPECT_EQ(Fingerprint(Picture(FromMemory(ReadFile(g.object))).pixels), g.fingerprint) << g.line;
         ++checked;
     }
@@ -421,6 +425,45 @@ TEST_F(GetPictureTest, FormsOneOpensTheNewerFormsAndNothingElseDoes) {
     }
 }
 
+// View 1 turns the model by the stored angles, in both modes, through
+// GetPicture and GetPictureW, from memory and from a file: the heading of
+// 90° draws the object whose points are (z, y, -x). Absent, 0 or any other
+// value keeps the front view with the angles unused.
+TEST_F(GetPictureTest, ViewOneTurnsTheModelAndNothingElseDoes) {
+    const float points[][3] = {{0, 0, 0}, {2, 0, 0}, {0, 1, 0}, {0, 0, 3}, {1, 1, 1}};
+    tools::LwoWriter plain, turned;
+    for (const auto& q : points) {
+        plain.AddPoint(q[0], q[1], q[2]);
+        turned.AddPoint(q[2], q[1], -q[0]);
+    }
+    for (tools::LwoWriter* w : {&plain, &turned}) {
+        for (const std::vector<uint16_t>& polygon : {std::vector<uint16_t>{0, 1, 2}, {0, 2, 3}, {0, 3, 1}, {1, 2, 4}}) {
+            w->AddPolygon(polygon);
+        }
+    }
+    const Bytes object = plain.Build();
+    TempFile file(object);
+    for (uint32_t mode : {0u, 1u}) {
+        SetDword("Type", mode);
+        const Picture front(FromMemory(object));
+        const Picture side(FromMemory(turned.Build()));
+        ASSERT_NE(front.pixels, side.pixels);
+        SetDword("Angle Y", 90 + 360 * 3);
+        SetDword("Angle X", 0);
+        SetDword("Angle Z", uint32_t(-720));
+        for (int64_t view : {-1, 0, 2, 0x101, 1}) {
+            if (view >= 0) SetDword("View", uint32_t(view));
+            const Bytes& expected = view == 1 ? side.pixels : front.pixels;
+            for (const char* name : {"GetPicture", "GetPictureW"}) {
+                EXPECT_EQ(Picture(GetPicture(object.data(), LONG_PTR(object.size()), 1, name)).pixels, expected)
+                    << name << " View " << view << " mode " << mode;
+            }
+            EXPECT_EQ(Picture(GetPicture(file.path(), 0, 0)).pixels, expected) << "file, View " << view;
+        }
+        ClearSettings();
+    }
+}
+
 // Objects of the newer forms, sound and bent (4-byte indices past the
 // points, 1023-vertex polygons, a million one-vertex polygons, layers
 // without points, 3 GB chunk lengths), with Forms = 1: each its code.
@@ -441,6 +484,14 @@ TEST_F(GetPictureTest, BentObjectsOfTheNewerFormsGiveTheirCodes) {
             }
         }
     }
+}
+
+// View = 1 with the angles in the registry: the turned pictures of the
+// native core and of qavren --angles.
+TEST_F(GetPictureTest, TurnedPicturesMatchTheNativePictures) {
+    if (!std::filesystem::exists(CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
+    SetDword("Forms", 1);
+    EXPECT_GT(CheckGoldenList("views.txt"), 0);
 }
 
 TEST_F(GetPictureTest, NewerFormsCorpusMatchesTheNativePictures) {

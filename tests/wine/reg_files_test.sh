@@ -1,7 +1,8 @@
 #!/bin/sh
-# The two .reg files of the ZIP, imported with Wine's regedit as a user
+# The .reg files of the ZIP, imported with Wine's regedit as a user
 # double-clicking them would: NewerFormsOn makes the module support an LWO2
-# object, NewerFormsOff takes that back, and an LWOB object stays supported.
+# object, NewerFormsOff takes that back, and an LWOB object stays supported;
+# ThreeQuarterView turns the cube's picture, FrontView gives the front view back.
 #   reg_files_test.sh SOURCE_DIR BUILD_DIR MODULE
 set -eu
 source=$1 build=$2 module=$3
@@ -22,4 +23,15 @@ expect "$work/cube.lwo" 1
 $run regedit /S "$build/packaging/NewerFormsOff.reg"
 expect "$work/cube2.lwo" 0
 expect "$work/cube.lwo" 1
+picture() {  # NAME
+    $run "$build/tools/spihost.exe" "$module" picture "$work/cube.lwo" "$work/$1.bmp" >/dev/null
+}
+$run regedit /S "$build/packaging/FrontView.reg"
+picture front
+$run regedit /S "$build/packaging/ThreeQuarterView.reg"
+picture turned
+$run regedit /S "$build/packaging/FrontView.reg"
+picture front-again
+cmp -s "$work/front.bmp" "$work/turned.bmp" && { echo "ThreeQuarterView.reg did not turn the cube" >&2; exit 1; }
+cmp "$work/front.bmp" "$work/front-again.bmp" || { echo "FrontView.reg did not give the front view back" >&2; exit 1; }
 echo "1 passed, 0 failed"

@@ -35,6 +35,16 @@ bool ParseSize(const char* text, int32_t* width, int32_t* height);
 // The usage error for a size ParseSize refused, worded into *m.
 const char* BadSize(const char* text, Message* m);
 
+// "X,Y,Z", three whole numbers of degrees (any 32-bit value, a sign
+// allowed): the angles, with View = 1 so that they turn the model.
+bool ParseAngles(const char* text, RenderSettings* settings);
+// The usage error for angles ParseAngles refused, worded into *m.
+const char* BadAngles(const char* text, Message* m);
+
+// The thumbnail's view without --angles: a three-quarter view from above,
+// in front and to the right (the angles as the plug-in stores them).
+constexpr int32_t kThumbnailAngles[3] = {-30, 35, 0};
+
 // "INPUT -> OUTPUT (WxH, mode)", the -v line of a written picture.
 void DescribeWritten(const char* input, const char* output, const RenderSettings& settings, Message* m);
 

@@ -213,14 +213,19 @@ bool PrintReport(const char* path, const ObjectReport& r) {
 }  // namespace
 
 int RunInfo(int argc, char** argv) {
-    constexpr OptionRule kOptions[] = {{'h', "help", false}};
+    enum InfoOption { kAngles, kHelp };
+    constexpr OptionRule kOptions[] = {{0, "angles", true}, {'h', "help", false}};
+    RenderSettings view;
     ArgParser parser(argc, argv, kOptions, static_cast<int>(std::size(kOptions)));
     Message error;
     int option = 0;
     const char* value = nullptr;
     bool help = false;
     int got;
-    while ((got = parser.Next(&option, &value, &error)) == 1) help = true;
+    while ((got = parser.Next(&option, &value, &error)) == 1) {
+        if (option == kHelp) help = true;
+        if (option == kAngles && !ParseAngles(value, &view)) return UsageError("info", BadAngles(value, &error));
+    }
     if (got < 0) return UsageError("info", error.text);
     if (help) {
         PrintHelp("info");
@@ -239,7 +244,7 @@ int RunInfo(int argc, char** argv) {
             continue;
         }
         ObjectReport report;
-        ExamineObject(buffer, &report);
+        ExamineObject(buffer, ModelTurn(view.angle_x, view.angle_y, view.angle_z), &report);
         if (!PrintReport(path, report)) status = kExitFailed;
     }
     return status;

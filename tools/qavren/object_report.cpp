@@ -59,11 +59,12 @@ void WalkChunks(const ObjectBuffer& buffer, ObjectReport* r) {
     r->walk_end = static_cast<uint32_t>(rest.position() - buffer.data());
 }
 
-void AddPoints(const PointList& list, PointFacts* f, bool* first) {
+void AddPoints(const PointList& list, const ModelTurn& turn, PointFacts* f, bool* first) {
     f->count += list.count();
     for (uint32_t k = 0; k < list.count(); ++k) {
         float v[3];
         list.Get(k, &v[0], &v[1], &v[2]);
+        if (!turn.identity()) turn.Apply(&v[0], &v[1], &v[2]);
         if (!std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2])) {
             ++f->non_finite;
             continue;
@@ -76,11 +77,11 @@ void AddPoints(const PointList& list, PointFacts* f, bool* first) {
     }
 }
 
-// The points the renderers fit, a PNTS chunk at a time.
-void GatherPoints(const ObjectPoints& points, PointFacts* f) {
+// The points the renderers fit, a PNTS chunk at a time, turned as they turn them.
+void GatherPoints(const ObjectPoints& points, const ModelTurn& turn, PointFacts* f) {
     bool first = true;
     PointRuns runs(points);
-    for (PointList run; runs.Next(&run);) AddPoints(run, f, &first);
+    for (PointList run; runs.Next(&run);) AddPoints(run, turn, f, &first);
     // The fit starts its bounds at ±10000, so a model wholly beyond them on
     // one side keeps a starting value as one bound and is drawn off-centre.
     if (!first) {
@@ -123,12 +124,12 @@ void GatherPolygons(const ObjectPolygons& polygons, const uint8_t* base, uint32_
     f->fault_layer = walk.layers().layer_number();
 }
 
-void GatherPlugInView(const ObjectBuffer& buffer, ObjectReport* r) {
+void GatherPlugInView(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectReport* r) {
     ByteReader pnts;
     r->pnts_status = LocateChunk(buffer, "PNTS", &pnts);
     ObjectPoints points;
     if (!Failed(r->pnts_status) && !Failed(points.Find(buffer))) {
-        GatherPoints(points, &r->points);
+        GatherPoints(points, turn, &r->points);
         r->points.leftover_bytes = pnts.remaining() % kPointRecordSize;
     }
     ObjectPolygons polygons;
@@ -219,7 +220,7 @@ void CountLayers(const ObjectBuffer& buffer, ObjectForm form, LayeredFacts* f) {
     }
 }
 
-void GatherLayered(const ObjectBuffer& buffer, ObjectReport* r) {
+void GatherLayered(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectReport* r) {
     LayeredFacts& f = r->layered;
     CountLayers(buffer, r->object_form, &f);
     // The renderers' walk over the whole structure, as ObjectPoints::Find makes it.
@@ -243,7 +244,7 @@ void GatherLayered(const ObjectBuffer& buffer, ObjectReport* r) {
     ObjectPoints points;
     ObjectPolygons polygons;
     if (Failed(points.Find(buffer)) || Failed(polygons.Find(buffer))) return;
-    GatherPoints(points, &r->points);
+    GatherPoints(points, turn, &r->points);
     GatherPolygons(polygons, buffer.data(), points.count(), true, &r->polygons);
 }
 
@@ -392,7 +393,9 @@ const char* PolygonTypeName(int type) {
 
 bool IsDrawnType(int type) { return type == kFace || type == kPatch || type == kSubdivision || type == kLwloRecord; }
 
-void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report) {
+void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report) { ExamineObject(buffer, ModelTurn(), report); }
+
+void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectReport* report) {
     *report = ObjectReport{};
     report->file_size = buffer.size();
     report->form = CheckForm(buffer);
@@ -406,8 +409,8 @@ void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report) {
     const Status f = report->form;
     if (f == status::kLwob || f == status::kLayered || f == status::kOtherForm) WalkChunks(buffer, report);
     report->known_form = IdentifyForm(buffer, &report->object_form);
-    if (report->form == status::kLwob) GatherPlugInView(buffer, report);
-    if (report->known_form && report->object_form != ObjectForm::kLwob) GatherLayered(buffer, report);
+    if (report->form == status::kLwob) GatherPlugInView(buffer, turn, report);
+    if (report->known_form && report->object_form != ObjectForm::kLwob) GatherLayered(buffer, turn, report);
 }
 
 Status ExpectedDrawStatus(const ObjectReport& r) {

@@ -14,6 +14,7 @@
 #include "object/layers.h"
 #include "object/object_buffer.h"
 #include "object/status.h"
+#include "render/view.h"
 #include "tools/qavren/message.h"
 
 namespace qavren::cli {
@@ -124,6 +125,9 @@ struct ObjectReport {
 };
 
 void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report);
+// The same with the points turned as the renderers turn them: the bounds
+// (and the off-centre note) are the turned model's.
+void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectReport* report);
 
 // The Status the renderers would return for this object: CheckForm's
 // failure for data of none of the four forms, -5 for a chunk, layer or

@@ -24,11 +24,13 @@ namespace {
 // the batch's pictures fit in memory together.
 constexpr uint64_t kParallelMemory = uint64_t{1} << 29;
 
-enum RenderOption { kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kJobs, kQuiet, kVerbose, kHelp };
+enum RenderOption {
+    kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp
+};
 constexpr OptionRule kRenderOptions[] = {
     {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false}, {0, "polygons", false},
-    {'s', "size", true},   {0, "format", true},      {'j', "jobs", true},     {'q', "quiet", false},
-    {'v', "verbose", false}, {'h', "help", false},
+    {'s', "size", true},   {0, "format", true},      {0, "angles", true},     {'j', "jobs", true},
+    {'q', "quiet", false}, {'v', "verbose", false},  {'h', "help", false},
 };
 
 struct RenderJob {
@@ -87,6 +89,9 @@ int ParseOptions(int argc, char** argv, RenderJob* job) {
                 Format(&error, "unknown --format '%s': give png or bmp", value);
                 return UsageError("render", error.text);
             }
+            break;
+        case kAngles:
+            if (!ParseAngles(value, &job->settings)) return UsageError("render", BadAngles(value, &error));
             break;
         case kJobs:
             if (!ParseJobs(value, &job->jobs)) {

@@ -13,9 +13,11 @@
 namespace qavren::cli {
 namespace {
 
-enum ThumbnailOption { kSize, kWireframe, kPolygons, kQuiet, kVerbose, kHelp };
-constexpr OptionRule kThumbnailOptions[] = {{'s', "size", true}, {0, "wireframe", false}, {0, "polygons", false},
-                                            {'q', "quiet", false}, {'v', "verbose", false}, {'h', "help", false}};
+enum ThumbnailOption { kSize, kWireframe, kPolygons, kAngles, kQuiet, kVerbose, kHelp };
+constexpr OptionRule kThumbnailOptions[] = {{'s', "size", true},     {0, "wireframe", false},
+                                            {0, "polygons", false},  {0, "angles", true},
+                                            {'q', "quiet", false},   {'v', "verbose", false},
+                                            {'h', "help", false}};
 
 bool NamedPng(const char* path) {
     const char* dot = std::strrchr(path, '.');
@@ -30,6 +32,10 @@ int RunThumbnail(int argc, char** argv) {
     Message error;
     RenderSettings settings;
     settings.width = settings.height = 0;
+    settings.angle_x = kThumbnailAngles[0];
+    settings.angle_y = kThumbnailAngles[1];
+    settings.angle_z = kThumbnailAngles[2];
+    settings.view = 1;
     Verbosity verbosity = Verbosity::kNormal;
     bool help = false;
     int option = 0;
@@ -39,6 +45,7 @@ int RunThumbnail(int argc, char** argv) {
         if (option == kHelp) help = true;
         if (option == kQuiet || option == kVerbose) verbosity = option == kQuiet ? Verbosity::kQuiet : Verbosity::kVerbose;
         if (option == kWireframe || option == kPolygons) settings.mode = option == kPolygons ? 1 : 0;
+        if (option == kAngles && !ParseAngles(value, &settings)) return UsageError("thumbnail", BadAngles(value, &error));
         if (option == kSize && !ParseSize(value, &settings.width, &settings.height)) {
             return UsageError("thumbnail", BadSize(value, &error));
         }

@@ -16,6 +16,9 @@
 namespace qavren::cli {
 namespace {
 
+// kThumbnailAngles in words, for the help.
+#define THUMBNAIL_ANGLES "-30,35,0"
+
 constexpr const char kProgramHelp[] =
     "Usage: qavren COMMAND [OPTION]... FILE...\n"
     "Draws LightWave objects exactly as the QAVREN.SPI viewer plug-in does: the\n"
@@ -53,6 +56,9 @@ constexpr const char kRenderHelp[] =
     "      --polygons        flat-shaded polygons, painted back to front\n"
     "  -s, --size=SIZE       the picture size in pixels, WxH or N for N x N (default 800x600);\n"
     "                        " SIZE_LIMITS "\n"
+    "      --angles=X,Y,Z    turn the model by these whole degrees about the x, y and z axes\n"
+    "                        (the plug-in's Angle X, Y, Z with View = 1): first z, then x,\n"
+    "                        then y; 0,0,0 or none is the plug-in's front view\n"
     "  -j, --jobs=N          draw N pictures at a time (default: one per processor)\n"
     "  -q, --quiet           no progress line and no closing count; failures still show\n"
     "  -v, --verbose         also a line for each picture written\n"
@@ -65,18 +71,21 @@ constexpr const char kRenderHelp[] =
     "written through (its target is replaced, the link stays).\n";
 
 constexpr const char kInfoHelp[] =
-    "Usage: qavren info FILE...\n"
+    "Usage: qavren info [--angles=X,Y,Z] FILE...\n"
     "Tells what each object holds: its form, its layers (number, name, hidden or\n"
     "not, points, polygons by type), point and polygon counts, the vertex counts\n"
     "of its polygons, its bounds, its chunks (as laid out in the file and, for\n"
     "LWOB, as the viewer plug-in's search finds them), what the plug-in does with\n"
     "it and, in plain words, what is wrong with it. The exit status is 0 when\n"
-    "every FILE can be drawn.\n";
+    "every FILE can be drawn. With --angles (as render takes it) the bounds are\n"
+    "those of the turned model, the ones the picture is fitted to.\n";
 
 constexpr const char kThumbnailHelp[] =
-    "Usage: qavren thumbnail -s SIZE [--wireframe | --polygons] FILE OUT\n"
+    "Usage: qavren thumbnail -s SIZE [--wireframe | --polygons] [--angles=X,Y,Z] FILE OUT\n"
     "Writes a SIZE x SIZE PNG picture of the LightWave object FILE to OUT, the model\n"
-    "fitted with its proportions kept. This is the desktop thumbnailer command:\n"
+    "turned to a three-quarter view from above, front and right (as\n"
+    "--angles=" THUMBNAIL_ANGLES " turns it) and fitted with its proportions kept.\n"
+    "This is the desktop thumbnailer command:\n"
     "  Exec=qavren thumbnail -s %s %i %o\n"
     "OUT is written in place (the desktop may hold it open) and must be named\n"
     ".png; FILE - reads standard input, OUT - writes standard output.\n"
@@ -85,6 +94,8 @@ constexpr const char kThumbnailHelp[] =
     "                    " SIZE_LIMITS "\n"
     "      --wireframe   the white wireframe (the default)\n"
     "      --polygons    flat-shaded polygons\n"
+    "      --angles=X,Y,Z  turn the model by these degrees instead (as render does);\n"
+    "                    0,0,0 is the viewer plug-in's front view\n"
     "  -q, --quiet       only a failure is shown\n"
     "  -v, --verbose     also a line for the picture written\n"
     "  -h, --help        show this help\n";
@@ -95,6 +106,17 @@ const char* HelpOf(const char* command) {
     if (std::strcmp(command, "info") == 0) return kInfoHelp;
     if (std::strcmp(command, "thumbnail") == 0) return kThumbnailHelp;
     return nullptr;
+}
+
+// A whole number of degrees, any 32-bit value, an optional sign first.
+bool ParseAngle(const char* text, char** end, int32_t* value) {
+    const char* digits = *text == '-' || *text == '+' ? text + 1 : text;
+    if (*digits < '0' || *digits > '9') return false;
+    errno = 0;
+    const long long v = std::strtoll(text, end, 10);
+    if (errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
+    *value = static_cast<int32_t>(v);
+    return true;
 }
 
 bool ParseInt32(const char* text, char** end, int32_t* value) {
@@ -139,15 +161,39 @@ bool ParseSize(const char* text, int32_t* width, int32_t* height) {
     return true;
 }
 
+bool ParseAngles(const char* text, RenderSettings* settings) {
+    char* end = nullptr;
+    int32_t angles[3];
+    for (int k = 0; k < 3; ++k) {
+        if (!ParseAngle(text, &end, &angles[k]) || *end != (k < 2 ? ',' : '\0')) return false;
+        text = end + 1;
+    }
+    settings->angle_x = angles[0];
+    settings->angle_y = angles[1];
+    settings->angle_z = angles[2];
+    settings->view = 1;
+    return true;
+}
+
+const char* BadAngles(const char* text, Message* m) {
+    Format(m, "bad --angles '%s': give three whole numbers of degrees, X,Y,Z such as 30,-40,0", text);
+    return m->text;
+}
+
 const char* BadSize(const char* text, Message* m) {
     Format(m, "bad size '%s': give WxH such as 800x600, or N for N x N; " SIZE_LIMITS, text);
     return m->text;
 }
 
 void DescribeWritten(const char* input, const char* output, const RenderSettings& settings, Message* m) {
-    Format(m, "%s -> %s (%dx%d, %s)", IsStandardStream(input) ? "standard input" : input,
+    char angles[48] = "";
+    if (settings.view == 1) {
+        std::snprintf(angles, sizeof angles, ", angles %d,%d,%d", settings.angle_x, settings.angle_y,
+                      settings.angle_z);
+    }
+    Format(m, "%s -> %s (%dx%d, %s%s)", IsStandardStream(input) ? "standard input" : input,
            IsStandardStream(output) ? "standard output" : output, settings.width, settings.height,
-           settings.mode ? "polygons" : "wireframe");
+           settings.mode ? "polygons" : "wireframe", angles);
 }
 
 }  // namespace qavren::cli
