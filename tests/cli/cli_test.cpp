@@ -105,7 +105,8 @@ TEST_F(Render, NewerFormsByDefault) {
         Put("newer.lwo", tools::LayeredWriter::From(tools::MakeTorus(24, 12, 1.0f, 0.35f), form).Build());
         ASSERT_EQ(RunQavren({"render", "newer.lwo", "--polygons"}, dir_).exit_code, 0) << form;
         EXPECT_EQ(DecodePng(dir_ / "newer.png", 800, 600), CorePicture(Torus(), Settings(1))) << form;
-        ASSERT_EQ(RunQavren({"thumbnail", "-s", "64", "newer.lwo", "thumb.png"}, dir_).exit_code, 0) << form;
+        const std::vector<std::string> front = {"thumbnail", "-s", "64", "--angles", "0,0,0", "newer.lwo", "thumb.png"};
+        ASSERT_EQ(RunQavren(front, dir_).exit_code, 0) << form;
         EXPECT_EQ(DecodePng(dir_ / "thumb.png", 64, 64), CorePicture(Torus(), Settings(0, 64, 64))) << form;
     }
 }
