@@ -110,6 +110,10 @@ void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vec
 std::vector<float> TriangleDepths(const BenchObjectKind& kind) {
     ObjectBuffer buffer;
     Load(kind, &buffer);
+    return TriangleDepths(buffer);
+}
+
+std::vector<float> TriangleDepths(const ObjectBuffer& buffer) {
     ProjectedPoints points;
     std::vector<Triangle> triangles;
     std::vector<float> depths;

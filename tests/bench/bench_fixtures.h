@@ -58,5 +58,6 @@ private:
 bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out);
 void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vector<Triangle>& sorted);
 std::vector<float> TriangleDepths(const BenchObjectKind& kind);
+std::vector<float> TriangleDepths(const ObjectBuffer& buffer);
 
 }  // namespace qavren::bench

@@ -51,12 +51,7 @@ std::vector<float> CylinderDepths(int sides, double turn, bool end_on) {
     const std::vector<uint8_t> bytes = tools::MakeDoubleSidedCylinder(sides, turn, end_on).Build();
     ObjectBuffer buffer;
     buffer.LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    ProjectedPoints points;
-    std::vector<Triangle> triangles;
-    std::vector<float> depths;
-    if (Failed(ProjectPoints(buffer, 800, 600, &points)) || !BuildTriangles(buffer, points, &triangles)) return depths;
-    for (const Triangle& t : triangles) depths.push_back(t.depth);
-    return depths;
+    return TriangleDepths(buffer);
 }
 
 std::string Name(const char* stage, const BenchObjectKind& kind, const std::string& canvas = "") {

@@ -10,6 +10,7 @@
 
 #include "platform/memory.h"
 #include "plugin/picture.h"
+#include "tests/unit/picture_code.h"
 #include "tools/lwogen/depth_objects.h"
 #include "tools/lwogen/hostile.h"
 #include "tools/lwogen/lwo_writer.h"
@@ -20,18 +21,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 int32_t Render(const Bytes& bytes, int32_t mode, int32_t w = 64, int32_t h = 48) {
-    ObjectBuffer buffer;
-    const Status loaded = buffer.LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    RenderSettings s;
-    s.mode = mode;
-    s.width = w;
-    s.height = h;
-    void* info = nullptr;
-    void* bits = nullptr;
-    const int32_t code = AssemblePicture(loaded, buffer, s, &info, &bits);
-    platform::FreeHostBlock(info);
-    platform::FreeHostBlock(bits);
-    return code;
+    return testing::PictureCode(bytes, mode, w, h);
 }
 
 TEST(HostileObjects, EachGivesItsCodeInBothModes) {

@@ -12,6 +12,7 @@
 
 #include "platform/memory.h"
 #include "plugin/picture.h"
+#include "tests/unit/picture_code.h"
 #include "tests/unit/test_files.h"
 #include "tools/lwogen/hostile.h"
 #include "tools/lwogen/layered_writer.h"
@@ -176,19 +177,7 @@ TEST(LayeredOracle, CorpusObjectsDrawAsTheirLwobEquivalents) {
 // Through the plug-in's path: each object's code where the newer forms are
 // read (Forms = 1), and the described refusal, code 2, where they are not.
 int32_t Assemble(const Bytes& object, int32_t mode, int32_t forms) {
-    ObjectBuffer buffer;
-    const Status loaded = buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size()));
-    RenderSettings s;
-    s.mode = mode;
-    s.width = 64;
-    s.height = 48;
-    s.forms = forms;
-    void* info = nullptr;
-    void* bits = nullptr;
-    const int32_t code = AssemblePicture(loaded, buffer, s, &info, &bits);
-    platform::FreeHostBlock(info);
-    platform::FreeHostBlock(bits);
-    return code;
+    return testing::PictureCode(object, mode, 64, 48, forms);
 }
 
 TEST(LayeredObjects, EachGivesItsCodeWithFormsOneAndTwoWithout) {
