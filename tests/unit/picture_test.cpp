@@ -11,6 +11,7 @@
 #include "platform/memory.h"
 #include "plugin/picture.h"
 #include "render/surface.h"
+#include "render/thumbnail.h"
 #include "tests/golden/golden_list.h"
 #include "tests/unit/test_files.h"
 #include "tools/lwogen/lwo_writer.h"
@@ -253,6 +254,32 @@ int CheckGoldenList(const std::string& list_name) {
 }
 
 // Turned pictures of samples and of both corpora, in both modes.
+// The thumbnail is the canvas picture in its view, as RGBA rows top first:
+// every pixel of the cube at an odd size, both styles.
+TEST(Thumbnail, IsTheCanvasPictureInRgba) {
+    const Bytes cube = tools::MakeCube().Build();
+    ObjectBuffer buffer;
+    ASSERT_EQ(buffer.LoadFromMemory(cube.data(), static_cast<uint32_t>(cube.size())), status::kOk);
+    for (const ThumbnailStyle style : {ThumbnailStyle::kWireframe, ThumbnailStyle::kPolygons}) {
+        ThumbnailOptions options = ThumbnailDefaults();
+        options.style = style;
+        RgbaPicture thumbnail;
+        ASSERT_EQ(DrawThumbnail(buffer, 97, 61, options, &thumbnail), status::kOk);
+        Picture canvas(cube, 97, 61, style == ThumbnailStyle::kWireframe ? 0 : 1, 1,
+                       {options.angle_x, options.angle_y, options.angle_z});
+        for (int32_t y = 0; y < 61; ++y) {
+            for (int32_t x = 0; x < 97; ++x) {
+                const uint8_t* p = thumbnail.pixels() + 4 * (97 * y + x);
+                ASSERT_EQ(Rgb(p[0], p[1], p[2]), canvas.At(x, y)) << x << "," << y;
+                ASSERT_EQ(p[3], 255);
+            }
+        }
+    }
+    RgbaPicture refused;
+    EXPECT_EQ(DrawThumbnail(buffer, 0, 10, &refused), status::kNoMemory);
+    EXPECT_EQ(refused.pixels(), nullptr);
+}
+
 TEST(Golden, TurnedPicturesAreUnchanged) {
     if (!std::filesystem::exists(testing::CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
     EXPECT_GT(CheckGoldenList("views.txt"), 0);
