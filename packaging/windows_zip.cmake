@@ -23,6 +23,8 @@ endforeach()
 configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${notes}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 
 install(FILES ${CMAKE_BINARY_DIR}/${QAVREN_MODULE_FILE} DESTINATION . RENAME ${QAVREN_PACKAGED_MODULE})
+# Explorer's thumbnail handler of the same width.
+install(FILES ${CMAKE_BINARY_DIR}/qavren_thumbnails.dll DESTINATION .)
 install(FILES ${notes}/INSTALL.txt ${notes}/README.txt ${notes}/LICENSE.txt DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME "QAVREN-${QAVREN_VERSION}-win${QAVREN_MODULE_BITS}")

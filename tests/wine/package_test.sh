@@ -20,10 +20,13 @@ set -- "$work"/out/QAVREN-*-win$bits.zip
 (cd "$work" && cmake -E tar xf "$1")
 dir=$(basename "$1" .zip)
 cd "$work/$dir"
-[ "$(ls | LC_ALL=C sort | tr '\n' ' ')" = "FrontView.reg INSTALL.txt LICENSE.txt NewerFormsOff.reg NewerFormsOn.reg $module README.txt ThreeQuarterView.reg " ] ||
+[ "$(ls | LC_ALL=C sort | tr '\n' ' ')" = "FrontView.reg INSTALL.txt LICENSE.txt NewerFormsOff.reg NewerFormsOn.reg $module README.txt ThreeQuarterView.reg qavren_thumbnails.dll " ] ||
     fail "the ZIP holds: $(ls | tr '\n' ' ')"
 cmp -s "$module" "$build/$(echo "$module" | tr a-z A-Z)" || fail "$module is not the built module"
 grep -q "$module is a plug-in for $bits-bit Windows image viewers" INSTALL.txt || fail "the note does not name $module and $bits bits"
+cmp -s qavren_thumbnails.dll "$build/qavren_thumbnails.dll" || fail "qavren_thumbnails.dll is not the built handler"
+grep -q 'regsvr32 qavren_thumbnails.dll' INSTALL.txt && grep -q 'regsvr32 /u qavren_thumbnails.dll' INSTALL.txt &&
+    grep -q '"Thumbnails"' INSTALL.txt || fail "the note does not say how to register, unregister and clear the thumbnail cache"
 grep -q "$other" INSTALL.txt || fail "the note does not point to $other for the other width"
 grep -q 'Permission is hereby granted' LICENSE.txt || fail "no licence text"
 for note in INSTALL.txt README.txt LICENSE.txt; do
