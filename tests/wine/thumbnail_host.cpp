@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -543,6 +544,24 @@ TEST_F(ThumbnailHost, ManyThreadsAtOnceGiveTheSamePictures) {
     for (auto& th : threads) th.join();
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
     EXPECT_EQ(g_handler.can_unload_now(), S_OK);
+}
+
+// End to end, when tests/wine/thumbnail_png_test.sh hands over the native
+// command's thumbnails (decoded from its PNGs, premultiplied): the handler
+// of this tree gives the same bytes for every sample.
+TEST_F(ThumbnailHost, MatchesTheNativeCommandsPng) {
+    const char* dir = std::getenv("QAVREN_THUMBNAIL_PNG_DIR");
+    if (!dir) GTEST_SKIP() << "run by thumbnail_png_test.sh";
+    int compared = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(QAVREN_SOURCE_DIR) / "examples")) {
+        if (entry.path().extension() != ".lwo") continue;
+        SCOPED_TRACE(entry.path().string());
+        const Bytes expected = ReadFile((fs::path(dir) / entry.path().stem()).string() + ".bgra");
+        ASSERT_EQ(expected.size(), size_t(4) * 256 * 256);
+        ExpectAgreement(ThumbnailOfFile(entry.path(), 256), expected, 256);
+        ++compared;
+    }
+    EXPECT_GE(compared, 3);
 }
 
 // ---- registration ---------------------------------------------------------------
