@@ -83,7 +83,6 @@ using namespace qavren::explorer;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
-        DisableThreadLibraryCalls(instance);
     }
     return TRUE;
 }

@@ -13,6 +13,7 @@
 #include "plugin/fp_guard.h"
 #include "render/thumbnail.h"
 #include "viewers/explorer/module.h"
+#include "viewers/explorer/premultiply.h"
 #include "viewers/explorer/stream_reader.h"
 
 namespace qavren::explorer {
@@ -123,17 +124,7 @@ public:
             if (made) DeleteObject(made);
             return E_OUTOFMEMORY;
         }
-        // Both rows are 4 × width bytes, so the pixels run on as one array.
-        const uint8_t* from = picture.pixels();
-        auto* to = static_cast<uint8_t*>(bits);
-        const uint64_t count = uint64_t{static_cast<uint32_t>(picture.width())} * static_cast<uint32_t>(picture.height());
-        for (uint64_t i = 0; i < count; ++i, from += 4, to += 4) {
-            const uint32_t a = from[3];
-            to[0] = static_cast<uint8_t>((from[2] * a + 127) / 255);
-            to[1] = static_cast<uint8_t>((from[1] * a + 127) / 255);
-            to[2] = static_cast<uint8_t>((from[0] * a + 127) / 255);
-            to[3] = static_cast<uint8_t>(a);
-        }
+        CopyPremultiplied(picture, static_cast<uint8_t*>(bits));
         *bitmap = made;
         *alpha = WTSAT_ARGB;
         return S_OK;
