@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* object = data + 8;
     const size_t length = size - 8;
     uint64_t hint = explorer::kUnknownSize;
-    if (hint_shift != -128) hint = static_cast<uint64_t>(std::max<int64_t>(0, static_cast<int64_t>(length) + hint_shift));
+    if (hint_shift != -128)
+        hint = static_cast<uint64_t>(std::max<int64_t>(0, static_cast<int64_t>(length) + hint_shift));
 
     FuzzStream stream(object, length, pieces, piece_count, fail_at);
     ObjectBuffer buffer;

@@ -32,7 +32,8 @@ public:
         ++reads;
         if (reads == fail_at) return false;
         const size_t left = data_.size() - given;
-        uint32_t n = static_cast<uint32_t>(std::min<size_t>({left, want, std::uniform_int_distribution<uint32_t>(1, largest_)(rng_)}));
+        const uint32_t piece = std::uniform_int_distribution<uint32_t>(1, largest_)(rng_);
+        const auto n = static_cast<uint32_t>(std::min<size_t>({left, want, piece}));
         if (n) std::memcpy(destination, data_.data() + given, n);
         given += n;
         *got = overgive && reads == 2 ? want + 1 : n;

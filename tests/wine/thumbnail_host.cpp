@@ -139,8 +139,9 @@ Handler Resolve() {
     if (ReadString(server_key.c_str(), L"ThreadingModel") != L"Apartment") return h;
     const std::wstring path = ReadString(server_key.c_str(), nullptr);
     if (path.empty() || !(h.module = LoadLibraryW(path.c_str()))) return h;
-    h.get_class_object = reinterpret_cast<LPFNGETCLASSOBJECT>(reinterpret_cast<void*>(GetProcAddress(h.module, "DllGetClassObject")));
-    h.can_unload_now = reinterpret_cast<LPFNCANUNLOADNOW>(reinterpret_cast<void*>(GetProcAddress(h.module, "DllCanUnloadNow")));
+    const auto entry = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(h.module, name)); };
+    h.get_class_object = reinterpret_cast<LPFNGETCLASSOBJECT>(entry("DllGetClassObject"));
+    h.can_unload_now = reinterpret_cast<LPFNCANUNLOADNOW>(entry("DllCanUnloadNow"));
     return h;
 }
 
@@ -291,7 +292,8 @@ std::vector<ObjectFile> ObjectFiles() {
     fs::create_directories(generated);
     for (const char* form : {"LWOB", "LWLO", "LWO2", "LWO3"}) {
         const tools::LwoWriter torus = tools::MakeTorus(6, 9, 1.f, 0.3f);
-        const Bytes bytes = std::string(form) == "LWOB" ? torus.Build() : tools::LayeredWriter::From(torus, form).Build();
+        const Bytes bytes =
+            std::string(form) == "LWOB" ? torus.Build() : tools::LayeredWriter::From(torus, form).Build();
         const fs::path p = generated / (std::string("torus_") + form + ".lwo");
         FILE* f = _wfopen(p.wstring().c_str(), L"wb");
         if (f) {
@@ -317,7 +319,8 @@ protected:
         ClearRegistration();
     }
     void SetUp() override {
-        ASSERT_TRUE(g_handler.get_class_object && g_handler.can_unload_now) << "the registration does not lead to the module";
+        ASSERT_TRUE(g_handler.get_class_object && g_handler.can_unload_now)
+            << "the registration does not lead to the module";
     }
 };
 
@@ -365,8 +368,9 @@ TEST_F(ThumbnailHost, DamagedHostileAndForeignObjects) {
     for (auto& c : tools::LayeredObjects()) objects.push_back({c.name, c.bytes});
     const Bytes cube = tools::MakeCube().Build();
     const Bytes layered = tools::LayeredWriter::From(tools::MakeCube(), "LWO2").Build();
-    for (size_t n = 0; n < cube.size(); n += 3) objects.push_back({"cube cut at " + std::to_string(n), Bytes(cube.begin(), cube.begin() + n)});
-    for (size_t n = 0; n < layered.size(); n += 3)
+    for (size_t n = 0; n < cube.size(); ++n)
+        objects.push_back({"cube cut at " + std::to_string(n), Bytes(cube.begin(), cube.begin() + n)});
+    for (size_t n = 0; n < layered.size(); ++n)
         objects.push_back({"LWO2 cut at " + std::to_string(n), Bytes(layered.begin(), layered.begin() + n)});
     objects.push_back({"empty", {}});
     objects.push_back({"PNG", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'}});
@@ -387,7 +391,8 @@ TEST_F(ThumbnailHost, DamagedHostileAndForeignObjects) {
 class OddStream final : public IStream {
 public:
     OddStream(Bytes data, ULONGLONG stat_size, bool stat_fails, ULONG fail_read, ULONG piece)
-        : data_(std::move(data)), stat_size_(stat_size), stat_fails_(stat_fails), fail_read_(fail_read), piece_(piece) {}
+        : data_(std::move(data)), stat_size_(stat_size), stat_fails_(stat_fails), fail_read_(fail_read),
+          piece_(piece) {}
     IFACEMETHODIMP QueryInterface(REFIID iid, void** object) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IStream) || IsEqualIID(iid, IID_ISequentialStream)) {
             *object = this;
@@ -490,7 +495,8 @@ TEST_F(ThumbnailHost, ComPlumbing) {
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IStream, &object), E_NOINTERFACE);
     IThumbnailProvider* provider = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IThumbnailProvider), reinterpret_cast<void**>(&provider)), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IThumbnailProvider), reinterpret_cast<void**>(&provider)),
+              S_OK);
     factory->Release();
     EXPECT_EQ(g_handler.can_unload_now(), S_FALSE) << "a live handler";
 
