@@ -1,6 +1,5 @@
 // The thumbnail handler's class identifier, fixed once and written only here:
-// the handler, its registration, the tests and the install note take it
-// from this header.
+// the handler, its registration and the tests take it from this header.
 #pragma once
 
 #include <guiddef.h>
