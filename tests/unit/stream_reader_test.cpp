@@ -145,16 +145,5 @@ TEST(StreamReader, EveryFailedAllocationGivesNoMemoryAndKeepsNothing) {
     }
 }
 
-TEST(StreamReader, AFilledBufferKeepsItsData) {
-    const Bytes data = Generated(10, 1), other = Generated(20, 2);
-    ObjectBuffer buffer;
-    ASSERT_EQ(buffer.LoadFromMemory(data.data(), 10), status::kOk);
-    PieceStream stream(other, 1, 4);
-    EXPECT_EQ(ReadWholeStream(stream, kUnknownSize, &buffer), status::kAlreadyFilled);
-    EXPECT_EQ(stream.reads, 0u);
-    ASSERT_EQ(buffer.size(), 10u);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), buffer.data()));
-}
-
 }  // namespace
 }  // namespace qavren::explorer
