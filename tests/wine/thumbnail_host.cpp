@@ -248,7 +248,6 @@ Bytes Expected(const Bytes& object, UINT cx) {
 void ExpectAgreement(const Thumbnail& got, const Bytes& expected, UINT cx) {
     if (expected.empty()) {
         EXPECT_FALSE(got.ok()) << "the handler drew what the core refuses";
-        EXPECT_TRUE(FAILED(got.initialize) || FAILED(got.get));
     } else {
         ASSERT_TRUE(got.ok()) << std::hex << got.initialize << " " << got.get;
         EXPECT_EQ(got.alpha, WTSAT_ARGB);
