@@ -14,12 +14,12 @@ ObjectBytes::~ObjectBytes() { platform::Free(data_); }
 Status ObjectBytes::Append(const void* piece, size_t length) {
     if (length == 0) return status::kOk;
     if (!piece) return status::kNoData;
-    if (length > kMostBytes - size_) return status::kNoMemory;
+    if (length > most_ - size_) return status::kNoMemory;
     const uint64_t needed = size_ + length;
     if (needed > capacity_) {
         // Doubling keeps the copies linear in the object's size; the cap
         // keeps the block within what an ObjectBuffer can take.
-        const uint64_t grown = std::min<uint64_t>(kMostBytes, std::max<uint64_t>({needed, capacity_ * 2, 4096}));
+        const uint64_t grown = std::min<uint64_t>(most_, std::max<uint64_t>({needed, capacity_ * 2, 4096}));
         auto* block = static_cast<uint8_t*>(platform::AllocateZeroed(static_cast<size_t>(grown)));
         if (!block) return status::kNoMemory;
         if (size_) std::memcpy(block, data_, static_cast<size_t>(size_));

@@ -16,12 +16,13 @@ public:
     // The most an ObjectBuffer holds: its size is 32 bits.
     static constexpr uint64_t kMostBytes = UINT32_MAX;
 
-    ObjectBytes() = default;
+    // `most` lowers the bound (for tests); it never raises it.
+    explicit ObjectBytes(uint64_t most = kMostBytes) : most_(most < kMostBytes ? most : kMostBytes) {}
     ObjectBytes(const ObjectBytes&) = delete;
     ObjectBytes& operator=(const ObjectBytes&) = delete;
     ~ObjectBytes();
 
-    // Appends `length` bytes: 0, or -4 when the total would pass kMostBytes
+    // Appends `length` bytes: 0, or -4 when the total would pass the bound
     // or the block cannot be had, with the bytes gathered so far kept.
     Status Append(const void* piece, size_t length);
 
@@ -35,6 +36,7 @@ private:
     uint8_t* data_ = nullptr;
     uint64_t size_ = 0;
     uint64_t capacity_ = 0;
+    uint64_t most_;
 };
 
 // The object's form read from its first 12 bytes alone: true when they name

@@ -56,14 +56,15 @@ void SetStatusError(GError** error, Status failure) {
 // takes back the size it asks for. False with the error set when the
 // header is no object's or the application asked for no picture.
 gboolean TellSize(LoadContext* context, GError** error) {
-    if (context->size_told) return TRUE;
-    if (!qavren::viewers::HeaderNamesObject(context->bytes.data(), static_cast<size_t>(context->bytes.size()))) {
-        g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
-                            "Not a LightWave object: the file does not begin with an object's FORM header");
-        return FALSE;
+    if (!context->size_told) {
+        if (!qavren::viewers::HeaderNamesObject(context->bytes.data(), static_cast<size_t>(context->bytes.size()))) {
+            g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
+                                "Not a LightWave object: the file does not begin with an object's FORM header");
+            return FALSE;
+        }
+        context->size_told = true;
+        if (context->size_func) context->size_func(&context->width, &context->height, context->user_data);
     }
-    context->size_told = true;
-    if (context->size_func) context->size_func(&context->width, &context->height, context->user_data);
     if (context->width <= 0 || context->height <= 0) {
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_FAILED,
                             "The application asked for a picture with no pixels");
