@@ -1,9 +1,10 @@
 // Fuzz target over the gdk-pixbuf loader's entry points as gdk-pixbuf calls
 // them: begin_load, load_increment in piece sizes drawn from the input,
 // stop_load, with a size asked through the size callback; and now and then
-// the whole-file load from a FILE. Input: byte 0 the asked width, byte 1
-// the height (0 asks for no picture), bytes 2..3 the pieces' seed, byte 4
-// bit 0 the whole-file load; the object follows.
+// the whole-file load from a FILE. The whole input is the object, so plain
+// objects are seeds; its last bytes also choose the run: the asked width
+// and height (0 asks for no picture), the pieces' seed, and bit 0 of the
+// fifth byte from the end the whole-file load.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -43,11 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5) return 0;
     static GdkPixbufModule module{};
     if (!module.begin_load) fill_vtable(&module);
-    Asked asked{data[0] % 65, data[1] % 49, 0, 0};
-    uint32_t seed = data[2] | uint32_t{data[3]} << 8 | 1u;
-    const bool whole = data[4] & 1;
-    const uint8_t* object = data + 5;
-    const size_t length = size - 5;
+    const uint8_t* end = data + size;
+    Asked asked{end[-1] % 65, end[-2] % 49, 0, 0};
+    uint32_t seed = end[-3] | uint32_t{end[-4]} << 8 | 1u;
+    const bool whole = end[-5] & 1;
+    const uint8_t* object = data;
+    const size_t length = size;
 
     GError* error = nullptr;
     gpointer context = module.begin_load(SizeFunc, PreparedFunc, UpdatedFunc, &asked, &error);
