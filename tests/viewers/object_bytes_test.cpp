@@ -1,12 +1,10 @@
-// ObjectBytes, the bounded gathering every viewer loader feeds: pieces of
-// any size gather to the same bytes, the bound and failed allocations
-// refuse a piece and keep what came before, and the header check knows the
-// four forms from 12 bytes.
+// ObjectBytes, the bounded gathering every viewer loader feeds: the bound
+// and failed allocations refuse a piece and keep what came before. (Pieces
+// gathering to the object's bytes is shown through the loaders themselves,
+// fed in random pieces.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
-#include <random>
 #include <vector>
 
 #include "platform/memory.h"
@@ -17,25 +15,6 @@ namespace {
 
 std::vector<uint8_t> Gathered(const ObjectBytes& bytes) {
     return std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size());
-}
-
-TEST(ObjectBytes, AnyPiecesGatherTheSameBytes) {
-    std::mt19937 random(20);
-    for (int round = 0; round < 200; ++round) {
-        std::vector<uint8_t> whole(random() % 20000);
-        for (auto& b : whole) b = static_cast<uint8_t>(random());
-        ObjectBytes bytes;
-        for (size_t at = 0; at < whole.size();) {
-            const size_t piece = std::min<size_t>(whole.size() - at, random() % 3 ? random() % 9 : random() % 5000);
-            ASSERT_EQ(bytes.Append(whole.data() + at, piece), status::kOk);
-            at += piece;
-        }
-        ASSERT_EQ(Gathered(bytes), whole);
-        ObjectBuffer buffer;
-        ASSERT_EQ(bytes.MoveInto(&buffer), status::kOk);
-        ASSERT_EQ(std::vector<uint8_t>(buffer.data(), buffer.data() + buffer.size()), whole);
-        EXPECT_EQ(bytes.size(), 0u);
-    }
 }
 
 TEST(ObjectBytes, BoundAndFailuresKeepWhatCame) {
@@ -81,24 +60,6 @@ TEST(ObjectBytes, BoundAndFailuresKeepWhatCame) {
     EXPECT_EQ(bytes.size(), 100u);
     EXPECT_EQ(bytes.Append(big.data(), big.size()), status::kOk);
     EXPECT_EQ(bytes.size(), 5100u);
-}
-
-TEST(ObjectBytes, HeaderNamesTheFourForms) {
-    struct Case {
-        const char* head;
-        size_t length;
-        bool object;
-    };
-    const Case cases[] = {
-        {"FORM\0\0\0\0LWOB", 12, true},  {"FORM\xff\xff\xff\xffLWO2", 12, true},
-        {"FORM\0\0\1\0LWO3", 12, true},  {"FORM\0\0\0\4LWLO", 12, true},
-        {"FORM\0\0\0\4ILBM", 12, false}, {"FORM\0\0\0\4LWOB", 11, false},
-        {"RIFF\0\0\0\4LWOB", 12, false}, {"form\0\0\0\4LWOB", 12, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::string(c.head, 12) << " / " << c.length);
-        EXPECT_EQ(HeaderNamesObject(reinterpret_cast<const uint8_t*>(c.head), c.length), c.object);
-    }
 }
 
 }  // namespace

@@ -190,14 +190,6 @@ class Loader(unittest.TestCase):
                 except GLib.Error:
                     pass
 
-    def test_size_asked_is_drawn_not_scaled(self):
-        path = os.path.join(SOURCE, "examples", "torus.lwo")
-        # (size asked of new_from_file_at_size, the picture it gets)
-        for asked, got in [((400, 400), (400, 300)), ((30, 100), (30, 23)), ((1, 1), (1, 1))]:
-            with self.subTest(asked=asked):
-                pixbuf = GdkPixbuf.Pixbuf.new_from_file_at_size(path, *asked)
-                self.assertEqual(picture(pixbuf), command_picture(path, *got))
-
     def test_gdk_pixbuf_thumbnailer(self):
         path = os.path.join(SOURCE, "examples", "torus.lwo")
         out = os.path.join(WORK.name, "thumb.png")
