@@ -32,18 +32,14 @@ struct LoadContext {
     int height = qavren::viewers::kDefaultHeight;
 };
 
-// The GError for a Status of the core: the domain's closest code and a
-// sentence a viewer can show.
+// The GError for a failed Status of the core: the domain's closest code and
+// a sentence a viewer can show. (Data of no form the core draws is refused
+// earlier, by its header.)
 void SetStatusError(GError** error, Status failure) {
     switch (failure) {
     case qavren::status::kNoMemory:
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
                             "Not enough memory for the LightWave object or its picture");
-        return;
-    case qavren::status::kOtherForm:
-    case qavren::status::kLayered:
-        g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_UNKNOWN_TYPE,
-                            "Not a LightWave object of a form this loader reads");
         return;
     default:
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
