@@ -1,0 +1,37 @@
+// The KDE thumbnail plug-in: KIO (Dolphin's previews) asks it for a picture
+// of a local object file at a target size, and gets the thumbnail picture
+// drawn at that size, or a failure KIO shows as the plain icon.
+#include <KIO/ThumbnailCreator>
+#include <KPluginFactory>
+#include <QFile>
+#include <QImage>
+
+#include "object/object_buffer.h"
+#include "viewers/qt/rgba_image.h"
+
+namespace qavren::viewers {
+
+class LwoThumbnail : public KIO::ThumbnailCreator {
+    Q_OBJECT
+
+public:
+    LwoThumbnail(QObject* parent, const QVariantList& args) : KIO::ThumbnailCreator(parent, args) {}
+
+    KIO::ThumbnailResult create(const KIO::ThumbnailRequest& request) override {
+        // KIO copies remote files to a local one before it asks.
+        const QString path = request.url().toLocalFile();
+        if (path.isEmpty()) return KIO::ThumbnailResult::fail();
+        ObjectBuffer buffer;
+        if (Failed(buffer.LoadFromFile(QFile::encodeName(path).constData(), 0))) return KIO::ThumbnailResult::fail();
+        QImage image;
+        if (Failed(DrawImage(buffer, request.targetSize(), &image))) return KIO::ThumbnailResult::fail();
+        return KIO::ThumbnailResult::pass(image);
+    }
+};
+
+}  // namespace qavren::viewers
+
+using qavren::viewers::LwoThumbnail;
+K_PLUGIN_CLASS_WITH_JSON(LwoThumbnail, "lwo_thumbnail.json")
+
+#include "lwo_thumbnail.moc"

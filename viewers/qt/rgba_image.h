@@ -1,0 +1,18 @@
+// The thumbnail picture as a QImage: what the Qt image plug-in and the KDE
+// thumbnail plug-in hand their frameworks. One call of the core, no drawing
+// here.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include "object/object_buffer.h"
+#include "object/status.h"
+
+namespace qavren::viewers {
+
+// Draws the object at `size` into *image (RGBA, straight alpha). 0, or the
+// core's Status (or -4 when the QImage cannot be had) with *image untouched.
+Status DrawImage(const ObjectBuffer& buffer, QSize size, QImage* image);
+
+}  // namespace qavren::viewers
