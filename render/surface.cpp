@@ -6,6 +6,7 @@
 // nearest-first triangle each have a file of their own.
 #include "render/surface.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -18,12 +19,12 @@ using surface_detail::Clamped;
 using surface_detail::PixelPattern;
 
 Surface::Surface(uint8_t* bits, int32_t width, int32_t height, uint32_t stride)
-    : bits_(bits), width_(width), height_(height), stride_(stride) {}
+    : bits_(bits), width_(width), height_(height), stride_(stride), top_(0), bottom_(height - 1) {}
 
 void Surface::Fill(Colour colour) {
     if (coverage_) {  // the pixels nothing has written, and every row's padding
         const PixelPattern pattern(colour);
-        for (int32_t y = 0; y < height_; ++y) {
+        for (int32_t y = top_; y <= bottom_; ++y) {
             uint8_t* const row = Row(y);
             std::memset(row + 3 * static_cast<uint64_t>(width_), 0, stride_ - 3 * static_cast<uint64_t>(width_));
             coverage_->ClaimSpan(y, 0, width_ - 1, [&](int32_t x, int32_t count) { pattern.Write(row + 3 * x, count); });
@@ -31,21 +32,27 @@ void Surface::Fill(Colour colour) {
         return;
     }
     // Paint one row, padding zeroed, then copy it: hosts compare whole blocks.
-    uint8_t* first = bits_;
+    uint8_t* const first = Row(bottom_);
     std::memset(first, 0, stride_);
-    FillSpan(height_ - 1, 0, width_ - 1, colour);
-    for (int32_t i = 1; i < height_; ++i) std::memcpy(first + static_cast<uint64_t>(i) * stride_, first, stride_);
+    FillSpan(bottom_, 0, width_ - 1, colour);
+    for (int32_t y = top_; y < bottom_; ++y) std::memcpy(Row(y), first, stride_);
 }
 
 // Like a polygon, the triangle neither uses nor moves the current position.
+// Neither its fill nor its outline leaves the rows between its corners, so
+// one wholly above or below this surface's rows draws nothing.
 void Surface::Triangle(Point a, Point b, Point c) {
     const Point corner[3] = {Clamped(a), Clamped(b), Clamped(c)};
+    if (std::max({corner[0].y, corner[1].y, corner[2].y}) < top_ ||
+        std::min({corner[0].y, corner[1].y, corner[2].y}) > bottom_) {
+        return;
+    }
     if (coverage_) {
         CoveredTriangle(corner);
         return;
     }
-    FillTriangle(corner[0], corner[1], corner[2], brush_.colour, 0, height_ - 1);
-    OutlineTriangle(corner, 0, height_ - 1);
+    FillTriangle(corner[0], corner[1], corner[2], brush_.colour, top_, bottom_);
+    OutlineTriangle(corner, top_, bottom_);
 }
 
 void Surface::OutlineTriangle(const Point (&corner)[3], int32_t top, int32_t bottom) {

@@ -87,7 +87,7 @@ void Surface::MoveTo(int32_t x, int32_t y) { position_ = Clamped({x, y}); }
 
 void Surface::LineTo(int32_t x, int32_t y) {
     const Point to = Clamped({x, y});
-    Line(position_, to, pen_.colour, 0, height_ - 1);
+    Line(position_, to, pen_.colour, top_, bottom_);
     position_ = to;
 }
 

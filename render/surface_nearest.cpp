@@ -80,7 +80,7 @@ void Surface::CoveredTriangle(const Point (&corner)[3]) {
     const int32_t min_y = std::min({corner[0].y, corner[1].y, corner[2].y});
     const int32_t max_y = std::max({corner[0].y, corner[1].y, corner[2].y});
     const int32_t x0 = std::max(0, min_x), x1 = std::min(width_ - 1, max_x);
-    const int32_t y0 = std::max(0, min_y), y1 = std::min(height_ - 1, max_y);
+    const int32_t y0 = std::max(top_, min_y), y1 = std::min(bottom_, max_y);
     if (x0 > x1 || y0 > y1 || coverage_->Written(x0, x1, y0, y1)) return;
     const Strip strip(corner);
     const auto draw = [&](int32_t top, int32_t bottom) {
@@ -94,7 +94,7 @@ void Surface::CoveredTriangle(const Point (&corner)[3]) {
             lo = std::max(lo, x0);
             hi = std::min(hi, x1);
             if (lo > hi || coverage_->Written(lo, hi, first, last)) continue;
-            Line(corner[k], corner[(k + 1) % 3], pen_.colour, whole ? 0 : top, whole ? height_ - 1 : bottom);
+            Line(corner[k], corner[(k + 1) % 3], pen_.colour, whole ? top_ : top, whole ? bottom_ : bottom);
         }
         FillTriangle(corner[0], corner[1], corner[2], brush_.colour, top, bottom);
     };
