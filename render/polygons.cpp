@@ -206,8 +206,14 @@ Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width,
     Triangle* records = triangles.records();
     FillTriangles(polygons, points, records);
     const auto last = static_cast<int32_t>(count) - 1;  // count <= kMaxTriangles
-    SortByDepth(records, 0, last);
-    PaintTriangles(surface, points, records, static_cast<uint32_t>(count), DrawingThreads());
+    const int32_t threads = DrawingThreads();
+    if (!SortByDepthOnThreads(records, 0, last, threads).exact) {
+        // Near the quadratic worst case, where the order depends on where the
+        // budget ran out: built again and sorted on one thread.
+        FillTriangles(polygons, points, records);
+        SortByDepth(records, 0, last);
+    }
+    PaintTriangles(surface, points, records, static_cast<uint32_t>(count), threads);
     return status::kOk;
 }
 

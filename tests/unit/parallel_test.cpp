@@ -16,6 +16,7 @@
 #include "render/surface.h"
 #include "tests/unit/test_files.h"
 #include "tools/lwogen/bench_objects.h"
+#include "tools/lwogen/depth_objects.h"
 
 namespace qavren {
 namespace {
@@ -53,11 +54,17 @@ struct PictureCase {
     tools::BenchObjectKind generated;  // when `file` is empty
     const char* file;                  // under the corpus folder's parent
     int32_t mode, width, height, angle;
+    Bytes (*make)() = nullptr;         // instead of both
 };
 
 void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.name; }
 
+// Depths that defeat the sort's pivot: the threads' sort gives up, and the
+// records are built and sorted again on one thread.
+Bytes PivotKillerObject() { return tools::MakeDepthObject(tools::MiddlePivotKiller(150'000)).Build(); }
+
 Bytes ObjectOf(const PictureCase& c) {
+    if (c.make) return c.make();
     if (!c.file) return tools::MakeBenchObject(c.generated);
     return testing::ReadFile((testing::CorpusDir().parent_path() / c.file).string());
 }
@@ -98,6 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
         PictureCase{"piramid", kNone, "lwo/revival_piramid_77k.lwo", 1, 1203, 905, 0},
         PictureCase{"ship_turned", kNone, "lwo/revival_ship1_17k.lwo", 1, 1600, 1200, 35},
         PictureCase{"interceptor", kNone, "lwo2/blenderlwo_lwo3_interceptor_hull.lwo", 1, 2000, 1500, 0},
+        PictureCase{"pivot_killer", kNone, nullptr, 1, 800, 600, 0, PivotKillerObject},
         PictureCase{"wireframe", {30000, TriangleSize::kSmall, DepthOrder::kRandom}, nullptr, 0, 1600, 1200, 0},
         // Too little work for a second thread.
         PictureCase{"small_canvas", {2000, TriangleSize::kLarge, DepthOrder::kRandom}, nullptr, 1, 97, 61, 0}),
