@@ -110,14 +110,37 @@ bool OverlapPays(const Surface& surface, const ProjectedPoints& points, const Tr
     return area * kSampleStep > kCanvasesCovered * canvas;
 }
 
+// Whether a record's corners all lie above or all below the surface's rows,
+// so that it draws nothing there: told from the projected y in double,
+// with a row to spare, since a corner's canvas row is its y truncated
+// toward zero (or saturated), within one row of it. NaN is never set aside.
+class RowFilter {
+public:
+    explicit RowFilter(const Surface& surface) : above_(surface.top() - 1.0), below_(surface.bottom() + 1.0) {}
+    bool Misses(const ProjectedPoints& points, const Triangle& t) const {
+        const double a = points[t.corner[0]].y, b = points[t.corner[1]].y, c = points[t.corner[2]].y;
+        return (a < above_ && b < above_ && c < above_) || (a > below_ && b > below_ && c > below_);
+    }
+
+private:
+    double above_, below_;
+};
+
 // Nearest first with a coverage: each pixel keeps what the first triangle to
-// reach it writes, which the painter's order would have written last.
-void PaintRecords(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count) {
+// reach it writes, which the painter's order would have written last. A
+// band of rows first sets aside the records that lie beside it.
+void PaintRecords(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
+                  bool band) {
+    const RowFilter rows(surface);
     if (const Coverage* coverage = surface.coverage()) {
-        for (uint32_t k = 0; k < count && !coverage->Full(); ++k) PaintTriangle(surface, points, records[k]);
+        for (uint32_t k = 0; k < count && !coverage->Full(); ++k) {
+            if (!band || !rows.Misses(points, records[k])) PaintTriangle(surface, points, records[k]);
+        }
         return;
     }
-    for (uint32_t k = count; k-- > 0;) PaintTriangle(surface, points, records[k]);
+    for (uint32_t k = count; k-- > 0;) {
+        if (!band || !rows.Misses(points, records[k])) PaintTriangle(surface, points, records[k]);
+    }
 }
 
 // Bands of rows are painted apart, each by one thread going through every
@@ -156,7 +179,7 @@ void PaintInBands(Surface& surface, const ProjectedPoints& points, const Triangl
         if (whole) view.ViewRows(*whole, first, last);
         Surface part = surface.Rows(first, last, whole ? &view : nullptr);
         if (!whole) part.PaintInOrder();  // the backdrop first, if still to draw
-        PaintRecords(part, points, records, count);
+        PaintRecords(part, points, records, count, true);
         part.FinishBackdrop();
     };
     RunPieces(bands, threads, band);
@@ -190,7 +213,7 @@ void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Trian
         return;
     }
     if (!nearest) surface.PaintInOrder();  // nothing to do without a coverage
-    PaintRecords(surface, points, records, count);
+    PaintRecords(surface, points, records, count, false);
 }
 
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
