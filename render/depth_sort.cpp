@@ -207,7 +207,7 @@ private:
 
 // Threads pay for a sort from this many records each; each thread gets
 // about two ranges, so that one finishing early can take another.
-constexpr int64_t kRecordsPerThread = 1 << 16;
+constexpr int64_t kRecordsPerThread = 1 << 14;
 constexpr int32_t kRangesPerThread = 2;
 
 struct Range {
