@@ -45,11 +45,13 @@ public:
     bool Written(int32_t x0, int32_t x1, int32_t y0, int32_t y1) const;
 
     // Claims pixels x0..x1 of row y and calls write(x, count) for each run of
-    // them that was not written before, left to right.
+    // them that was not written before, left to right. Only the row's words
+    // up to x1's are read: the next word may be another band's, drawn into
+    // by another thread.
     template <typename Write>
     void ClaimSpan(int32_t y, int32_t x0, int32_t x1, Write&& write) {
         const uint64_t* mask = Row(y);
-        for (int32_t x = x0; (x = NextUnwritten(mask, x, x1)) <= x1;) {
+        for (int32_t x = x0; x <= x1 && (x = NextUnwritten(mask, x, x1)) <= x1;) {
             const int32_t end = NextWritten(mask, x, x1);
             write(x, end - x);
             Mark(y, x, end - 1);
