@@ -9,10 +9,12 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/threads.h"
 #include "render/canvas.h"
+#include "render/coverage.h"
 #include "render/surface.h"
 #include "tests/unit/test_files.h"
 #include "tools/lwogen/bench_objects.h"
@@ -122,6 +124,41 @@ TEST(ThreadStarts, RefusedThreadsLeaveTheSamePicture) {
         const Bytes drawn = Picture(object, 1, 1600, 1200, 7);
         platform::FailThreadStartsAfter(0);
         EXPECT_TRUE(drawn == single) << "first difference: " << FirstDifference(drawn, single, 1600);
+    }
+}
+
+// A view of some rows counts exactly their unwritten pixels: over rows
+// partly written beforehand (through the whole and through other views),
+// it is full only once its last pixel is claimed.
+TEST(CoverageView, IsFullExactlyWhenItsRowsAre) {
+    struct Case {
+        int32_t width, height, top, bottom;
+    };
+    const Case cases[] = {{130, 40, 8, 23}, {64, 16, 0, 15}, {200, 37, 32, 36}, {1, 9, 8, 8}};
+    uint32_t seed = 7;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height << ", rows " << c.top << ".." << c.bottom);
+        Coverage whole;
+        ASSERT_EQ(whole.Allocate(c.width, c.height), status::kOk);
+        for (int32_t y = 0; y < c.height; ++y) {  // about half of every row, in runs
+            for (int32_t x = 0; x < c.width; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                if (seed >> 31) whole.ClaimPixel(x, y);
+            }
+        }
+        Coverage view;
+        view.ViewRows(whole, c.top, c.bottom);
+        std::vector<std::pair<int32_t, int32_t>> open;  // the pixels still to claim
+        for (int32_t y = c.top; y <= c.bottom; ++y) {
+            for (int32_t x = 0; x < c.width; ++x) {
+                if (!whole.Written(x, x, y, y)) open.emplace_back(x, y);
+            }
+        }
+        for (size_t k = 0; k < open.size(); ++k) {
+            ASSERT_FALSE(view.Full()) << open.size() - k << " pixels left";
+            EXPECT_TRUE(view.ClaimPixel(open[k].first, open[k].second));
+        }
+        EXPECT_TRUE(view.Full());
     }
 }
 
