@@ -47,7 +47,8 @@ Status Coverage::Allocate(int32_t width, int32_t height) {
     block_ = platform::AllocateZeroed(static_cast<size_t>(size));
     if (!block_) return status::kNoMemory;
     words_ = static_cast<int32_t>((static_cast<uint64_t>(width) + 63) / 64);
-    height_ = height;
+    first_row_ = 0;
+    end_row_ = height;
     masks_ = static_cast<uint64_t*>(block_);
     bands_ = masks_ + static_cast<uint64_t>(words_) * static_cast<uint64_t>(height);
     // The bits past the last pixel count as written, so that a row's last
@@ -60,10 +61,24 @@ Status Coverage::Allocate(int32_t width, int32_t height) {
     return status::kOk;
 }
 
+void Coverage::ViewRows(const Coverage& whole, int32_t top, int32_t bottom) {
+    words_ = whole.words_;
+    first_row_ = top;
+    end_row_ = bottom + 1;
+    masks_ = whole.Row(top);
+    bands_ = whole.Band(top);
+    // The bits past a row's last pixel are set, so every clear bit is an
+    // unwritten pixel.
+    unwritten_ = 0;
+    for (int32_t y = top; y <= bottom; ++y) {
+        for (int32_t w = 0; w < words_; ++w) unwritten_ += 64 - Count(Row(y)[w]);
+    }
+}
+
 bool Coverage::Written(int32_t x0, int32_t x1, int32_t y0, int32_t y1) const {
     for (int32_t y = y0; y <= y1;) {
         const int32_t first = y & ~((1 << kBandShift) - 1);
-        const int32_t last = std::min(height_ - 1, first + (1 << kBandShift) - 1), end = std::min(y1, last);
+        const int32_t last = std::min(end_row_ - 1, first + (1 << kBandShift) - 1), end = std::min(y1, last);
         // The band's word answers for all its rows; rows are looked at only
         // where it says no and the band is not all within y0 .. y1.
         if (!AllSet(Band(y), x0, x1)) {

@@ -29,6 +29,15 @@ public:
     // Nothing written yet. -4 when the block cannot be had.
     Status Allocate(int32_t width, int32_t height);
 
+    // Makes this coverage a view of rows top .. bottom of `whole` (top a
+    // multiple of the band height, bottom the last row of a band or of the
+    // canvas): it reads and writes those rows' masks in place, keeps its own
+    // count of their unwritten pixels, and owns no memory. Views of
+    // disjoint rows touch disjoint words, so they can be drawn into at once
+    // from separate threads. `whole` must outlive the view and, while views
+    // are in use, not be written through itself.
+    void ViewRows(const Coverage& whole, int32_t top, int32_t bottom);
+
     bool Full() const { return unwritten_ == 0; }
 
     // Whether every pixel of columns x0..x1 on rows y0..y1 (on the canvas,
@@ -36,11 +45,13 @@ public:
     bool Written(int32_t x0, int32_t x1, int32_t y0, int32_t y1) const;
 
     // Claims pixels x0..x1 of row y and calls write(x, count) for each run of
-    // them that was not written before, left to right.
+    // them that was not written before, left to right. Only the row's words
+    // up to x1's are read: the next word may be another band's, drawn into
+    // by another thread.
     template <typename Write>
     void ClaimSpan(int32_t y, int32_t x0, int32_t x1, Write&& write) {
         const uint64_t* mask = Row(y);
-        for (int32_t x = x0; (x = NextUnwritten(mask, x, x1)) <= x1;) {
+        for (int32_t x = x0; x <= x1 && (x = NextUnwritten(mask, x, x1)) <= x1;) {
             const int32_t end = NextWritten(mask, x, x1);
             write(x, end - x);
             Mark(y, x, end - 1);
@@ -54,11 +65,12 @@ public:
     struct Masks {
         const uint64_t* words;
         int32_t row_words;
+        int32_t first_row;
         bool Written(int32_t x, int32_t y) const {
-            return words[static_cast<uint64_t>(y) * row_words + (x >> 6)] >> (x & 63) & 1;
+            return words[static_cast<uint64_t>(y - first_row) * row_words + (x >> 6)] >> (x & 63) & 1;
         }
     };
-    Masks masks() const { return {masks_, words_}; }
+    Masks masks() const { return {masks_, words_, first_row_}; }
 
     // Claims pixel (x, y); true when it was not written before.
     bool ClaimPixel(int32_t x, int32_t y) {
@@ -76,8 +88,10 @@ public:
     uint32_t ClaimBits(int32_t y, int32_t x, uint32_t bits);
 
 private:
-    uint64_t* Row(int32_t y) const { return masks_ + static_cast<uint64_t>(y) * words_; }
-    uint64_t* Band(int32_t y) const { return bands_ + static_cast<uint64_t>(y >> kBandShift) * words_; }
+    uint64_t* Row(int32_t y) const { return masks_ + static_cast<uint64_t>(y - first_row_) * words_; }
+    uint64_t* Band(int32_t y) const {
+        return bands_ + static_cast<uint64_t>((y - first_row_) >> kBandShift) * words_;
+    }
     // The first pixel of x..x1 not yet written / written, or x1 + 1.
     static int32_t NextUnwritten(const uint64_t* mask, int32_t x, int32_t x1);
     static int32_t NextWritten(const uint64_t* mask, int32_t x, int32_t x1);
@@ -86,7 +100,7 @@ private:
     // Mask word w of row y has gained bits: its band's word again.
     void WordChanged(int32_t y, int32_t w) {
         const int32_t first = y & ~((1 << kBandShift) - 1);
-        const int32_t last = first + (1 << kBandShift) - 1 < height_ ? first + (1 << kBandShift) - 1 : height_ - 1;
+        const int32_t last = first + (1 << kBandShift) - 1 < end_row_ ? first + (1 << kBandShift) - 1 : end_row_ - 1;
         uint64_t all = Row(first)[w];
         for (int32_t r = first + 1; r <= last; ++r) all &= Row(r)[w];
         Band(y)[w] = all;
@@ -95,7 +109,8 @@ private:
     void* block_ = nullptr;
     uint64_t* masks_ = nullptr;
     uint64_t* bands_ = nullptr;
-    int32_t height_ = 0;
+    int32_t first_row_ = 0;  // the rows held: first_row_ .. end_row_ - 1
+    int32_t end_row_ = 0;
     int32_t words_ = 0;  // mask words a row, and a band
     uint64_t unwritten_ = 0;
 };

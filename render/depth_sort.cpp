@@ -4,11 +4,14 @@
 #include "render/depth_sort.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <utility>
+
+#include "render/parallel.h"
 
 namespace qavren {
 namespace {
@@ -155,13 +158,16 @@ uint64_t HeapSort(Triangle* r, ptrdiff_t count) {
 class Sorter {
 public:
     Sorter(Triangle* r, uint64_t budget) : r_(r), budget_(budget) {}
+    // Sorters of disjoint ranges on several threads: each adds what it
+    // counts to `total`, and the budget is held against the total.
+    Sorter(Triangle* r, uint64_t budget, std::atomic<uint64_t>* total) : r_(r), budget_(budget), total_(total) {}
 
     // The two parts are disjoint, so sorting them in either order leaves the
     // same records; recursing into the smaller one keeps the stack within
     // log2 T frames.
     void Sort(ptrdiff_t low, ptrdiff_t high) {
         while (low < high) {
-            if (work_.comparisons > budget_) {
+            if (OverBudget()) {
                 work_.fell_back = true;
                 work_.comparisons += HeapSort(r_ + low, high - low + 1);
                 return;
@@ -178,12 +184,34 @@ public:
         }
     }
 
-    SortWork work() const { return work_; }
+    // The work of this sorter alone; with a total, all of it added there.
+    SortWork work() {
+        if (total_) OverBudget();
+        return work_;
+    }
 
 private:
+    bool OverBudget() {
+        if (!total_) return work_.comparisons > budget_;
+        const uint64_t sum = total_->fetch_add(work_.comparisons - added_) + (work_.comparisons - added_);
+        added_ = work_.comparisons;
+        return sum > budget_;
+    }
+
     Triangle* r_;
     uint64_t budget_;
     SortWork work_;
+    std::atomic<uint64_t>* total_ = nullptr;
+    uint64_t added_ = 0;  // of work_.comparisons, what total_ holds
+};
+
+// Threads pay for a sort from this many records each; each thread gets
+// about two ranges, so that one finishing early can take another.
+constexpr int64_t kRecordsPerThread = 1 << 14;
+constexpr int32_t kRangesPerThread = 2;
+
+struct Range {
+    ptrdiff_t low, high;
 };
 
 }  // namespace
@@ -205,6 +233,45 @@ SortWork SortByDepthWithin(Triangle* records, int32_t low, int32_t high, uint64_
 
 SortWork SortByDepth(Triangle* records, int32_t low, int32_t high) {
     return SortByDepthWithin(records, low, high, ComparisonBudget(int64_t{high} - low + 1));
+}
+
+// The partitions of the split and every range's add up to the plain
+// procedure's own count as long as no range falls back; the total never
+// exceeds that count, so within the budget no range falls back, and a
+// total within the budget proves the plain procedure never fell back
+// either. Once the total passes the budget the ranges heap sort what is
+// left, a bounded amount of work in a result the caller discards.
+ThreadedSort SortByDepthOnThreads(Triangle* records, int32_t low, int32_t high, int32_t threads) {
+    const int64_t count = int64_t{high} - low + 1;
+    const uint64_t budget = ComparisonBudget(count);
+    const int64_t useful = std::min<int64_t>(std::min(threads, kMaxThreads), count / kRecordsPerThread);
+    if (useful <= 1) return {SortByDepthWithin(records, low, high, budget), true};
+
+    Range ranges[kRangesPerThread * kMaxThreads];
+    int32_t ranges_made = 1;
+    ranges[0] = {low, high};
+    uint64_t split = 0;  // the comparisons of the partitions made here
+    while (ranges_made < kRangesPerThread * useful) {
+        Range* largest = std::max_element(ranges, ranges + ranges_made, [](const Range& a, const Range& b) {
+            return a.high - a.low < b.high - b.low;
+        });
+        const Range whole = *largest;
+        if (whole.high - whole.low < 1) break;
+        const Split s = Partition(records, whole.low, whole.high);
+        split += static_cast<uint64_t>((s.i - whole.low + 1) + (whole.high - s.j + 1));
+        *largest = {whole.low, s.i - 1};
+        ranges[ranges_made++] = {s.j + 1, whole.high};
+    }
+    std::atomic<uint64_t> total{split};
+    std::atomic<bool> fell_back{false};
+    auto sort_range = [&](int32_t k) {
+        Sorter sorter(records, budget, &total);
+        sorter.Sort(ranges[k].low, ranges[k].high);
+        if (sorter.work().fell_back) fell_back.store(true);
+    };
+    RunPieces(ranges_made, static_cast<int32_t>(useful), sort_range);
+    const SortWork work{total.load(), fell_back.load()};
+    return {work, !work.fell_back && work.comparisons <= budget};
 }
 
 }  // namespace qavren

@@ -37,4 +37,19 @@ SortWork SortByDepth(Triangle* records, int32_t low, int32_t high);
 // budget of UINT64_MAX is the plain procedure.
 SortWork SortByDepthWithin(Triangle* records, int32_t low, int32_t high, uint64_t budget);
 
+// SortByDepth on up to `threads` threads. The first partitions are made on
+// the calling thread until there are a few ranges per thread; the ranges
+// are then sorted at once, each by the plain procedure from the count the
+// partitions before it reached. Whenever the whole takes no more than the
+// budget, no range falls back and the order is exactly SortByDepth's
+// (ranges are disjoint, so the order they are sorted in does not matter):
+// `exact` is true. Otherwise (only inputs near the quadratic worst case)
+// the records are sorted but may differ from SortByDepth's fallback order:
+// the caller rebuilds them as they were and calls SortByDepth.
+struct ThreadedSort {
+    SortWork work;
+    bool exact;
+};
+ThreadedSort SortByDepthOnThreads(Triangle* records, int32_t low, int32_t high, int32_t threads);
+
 }  // namespace qavren

@@ -12,6 +12,7 @@
 #include "platform/memory.h"
 #include "render/coverage.h"
 #include "render/depth_sort.h"
+#include "render/parallel.h"
 #include "render/projection.h"
 #include "render/renderers.h"
 #include "render/triangle_passes.h"
@@ -109,6 +110,82 @@ bool OverlapPays(const Surface& surface, const ProjectedPoints& points, const Tr
     return area * kSampleStep > kCanvasesCovered * canvas;
 }
 
+// Whether a record's corners all lie above or all below the surface's rows,
+// so that it draws nothing there: told from the projected y in double,
+// with a row to spare, since a corner's canvas row is its y truncated
+// toward zero (or saturated), within one row of it. NaN is never set aside.
+class RowFilter {
+public:
+    explicit RowFilter(const Surface& surface) : above_(surface.top() - 1.0), below_(surface.bottom() + 1.0) {}
+    bool Misses(const ProjectedPoints& points, const Triangle& t) const {
+        const double a = points[t.corner[0]].y, b = points[t.corner[1]].y, c = points[t.corner[2]].y;
+        return (a < above_ && b < above_ && c < above_) || (a > below_ && b > below_ && c > below_);
+    }
+
+private:
+    double above_, below_;
+};
+
+// Nearest first with a coverage: each pixel keeps what the first triangle to
+// reach it writes, which the painter's order would have written last. A
+// band of rows first sets aside the records that lie beside it.
+void PaintRecords(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
+                  bool band) {
+    const RowFilter rows(surface);
+    if (const Coverage* coverage = surface.coverage()) {
+        for (uint32_t k = 0; k < count && !coverage->Full(); ++k) {
+            if (!band || !rows.Misses(points, records[k])) PaintTriangle(surface, points, records[k]);
+        }
+        return;
+    }
+    for (uint32_t k = count; k-- > 0;) {
+        if (!band || !rows.Misses(points, records[k])) PaintTriangle(surface, points, records[k]);
+    }
+}
+
+// Bands of rows are painted apart, each by one thread going through every
+// record (a record outside the band's rows costs its three corners and a
+// comparison). Threads start only where the work clearly exceeds their
+// start-up: a record is worth one unit, 64 canvas pixels one more (the
+// backdrop, the coverage), and each thread needs kWorkPerThread units.
+// Twice as many bands as threads let a free thread take over where the
+// model is dense. Band edges fall on the coverage's bands of eight rows.
+constexpr uint64_t kWorkPerThread = 8192;
+constexpr int32_t kBandsPerThread = 2;
+
+int32_t BandsFor(const Surface& surface, uint32_t count, int32_t threads) {
+    if (threads <= 1) return 1;
+    const uint64_t pixels = static_cast<uint64_t>(surface.width()) * static_cast<uint64_t>(surface.height());
+    const uint64_t work = count + pixels / 64;
+    const uint64_t useful = std::min<uint64_t>(static_cast<uint64_t>(threads), work / kWorkPerThread);
+    if (useful <= 1) return 1;
+    const int32_t rows = surface.bottom() - surface.top() + 1;
+    const int32_t most = (rows + (1 << Coverage::kBandShift) - 1) >> Coverage::kBandShift;
+    return std::min(static_cast<int32_t>(useful) * kBandsPerThread, most);
+}
+
+void PaintInBands(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
+                  bool nearest, int32_t bands, int32_t threads) {
+    constexpr int32_t kRowGroup = 1 << Coverage::kBandShift;
+    const int32_t top = surface.top(), rows = surface.bottom() - top + 1;
+    const int32_t groups = (rows + kRowGroup - 1) / kRowGroup;
+    const Coverage* whole = nearest ? surface.coverage() : nullptr;
+    auto band = [&](int32_t k) {
+        // Groups of eight rows shared out as evenly as they go.
+        const int32_t first = top + kRowGroup * static_cast<int32_t>(int64_t{groups} * k / bands);
+        const int32_t end = top + kRowGroup * static_cast<int32_t>(int64_t{groups} * (k + 1) / bands);
+        const int32_t last = std::min(end, top + rows) - 1;
+        Coverage view;
+        if (whole) view.ViewRows(*whole, first, last);
+        Surface part = surface.Rows(first, last, whole ? &view : nullptr);
+        if (!whole) part.PaintInOrder();  // the backdrop first, if still to draw
+        PaintRecords(part, points, records, count, true);
+        part.FinishBackdrop();
+    };
+    RunPieces(bands, threads, band);
+    surface.BackdropDrawnInRows();
+}
+
 }  // namespace
 
 Status CountTriangles(const ObjectPolygons& polygons, uint32_t point_count, uint64_t* total) {
@@ -127,15 +204,16 @@ void FillTriangles(const ObjectPolygons& polygons, const ProjectedPoints& points
     while (walk.Next(&polygon) == 1) out = AddFan(points, polygon, out);
 }
 
-void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count) {
-    if (surface.coverage() && !OverlapPays(surface, points, records, count)) surface.PaintInOrder();
-    if (const Coverage* coverage = surface.coverage()) {
-        // Nearest first: each pixel keeps what the first triangle to reach it
-        // writes, which the painter's order would have written last.
-        for (uint32_t k = 0; k < count && !coverage->Full(); ++k) PaintTriangle(surface, points, records[k]);
+void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
+                    int32_t threads) {
+    const bool nearest = surface.coverage() && OverlapPays(surface, points, records, count);
+    const int32_t bands = BandsFor(surface, count, threads);
+    if (bands > 1) {
+        PaintInBands(surface, points, records, count, nearest, bands, threads);
         return;
     }
-    for (uint32_t k = count; k-- > 0;) PaintTriangle(surface, points, records[k]);
+    if (!nearest) surface.PaintInOrder();  // nothing to do without a coverage
+    PaintRecords(surface, points, records, count, false);
 }
 
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
@@ -151,8 +229,14 @@ Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width,
     Triangle* records = triangles.records();
     FillTriangles(polygons, points, records);
     const auto last = static_cast<int32_t>(count) - 1;  // count <= kMaxTriangles
-    SortByDepth(records, 0, last);
-    PaintTriangles(surface, points, records, static_cast<uint32_t>(count));
+    const int32_t threads = DrawingThreads();
+    if (!SortByDepthOnThreads(records, 0, last, threads).exact) {
+        // Near the quadratic worst case, where the order depends on where the
+        // budget ran out: built again and sorted on one thread.
+        FillTriangles(polygons, points, records);
+        SortByDepth(records, 0, last);
+    }
+    PaintTriangles(surface, points, records, static_cast<uint32_t>(count), threads);
     return status::kOk;
 }
 

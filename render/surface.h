@@ -52,6 +52,32 @@ public:
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
 
+    // The rows this surface draws into: all of the canvas, or those of a
+    // surface made by Rows.
+    int32_t top() const { return top_; }
+    int32_t bottom() const { return bottom_; }
+
+    // A surface for rows top .. bottom of this one (top <= bottom, both
+    // within this surface's rows) over the same pixel block, with its pen,
+    // brush and backdrop still to draw, if any. With `coverage` (a view of
+    // this surface's coverage over those rows: Coverage::ViewRows) it draws
+    // nearest first, else in the painter's order. Whatever it draws lands
+    // on those rows only, exactly the pixels this surface would draw there,
+    // so surfaces of disjoint rows can draw at once on separate threads.
+    // Once row surfaces have finished the backdrop over every row,
+    // BackdropDrawnInRows tells this one.
+    Surface Rows(int32_t top, int32_t bottom, Coverage* coverage) const {
+        Surface rows = *this;
+        rows.top_ = top;
+        rows.bottom_ = bottom;
+        rows.coverage_ = coverage;
+        return rows;
+    }
+    void BackdropDrawnInRows() {
+        backdrop_ = nullptr;
+        coverage_ = nullptr;
+    }
+
     // Paints every pixel in `colour` and zeroes the row padding.
     void Fill(Colour colour);
 
@@ -117,6 +143,8 @@ private:
     int32_t width_;
     int32_t height_;
     uint32_t stride_;
+    int32_t top_;
+    int32_t bottom_;
     Pen pen_ = kBlackPen;
     Brush brush_ = kWhiteBrush;
     Point position_{0, 0};

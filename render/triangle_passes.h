@@ -27,7 +27,10 @@ void FillTriangles(const ObjectPolygons& polygons, const ProjectedPoints& points
 // with the surface's pen. The surface's brush is as it was on entry. On a
 // surface with a coverage the same pixels come out of records 0 up to
 // count - 1, nearest first, each written once, and painting stops as soon
-// as the canvas is full.
-void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count);
+// as the canvas is full. Where the work pays for them, up to `threads`
+// threads paint bands of rows at once (the backdrop too, when it is still
+// to draw), each band the pixels the whole would have there.
+void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
+                    int32_t threads = 1);
 
 }  // namespace qavren

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "render/parallel.h"
 #include "tests/bench/bench_stages.h"
 #include "tools/lwogen/depth_objects.h"
 
@@ -131,6 +132,22 @@ void RegisterAll() {
     // The newer forms: a million triangles as one LWO2 layer (4-byte indices
     // for the upper point numbers), and the largest object of the corpus.
     RegisterCanvasStages({1000000, TriangleSize::kSmall, DepthOrder::kRandom, tools::BenchForm::kLwo2}, kSmallCanvas);
+    // Whole pictures on one thread and on two: large canvases, where bands
+    // of rows pay, and one small picture, where no thread should start.
+    const std::pair<BenchObjectKind, Canvas> threaded[] = {
+        {{1000000, TriangleSize::kSmall, DepthOrder::kRandom}, kLargeCanvas},
+        {{20000, TriangleSize::kLarge, DepthOrder::kRandom}, kLargeCanvas},
+        {{100000, TriangleSize::kLarge, DepthOrder::kRandom}, kLargeCanvas},
+        {{1000, TriangleSize::kSmall, DepthOrder::kRandom}, kSmallCanvas},
+    };
+    for (const auto& [kind, canvas] : threaded) {
+        for (int32_t threads : {1, 2}) {
+            const std::string name = Name("threads_polygons", kind, canvas.Name()) + "/" + std::to_string(threads);
+            benchmark::RegisterBenchmark(name.c_str(), PictureOnThreads, kind, canvas, 1, threads)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
     static const std::string corpus = std::string(QAVREN_SOURCE_DIR) + "/../shared/corpus/lwo2/" + kLargestCorpusObject;
     if (FILE* f = std::fopen(corpus.c_str(), "rb")) {
         std::fclose(f);
@@ -150,6 +167,9 @@ int main(int argc, char** argv) {
     // raise that bound after the first free, and the times of a benchmark
     // would depend on those that ran before it.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    // One drawing thread unless a benchmark says otherwise (threads_*), so
+    // that every stage's time is that of one core.
+    qavren::SetDrawingThreads(1);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     qavren::bench::RegisterAll();

@@ -11,6 +11,7 @@
 #include "platform/memory.h"
 #include "plugin/picture.h"
 #include "render/coverage.h"
+#include "render/parallel.h"
 #include "render/renderers.h"
 #include "tests/bench/peak_memory.h"
 
@@ -178,6 +179,12 @@ void Picture(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32
         if (WholePicture(file, settings) != 0) state.SkipWithError("the picture failed");
     }
     CountTriangles(state, kind.triangles);
+}
+
+void PictureOnThreads(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode, int32_t threads) {
+    SetDrawingThreads(threads);
+    Picture(state, kind, canvas, mode);
+    SetDrawingThreads(1);
 }
 
 // What no way of drawing the picture can skip: reading the file, decoding

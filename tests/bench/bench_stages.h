@@ -21,6 +21,8 @@ void SortFloats(benchmark::State& state, BenchObjectKind kind);
 void Paint(benchmark::State& state, BenchObjectKind kind, Canvas canvas);
 void Draw(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode);
 void Picture(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode);
+// The same on `threads` drawing threads (the others run on one).
+void PictureOnThreads(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode, int32_t threads);
 void Floor(benchmark::State& state, BenchObjectKind kind, Canvas canvas);
 void PeakMemory(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode);
 

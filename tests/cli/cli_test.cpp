@@ -67,6 +67,7 @@ TEST_F(Render, ModesAndSizesGiveTheCorePixels) {
         {{"--size", "333x111", "--polygons"}, Settings(1, 333, 111)},
         {{"--size=1x1"}, Settings(0, 1, 1)},
         {{"--polygons", "--wireframe", "--size", "640X480"}, Settings(0, 640, 480)},
+        {{"--polygons", "--threads", "3", "--size", "1600x1200"}, Settings(1, 1600, 1200)},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"render", "torus.lwo", "-o", "out.png"};
@@ -271,6 +272,8 @@ TEST_F(Usage, MistakesExitWithTwoAndAHint) {
         {{"render", "a.lwo", "--format", "gif"}, nullptr},
         {{"render", "a.lwo", "--format", "bmp", "-o", "a.png"}, nullptr},
         {{"render", "a.lwo", "-j", "0"}, nullptr},
+        {{"render", "a.lwo", "--threads", "0"},
+         "qavren render: bad --threads '0': give a number of threads, 1 or more\nTry 'qavren render --help'.\n"},
         {{"render", "-", "-"}, nullptr},
         {{"render", "-"}, "qavren render: name the picture of standard input with -o\nTry 'qavren render --help'.\n"},
         {{"render", "a.lwo", "--size", "0x5"}, nullptr},

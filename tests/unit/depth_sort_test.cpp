@@ -201,3 +201,81 @@ TEST(SortByDepth, EmptyAndSingleRangesAreLeftAlone) {
 
 }  // namespace
 }  // namespace qavren
+
+namespace qavren {
+namespace {
+
+// On several threads the order is SortByDepth's, record for record, with
+// the same count, whenever the plain procedure keeps within the budget;
+// beyond it the result is only sorted and said to be inexact, and the
+// caller sorts again on one thread.
+struct ThreadedCase {
+    const char* name;
+    std::vector<float> (*depths)();
+    bool within_budget;
+};
+
+constexpr size_t kThreadedRecords = 300'000;  // ranges for up to four threads
+
+void PrintTo(const ThreadedCase& c, std::ostream* os) { *os << c.name; }
+
+std::vector<float> ManyTies() {
+    std::mt19937 rng(11);
+    return RandomDepths(rng, kThreadedRecords, 40);
+}
+std::vector<float> FewTies() {
+    std::mt19937 rng(12);
+    return RandomDepths(rng, kThreadedRecords, 1 << 24);
+}
+std::vector<float> TiesAndNans() {
+    std::vector<float> d = ManyTies();
+    for (size_t k = 0; k < d.size(); k += 97) d[k] = std::numeric_limits<float>::quiet_NaN();
+    return d;
+}
+std::vector<float> Ascending() {
+    std::vector<float> d = FewTies();
+    std::sort(d.begin(), d.end());
+    return d;
+}
+std::vector<float> Killer() { return tools::MiddlePivotKiller(kThreadedRecords); }
+std::vector<float> Ring() { return tools::RingDepths(kThreadedRecords); }
+
+class ThreadedSortTest : public ::testing::TestWithParam<ThreadedCase> {};
+
+TEST_P(ThreadedSortTest, MatchesTheOneThreadSortOrSaysItDoesNot) {
+    const ThreadedCase& c = GetParam();
+    const std::vector<float> depths = c.depths();
+    Records single = WithDepths(depths);
+    const SortWork one = SortByDepth(single.data(), 0, int32_t(single.size()) - 1);
+    for (int32_t threads : {1, 2, 3, 7}) {
+        SCOPED_TRACE(threads);
+        Records mine = WithDepths(depths);
+        const ThreadedSort sorted = SortByDepthOnThreads(mine.data(), 0, int32_t(mine.size()) - 1, threads);
+        EXPECT_EQ(sorted.exact, c.within_budget || threads == 1);
+        if (sorted.exact) {
+            EXPECT_EQ(sorted.work.comparisons, one.comparisons);
+            EXPECT_EQ(sorted.work.fell_back, one.fell_back);
+            EXPECT_TRUE(Ids(mine) == Ids(single));
+            continue;
+        }
+        // Every record once, in depth order; the work bounded as one thread's is.
+        constexpr uint64_t n = kThreadedRecords, log2n = 19;
+        EXPECT_LE(sorted.work.comparisons, ComparisonBudget(n) + (n + 2 * 128) + 2 * n * (log2n + 1));
+        for (size_t k = 1; k < mine.size(); ++k) ASSERT_LE(mine[k - 1].depth, mine[k].depth) << k;
+        std::vector<uint32_t> ids = Ids(mine);
+        std::sort(ids.begin(), ids.end());
+        for (size_t k = 0; k < ids.size(); ++k) ASSERT_EQ(ids[k], k);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, ThreadedSortTest,
+                         ::testing::Values(ThreadedCase{"many_ties", ManyTies, true},
+                                           ThreadedCase{"few_ties", FewTies, true},
+                                           ThreadedCase{"ties_and_nans", TiesAndNans, true},
+                                           ThreadedCase{"ascending", Ascending, true},
+                                           ThreadedCase{"killer", Killer, false},
+                                           ThreadedCase{"ring", Ring, false}),
+                         [](const ::testing::TestParamInfo<ThreadedCase>& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace qavren

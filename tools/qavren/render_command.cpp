@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "render/parallel.h"
 #include "tools/qavren/arg_parser.h"
 #include "tools/qavren/batch.h"
 #include "tools/qavren/commands.h"
@@ -25,12 +26,13 @@ namespace {
 constexpr uint64_t kParallelMemory = uint64_t{1} << 29;
 
 enum RenderOption {
-    kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp
+    kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp,
+    kThreads
 };
 constexpr OptionRule kRenderOptions[] = {
     {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false}, {0, "polygons", false},
     {'s', "size", true},   {0, "format", true},      {0, "angles", true},     {'j', "jobs", true},
-    {'q', "quiet", false}, {'v', "verbose", false},  {'h', "help", false},
+    {'q', "quiet", false}, {'v', "verbose", false},  {'h', "help", false},     {0, "threads", true},
 };
 
 struct RenderJob {
@@ -42,6 +44,7 @@ struct RenderJob {
     ImageFormat format = ImageFormat::kPng;
     const char* format_name = nullptr;
     int jobs = 0;  // 0: one per processor
+    int threads = 0;  // drawing threads in all, shared by the jobs; 0: one per processor
     Verbosity verbosity = Verbosity::kNormal;
     bool help = false;
 };
@@ -96,6 +99,12 @@ int ParseOptions(int argc, char** argv, RenderJob* job) {
         case kJobs:
             if (!ParseJobs(value, &job->jobs)) {
                 Format(&error, "bad --jobs '%s': give a number of jobs, 1 or more", value);
+                return UsageError("render", error.text);
+            }
+            break;
+        case kThreads:
+            if (!ParseJobs(value, &job->threads)) {
+                Format(&error, "bad --threads '%s': give a number of threads, 1 or more", value);
                 return UsageError("render", error.text);
             }
             break;
@@ -232,7 +241,13 @@ int RenderAll(RenderJob& job) {
     const int n = job.input_count;
     ProgressLine progress(n, job.verbosity != Verbosity::kQuiet);
     Report report = {&job, &progress};
-    RunBatch(n, job.jobs ? job.jobs : DefaultJobs(job), BatchWork{RenderOne, ReportOne, &report});
+    // The pictures drawn at once share the drawing threads, so that the two
+    // together never ask for more threads than --threads (or the processors).
+    const int jobs = job.jobs ? job.jobs : DefaultJobs(job);
+    const int threads = job.threads ? job.threads : AvailableProcessors();
+    const int at_once = jobs < n ? jobs : n;
+    SetDrawingThreads(threads / at_once > 1 ? threads / at_once : 1);
+    RunBatch(n, jobs, BatchWork{RenderOne, ReportOne, &report});
     progress.Clear();
     if (report.failed > 0 && n > 1 && job.verbosity != Verbosity::kQuiet) {
         std::fprintf(stderr, "qavren: %d of %d objects could not be rendered\n", report.failed, n);

@@ -60,6 +60,8 @@ constexpr const char kRenderHelp[] =
     "                        (the plug-in's Angle X, Y, Z with View = 1): first z, then x,\n"
     "                        then y; 0,0,0 or none is the plug-in's front view\n"
     "  -j, --jobs=N          draw N pictures at a time (default: one per processor)\n"
+    "      --threads=N       draw on N threads in all, shared by the pictures drawn at a\n"
+    "                        time (default: one per processor); the same pictures\n"
     "  -q, --quiet           no progress line and no closing count; failures still show\n"
     "  -v, --verbose         also a line for each picture written\n"
     "  -h, --help            show this help\n"
