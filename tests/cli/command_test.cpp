@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -242,6 +243,42 @@ TEST_F(TakingTurns, RunsForOneObjectGoOneAtATime) {
     EXPECT_FALSE(Locked(broken));
     EXPECT_EQ(RunQavren({"thumbnail", "-s", "16", "t.lwo", "fourth.png"}, dir_).exit_code, 0);
     EXPECT_FALSE(Locked(object));
+}
+
+}  // namespace
+}  // namespace qavren::testing
+
+namespace qavren::testing {
+namespace {
+
+using ManualPage = CliTest;
+
+// The manual page keeps up with the help: every option a help text names is
+// on the page, and so is every exit status.
+TEST_F(ManualPage, NamesEveryOptionOfTheHelpTexts) {
+    const Bytes bytes = ReadBytes(fs::path(QAVREN_SOURCE_DIR) / "share" / "man" / "qavren.1");
+    std::string page(bytes.begin(), bytes.end());
+    for (size_t at = 0; (at = page.find("\\-", at)) != std::string::npos;) page.replace(at, 2, "-");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"render", "--help"}, {"info", "--help"}, {"thumbnail", "--help"}}) {
+        const CommandResult r = RunQavren(args, dir_);
+        ASSERT_EQ(r.exit_code, 0);
+        int options = 0;
+        for (size_t at = 0; (at = r.out.find("--", at)) != std::string::npos; at += 2) {
+            size_t end = at + 2;
+            while (end < r.out.size() && (std::islower(static_cast<unsigned char>(r.out[end])) || r.out[end] == '-')) ++end;
+            if (end == at + 2) continue;
+            ++options;
+            EXPECT_NE(page.find(r.out.substr(at, end - at)), std::string::npos) << r.out.substr(at, end - at);
+        }
+        EXPECT_GT(options, 1) << args[0];
+        if (args[0] == "--help") {
+            EXPECT_NE(r.out.find("Exit status: 0"), std::string::npos);
+        }
+    }
+    for (const char* status : {".B 0\n", ".B 1\n", ".B 2\n", ".SH \"EXIT STATUS\""}) {
+        EXPECT_NE(page.find(status), std::string::npos) << status;
+    }
 }
 
 }  // namespace
