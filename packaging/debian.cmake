@@ -122,9 +122,13 @@ if(QAVREN_DPKG_BUILDFLAGS)
   endforeach()
   list(REMOVE_DUPLICATES hardening_compile)
 endif()
+# What the packages ship and nothing else: `cmake --build --preset package`
+# builds this, without the tests, benchmarks and sanitized duplicates.
+add_custom_target(qavren_packaged)
 set(optimised $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
 foreach(target IN LISTS QAVREN_PACKAGED_TARGETS)
   if(TARGET ${target})
+    add_dependencies(qavren_packaged ${target})
     foreach(flag IN LISTS hardening_compile)
       if(flag MATCHES "FORTIFY")
         target_compile_options(${target} PRIVATE $<${optimised}:${flag}>)
