@@ -1,4 +1,4 @@
-// qavren thumbnail: the freedesktop thumbnailer entry, a square PNG written
+// qavren thumbnail: the freedesktop thumbnailer entry, a PNG (N x N or WxH) written
 // into the very file the desktop named.
 #include <cstdio>
 #include <cstring>

@@ -31,7 +31,7 @@ constexpr const char kProgramHelp[] =
     "Commands:\n"
     "  render      draw objects into PNG or BMP files\n"
     "  info        tell what an object holds and what is wrong with it\n"
-    "  thumbnail   draw a square PNG thumbnail, for desktop file managers\n"
+    "  thumbnail   draw a PNG thumbnail (N x N or WxH), for desktop file managers\n"
     "  help        show the help of a command: qavren help render\n"
     "\n"
     "Options:\n"
