@@ -294,8 +294,8 @@ bool IsFolder(const char* path) {
 
 // The objects: each operand, or with -r the objects below each folder in
 // its place; then each picture's path, and the later of two pictures of one
-// path refused. Returns the folders that could not be read in
-// *failed (each reported here), false when memory runs out.
+// path refused. *failed counts the folders that could not be read or hold
+// no object (each reported here); false when memory runs out.
 bool MakePlan(const RenderJob& job, Plan* plan, int* failed) {
     *failed = 0;
     // Where each input's own path starts below its folder (the operand's
@@ -360,7 +360,6 @@ bool MakePlan(const RenderJob& job, Plan* plan, int* failed) {
     PathList& outputs = plan->owned;  // each string keeps its place as the list grows
     char derived[PATH_MAX];
     for (int k = 0; ok && k < total; ++k) {
-        order[k] = k;
         if (job.output || plan->refusals[k]) continue;
         if (!DerivedOutput(plan->inputs[k], below[k], job.directory, job.format, derived, sizeof derived)) {
             plan->refusals[k] = kTooLong;
