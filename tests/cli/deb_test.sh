@@ -26,11 +26,19 @@ field Depends | grep -q libdeflate0 || fail "Depends lacks the PNG encoder's lib
 
 dpkg-deb -c "$deb" >"$work/listing"
 awk '{print $6}' "$work/listing" | sort >"$work/contents"
-for f in ./usr/bin/qavren ./usr/share/thumbnailers/qavren.thumbnailer ./usr/share/mime/packages/qavren-lwo.xml; do
+for f in ./usr/bin/qavren ./usr/share/thumbnailers/qavren.thumbnailer ./usr/share/mime/packages/qavren-lwo.xml \
+    ./usr/share/man/man1/qavren.1.gz ./usr/share/doc/qavren/copyright ./usr/share/doc/qavren/changelog.gz; do
     grep -qx "$f" "$work/contents" || fail "$f missing: $(cat "$work/contents")"
 done
 ! grep -v '^\./usr/' "$work/contents" || fail "files outside /usr"
 grep -q '^-rwxr-xr-x root/root .* \./usr/bin/qavren$' "$work/listing" || fail "usr/bin/qavren is not root's and executable"
+# The changelog's latest entry is this version; the copyright is LICENSE's.
+dpkg-deb --fsys-tarfile "$deb" | tar -xf - -C "$work" ./usr/share/doc/qavren ./usr/share/man/man1
+gzip -dc "$work/usr/share/doc/qavren/changelog.gz" | head -n 1 | grep -q "^qavren ($version) " ||
+    fail "the changelog's latest entry is not $version: $(gzip -dc "$work/usr/share/doc/qavren/changelog.gz" | head -n 1)"
+grep -q '^License: Expat$' "$work/usr/share/doc/qavren/copyright" || fail "the copyright names no Expat (MIT) licence"
+grep -q ' THE SOFTWARE IS PROVIDED "AS IS"' "$work/usr/share/doc/qavren/copyright" || fail "the copyright lacks LICENSE's terms"
+gzip -dc "$work/usr/share/man/man1/qavren.1.gz" | grep -q '^\.SH "EXIT STATUS"' || fail "the manual page has no exit status"
 
 # No maintainer scripts: the MIME database is dpkg's trigger's business.
 dpkg-deb -e "$deb" "$work/control"

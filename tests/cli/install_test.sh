@@ -18,7 +18,7 @@ done
 
 entry="$prefix/share/thumbnailers/qavren.thumbnailer"
 grep -qx '\[Thumbnailer Entry\]' "$entry" || fail "no [Thumbnailer Entry] group"
-grep -qx 'Exec=qavren thumbnail -s %s %i %o' "$entry" || fail "wrong Exec line"
+grep -qx 'Exec=qavren thumbnail --take-turns -s %s %i %o' "$entry" || fail "wrong Exec line"
 grep -qx 'MimeType=image/x-lwo;' "$entry" || fail "wrong MimeType line"
 
 if command -v update-mime-database >/dev/null; then

@@ -58,6 +58,7 @@ bool OutputFile::Open(const char* path, WriteMode mode, Message* error) {
     path_ = path;
     mode_ = mode;
     errno_ = 0;
+    target_[0] = '\0';
     if (IsStandardStream(path)) {
         fd_ = STDOUT_FILENO;
         return true;
@@ -132,6 +133,10 @@ bool OutputFile::Fail(Message* error, const char* why) {
     const int saved = errno;
     if (IsStandardStream(path_)) {
         Format(error, "cannot write to standard output: %s", why ? why : std::strerror(saved));
+    } else if (target_[0] && std::strcmp(target_, path_) != 0) {
+        // Through a symlink: the file that failed is its target, which may
+        // be missing altogether.
+        Format(error, "cannot write %s (a symlink to %s): %s", path_, target_, why ? why : std::strerror(saved));
     } else {
         Format(error, "cannot write %s: %s", path_, why ? why : std::strerror(saved));
     }

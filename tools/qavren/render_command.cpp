@@ -16,6 +16,7 @@
 #include "tools/qavren/batch.h"
 #include "tools/qavren/commands.h"
 #include "tools/qavren/object_file.h"
+#include "tools/qavren/object_tree.h"
 #include "tools/qavren/progress.h"
 
 namespace qavren::cli {
@@ -26,13 +27,14 @@ namespace {
 constexpr uint64_t kParallelMemory = uint64_t{1} << 29;
 
 enum RenderOption {
-    kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp,
+    kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp, kRecursive,
     kThreads
 };
 constexpr OptionRule kRenderOptions[] = {
     {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false}, {0, "polygons", false},
     {'s', "size", true},   {0, "format", true},      {0, "angles", true},     {'j', "jobs", true},
-    {'q', "quiet", false}, {'v', "verbose", false},  {'h', "help", false},     {0, "threads", true},
+    {'q', "quiet", false}, {'v', "verbose", false},  {'h', "help", false},    {'r', "recursive", false},
+    {0, "threads", true},
 };
 
 struct RenderJob {
@@ -47,6 +49,24 @@ struct RenderJob {
     int threads = 0;  // drawing threads in all, shared by the jobs; 0: one per processor
     Verbosity verbosity = Verbosity::kNormal;
     bool help = false;
+    bool recursive = false;
+};
+
+// The pictures to draw once folders are walked: for each object its input,
+// where its picture goes (null with -o: job.output) and why it is not drawn
+// (null when it is). Inputs found below a folder and all outputs are owned
+// by `owned`.
+struct Plan {
+    char** inputs = nullptr;
+    char** outputs = nullptr;
+    const char** refusals = nullptr;
+    int count = 0;
+    PathList owned;
+    ~Plan() {
+        std::free(inputs);
+        std::free(outputs);
+        std::free(refusals);
+    }
 };
 
 bool ParseFormat(const char* name, ImageFormat* format) {
@@ -81,6 +101,7 @@ int ParseOptions(int argc, char** argv, RenderJob* job) {
         case kQuiet: job->verbosity = Verbosity::kQuiet; break;
         case kVerbose: job->verbosity = Verbosity::kVerbose; break;
         case kHelp: job->help = true; break;
+        case kRecursive: job->recursive = true; break;
         case kSize:
             if (!ParseSize(value, &job->settings.width, &job->settings.height)) {
                 return UsageError("render", BadSize(value, &error));
@@ -123,6 +144,7 @@ int CheckJob(RenderJob* job) {
     if (job->input_count == 0) return UsageError("render", "no object file given");
     if (job->output && job->directory) return UsageError("render", "give either -o or -d, not both");
     if (job->output && job->input_count > 1) return UsageError("render", "-o takes one object file; use -d for several");
+    if (job->output && job->recursive) return UsageError("render", "-o takes one object file; use -d with -r");
     int from_stdin = 0;
     for (int i = 0; i < job->input_count; ++i) from_stdin += IsStandardStream(job->inputs[i]);
     if (from_stdin > 1) return UsageError("render", "standard input (-) can be read only once");
@@ -161,60 +183,82 @@ size_t StemLength(const char* name) {
     return dot && dot != name ? static_cast<size_t>(dot - name) : std::strlen(name);
 }
 
-// The input's picture: in DIR when given, else beside the input.
-bool DerivedOutput(const char* input, const char* directory, ImageFormat format, char* out, size_t size) {
+// The input's picture: in DIR when given, else beside the input. `below`
+// is the part of the input's path below the folder it was found in (the
+// whole path for an operand: only its last name counts then), so that -d
+// mirrors the folder's tree.
+bool DerivedOutput(const char* input, const char* below, const char* directory, ImageFormat format, char* out,
+                   size_t size) {
     const char* base = BaseName(input);
-    const int dir_length = directory ? static_cast<int>(std::strlen(directory)) : static_cast<int>(base - input);
+    const char* dir = directory ? directory : input;
+    int dir_length = directory ? static_cast<int>(std::strlen(directory)) : static_cast<int>(base - input);
     const char* separator = directory && dir_length > 0 && directory[dir_length - 1] != '/' ? "/" : "";
-    const int n = std::snprintf(out, size, "%.*s%s%.*s.%s", dir_length, directory ? directory : input, separator,
-                                static_cast<int>(StemLength(base)), base, format == ImageFormat::kBmp ? "bmp" : "png");
+    const char* sub = below == input ? base : below;  // the folders between DIR and the name
+    if (!directory) sub = base;
+    const int n = std::snprintf(out, size, "%.*s%s%.*s%.*s.%s", dir_length, dir, separator,
+                                static_cast<int>(base - sub), sub, static_cast<int>(StemLength(base)), base,
+                                format == ImageFormat::kBmp ? "bmp" : "png");
     return n >= 0 && static_cast<size_t>(n) < size;
 }
 
-// Two inputs of one name would overwrite each other's picture in -d.
-const char* EarlierNamesake(char** inputs, int index) {
-    const char* base = BaseName(inputs[index]);
-    const size_t stem = StemLength(base);
-    for (int k = 0; k < index; ++k) {
-        const char* other = BaseName(inputs[k]);
-        if (StemLength(other) == stem && std::strncmp(other, base, stem) == 0) return inputs[k];
-    }
-    return nullptr;
+int CompareOutputs(const void* a, const void* b, void* outputs) {
+    char** o = static_cast<char**>(outputs);
+    const int x = *static_cast<const int*>(a);
+    const int y = *static_cast<const int*>(b);
+    const int c = std::strcmp(o[x], o[y]);
+    return c ? c : (x > y) - (x < y);
 }
 
-bool MakeDirectory(const char* directory, Message* error) {
-    struct stat st;
-    if (::mkdir(directory, 0777) != 0 && errno != EEXIST) {
-        Format(error, "cannot create directory %s: %s", directory, std::strerror(errno));
+// mkdir -p: every missing folder of `path` made, each existing one checked.
+bool MakeDirectories(const char* path, Message* error) {
+    char partial[PATH_MAX];
+    const size_t length = std::strlen(path);
+    if (length >= sizeof partial) {
+        Format(error, "cannot create directory %s: %s", path, std::strerror(ENAMETOOLONG));
         return false;
     }
-    if (::stat(directory, &st) != 0 || !S_ISDIR(st.st_mode)) {
-        Format(error, "%s is not a directory", directory);
-        return false;
+    std::memcpy(partial, path, length + 1);
+    for (size_t end = 1; end <= length; ++end) {
+        if (end < length && partial[end] != '/') continue;
+        if (end < length && partial[end - 1] == '/') continue;  // "a//b"
+        const char kept = partial[end];
+        partial[end] = '\0';
+        struct stat st;
+        if (::mkdir(partial, 0777) != 0 && errno != EEXIST) {
+            Format(error, "cannot create directory %s: %s", partial, std::strerror(errno));
+            return false;
+        }
+        if (::stat(partial, &st) != 0 || !S_ISDIR(st.st_mode)) {
+            Format(error, "%s is not a directory", partial);
+            return false;
+        }
+        partial[end] = kept;
     }
     return true;
 }
 
 struct Report {
     const RenderJob* job;
+    const Plan* plan;
     ProgressLine* progress;
     int failed = 0;
 };
 
 void RenderOne(void* context, int index, Outcome* outcome) {
     const RenderJob& job = *static_cast<const Report*>(context)->job;
-    const char* input = job.inputs[index];
-    char derived[PATH_MAX];
-    const char* output = job.output;
-    if (!output && !DerivedOutput(input, job.directory, job.format, derived, sizeof derived)) {
-        Format(&outcome->text, "%s: the picture's path would be too long", input);
+    const Plan& plan = *static_cast<const Report*>(context)->plan;
+    const char* input = plan.inputs[index];
+    if (plan.refusals[index]) {
+        Format(&outcome->text, "%s: %s", input, plan.refusals[index]);
         return;
     }
-    output = output ? output : derived;
-    const char* namesake = job.directory ? EarlierNamesake(job.inputs, index) : nullptr;
-    if (namesake) {
-        Format(&outcome->text, "%s: not written: %s would overwrite the picture of %s", input, output, namesake);
-        return;
+    const char* output = plan.outputs[index] ? plan.outputs[index] : job.output;
+    // The folders of a mirrored tree are made as their pictures need them.
+    if (job.directory) {
+        const char* slash = std::strrchr(output, '/');
+        char folder[PATH_MAX];
+        const int n = slash ? std::snprintf(folder, sizeof folder, "%.*s", static_cast<int>(slash - output), output) : 0;
+        if (n > 0 && static_cast<size_t>(n) < sizeof folder && !MakeDirectories(folder, &outcome->text)) return;
     }
     outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text);
     if (outcome->ok) DescribeWritten(input, output, job.settings, &outcome->text);
@@ -222,7 +266,7 @@ void RenderOne(void* context, int index, Outcome* outcome) {
 
 void ReportOne(void* context, int index, const Outcome& outcome) {
     auto* r = static_cast<Report*>(context);
-    r->progress->Show(index + 1, DisplayName(r->job->inputs[index]));
+    r->progress->Show(index + 1, DisplayName(r->plan->inputs[index]));
     if (outcome.ok && r->job->verbosity != Verbosity::kVerbose) return;
     r->failed += !outcome.ok;
     r->progress->Clear();
@@ -237,22 +281,131 @@ int DefaultJobs(const RenderJob& job) {
     return fit < 1 ? 1 : fit < static_cast<uint64_t>(processors) ? static_cast<int>(fit) : processors;
 }
 
-int RenderAll(RenderJob& job) {
-    const int n = job.input_count;
+int RenderAll(RenderJob& job, const Plan& plan, int failed_before) {
+    const int n = plan.count;
     ProgressLine progress(n, job.verbosity != Verbosity::kQuiet);
-    Report report = {&job, &progress};
+    Report report = {&job, &plan, &progress};
+    report.failed = failed_before;
     // The pictures drawn at once share the drawing threads, so that the two
     // together never ask for more threads than --threads (or the processors).
     const int jobs = job.jobs ? job.jobs : DefaultJobs(job);
     const int threads = job.threads ? job.threads : AvailableProcessors();
-    const int at_once = jobs < n ? jobs : n;
+    const int at_once = jobs < n ? jobs : n > 0 ? n : 1;
     SetDrawingThreads(threads / at_once > 1 ? threads / at_once : 1);
     RunBatch(n, jobs, BatchWork{RenderOne, ReportOne, &report});
     progress.Clear();
-    if (report.failed > 0 && n > 1 && job.verbosity != Verbosity::kQuiet) {
-        std::fprintf(stderr, "qavren: %d of %d objects could not be rendered\n", report.failed, n);
+    if (report.failed > failed_before && n > 1 && job.verbosity != Verbosity::kQuiet) {
+        std::fprintf(stderr, "qavren: %d of %d objects could not be rendered\n", report.failed - failed_before, n);
     }
     return report.failed == 0 ? kExitOk : kExitFailed;
+}
+
+constexpr char kFolderWithoutR[] = "is a directory, not an object file; give -r to draw the objects below it";
+constexpr char kTooLong[] = "the picture's path would be too long";
+
+bool IsFolder(const char* path) {
+    struct stat st;
+    return !IsStandardStream(path) && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The objects: each operand, or with -r the objects below each folder in
+// its place; then each picture's path, and the later of two pictures of one
+// path refused. *failed counts the folders that could not be read or hold
+// no object (each reported here); false when memory runs out.
+bool MakePlan(const RenderJob& job, Plan* plan, int* failed) {
+    *failed = 0;
+    // Where each input's own path starts below its folder (the operand's
+    // own name for an operand).
+    PathList& found = plan->owned;
+    int* starts = static_cast<int*>(std::calloc(static_cast<size_t>(job.input_count) + 1, sizeof(int)));
+    if (!starts) return false;
+    for (int i = 0; i < job.input_count; ++i) {
+        const char* operand = job.inputs[i];
+        starts[i] = found.count();
+        if (!job.recursive || !IsFolder(operand)) continue;
+        Message error;
+        bool unreadable = false;
+        const int before = found.count();
+        const bool ok = FindObjects(operand, &found, &error, &unreadable);
+        if (!ok || unreadable) {
+            std::fprintf(stderr, "qavren: %s\n", error.text);
+            ++*failed;
+        }
+        if (!ok) {
+            std::free(starts);
+            return false;
+        }
+        if (found.count() == before && !unreadable) {
+            std::fprintf(stderr, "qavren: %s: no LightWave object below it\n", operand);
+            ++*failed;
+        }
+    }
+    starts[job.input_count] = found.count();
+    // Operands that are folders give way to the objects below them.
+    int total = 0;
+    for (int i = 0; i < job.input_count; ++i) {
+        const bool walked = job.recursive && IsFolder(job.inputs[i]);
+        total += walked ? starts[i + 1] - starts[i] : 1;
+    }
+    const size_t n = static_cast<size_t>(total);
+    plan->inputs = static_cast<char**>(std::calloc(n + 1, sizeof(char*)));
+    plan->outputs = static_cast<char**>(std::calloc(n + 1, sizeof(char*)));
+    plan->refusals = static_cast<const char**>(std::calloc(n + 1, sizeof(char*)));
+    const char** below = static_cast<const char**>(std::calloc(n + 1, sizeof(char*)));
+    int* order = static_cast<int*>(std::calloc(n + 1, sizeof(int)));
+    bool ok = plan->inputs && plan->outputs && plan->refusals && below && order;
+    for (int i = 0, k = 0; ok && i < job.input_count; ++i) {
+        const char* operand = job.inputs[i];
+        if (!(job.recursive && IsFolder(operand))) {
+            plan->inputs[k] = job.inputs[i];
+            below[k] = operand;
+            if (!job.recursive && IsFolder(operand)) plan->refusals[k] = kFolderWithoutR;
+            ++k;
+            continue;
+        }
+        const size_t folder_length = std::strlen(operand);
+        for (int f = starts[i]; f < starts[i + 1]; ++f, ++k) {
+            plan->inputs[k] = found.paths()[f];
+            // Past the folder's name and the slash after it.
+            const char* p = found.paths()[f] + folder_length;
+            while (*p == '/') ++p;
+            below[k] = p;
+        }
+    }
+    std::free(starts);
+    PathList& outputs = plan->owned;  // each string keeps its place as the list grows
+    char derived[PATH_MAX];
+    for (int k = 0; ok && k < total; ++k) {
+        if (job.output || plan->refusals[k]) continue;
+        if (!DerivedOutput(plan->inputs[k], below[k], job.directory, job.format, derived, sizeof derived)) {
+            plan->refusals[k] = kTooLong;
+            continue;
+        }
+        ok = outputs.Add(derived, std::strlen(derived));
+        if (ok) plan->outputs[k] = outputs.paths()[outputs.count() - 1];
+    }
+    // Two inputs of one picture would overwrite each other's: the later
+    // one is refused, naming the earlier.
+    int with_outputs = 0;
+    for (int k = 0; ok && k < total; ++k) {
+        if (plan->outputs[k]) order[with_outputs++] = k;
+    }
+    if (ok) qsort_r(order, static_cast<size_t>(with_outputs), sizeof(int), CompareOutputs, plan->outputs);
+    for (int k = 1; ok && k < with_outputs; ++k) {
+        const int first = order[k - 1];
+        const int later = order[k];
+        if (std::strcmp(plan->outputs[first], plan->outputs[later]) != 0) continue;
+        order[k] = first;  // a third one names the first too
+        Message words;
+        Format(&words, "not written: %s would overwrite the picture of %s", plan->outputs[later], plan->inputs[first]);
+        ok = outputs.Add(words.text, std::strlen(words.text));
+        if (ok) plan->refusals[later] = outputs.paths()[outputs.count() - 1];
+    }
+    std::free(below);
+    std::free(order);
+    if (!ok) return false;
+    plan->count = total;
+    return true;
 }
 
 }  // namespace
@@ -267,11 +420,17 @@ int RunRender(int argc, char** argv) {
     if (status == kExitOk) status = CheckJob(&job);
     if (status != kExitOk) return status;
     Message error;
-    if (job.directory && !MakeDirectory(job.directory, &error)) {
+    if (job.directory && !MakeDirectories(job.directory, &error)) {
         std::fprintf(stderr, "qavren: %s\n", error.text);
         return kExitFailed;
     }
-    return RenderAll(job);
+    Plan plan;
+    int failed = 0;
+    if (!MakePlan(job, &plan, &failed)) {
+        std::fprintf(stderr, "qavren: not enough memory to list the objects\n");
+        return kExitFailed;
+    }
+    return RenderAll(job, plan, failed);
 }
 
 }  // namespace qavren::cli

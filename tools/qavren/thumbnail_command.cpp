@@ -1,4 +1,4 @@
-// qavren thumbnail: the freedesktop thumbnailer entry, a square PNG written
+// qavren thumbnail: the freedesktop thumbnailer entry, a PNG (N x N or WxH) written
 // into the very file the desktop named.
 #include <cstdio>
 #include <cstring>
@@ -9,15 +9,16 @@
 #include "tools/qavren/arg_parser.h"
 #include "tools/qavren/commands.h"
 #include "tools/qavren/object_file.h"
+#include "tools/qavren/turns.h"
 
 namespace qavren::cli {
 namespace {
 
-enum ThumbnailOption { kSize, kWireframe, kPolygons, kAngles, kQuiet, kVerbose, kHelp };
+enum ThumbnailOption { kSize, kWireframe, kPolygons, kAngles, kQuiet, kVerbose, kHelp, kTakeTurns };
 constexpr OptionRule kThumbnailOptions[] = {{'s', "size", true},     {0, "wireframe", false},
                                             {0, "polygons", false},  {0, "angles", true},
                                             {'q', "quiet", false},   {'v', "verbose", false},
-                                            {'h', "help", false}};
+                                            {'h', "help", false},    {0, "take-turns", false}};
 
 bool NamedPng(const char* path) {
     const char* dot = std::strrchr(path, '.');
@@ -38,11 +39,13 @@ int RunThumbnail(int argc, char** argv) {
     settings.view = 1;
     Verbosity verbosity = Verbosity::kNormal;
     bool help = false;
+    bool take_turns = false;
     int option = 0;
     const char* value = nullptr;
     int got;
     while ((got = parser.Next(&option, &value, &error)) == 1) {
         if (option == kHelp) help = true;
+        if (option == kTakeTurns) take_turns = true;
         if (option == kQuiet || option == kVerbose) verbosity = option == kQuiet ? Verbosity::kQuiet : Verbosity::kVerbose;
         if (option == kWireframe || option == kPolygons) settings.mode = option == kPolygons ? 1 : 0;
         if (option == kAngles && !ParseAngles(value, &settings)) return UsageError("thumbnail", BadAngles(value, &error));
@@ -72,7 +75,10 @@ int RunThumbnail(int argc, char** argv) {
     }
     // The fit keeps the model's proportions inside any canvas, so a square
     // canvas is the whole of the thumbnail's rule.
+    ObjectTurn turn;
+    if (take_turns) turn.Take(files[0]);
     if (RenderObjectFile(files[0], output, ImageFormat::kPng, WriteMode::kInPlace, settings, &error)) {
+        turn.KeepAfterExit();
         if (verbosity == Verbosity::kVerbose) {
             DescribeWritten(files[0], output, settings, &error);
             std::fprintf(stderr, "qavren: %s\n", error.text);

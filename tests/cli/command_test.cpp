@@ -1,0 +1,291 @@
+// The command as scripts and desktops meet it, through the real binary:
+// text that cannot be written, folders walked with -r and mirrored under
+// -d, output folders made as mkdir -p makes them, symlinks that lead
+// nowhere, and thumbnail runs for one object taking turns.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include "tests/cli/cli_harness.h"
+#include "tools/lwogen/layered_writer.h"
+#include "tools/lwogen/lwo_writer.h"
+#include "tools/qavren/turns.h"
+
+namespace qavren::testing {
+namespace {
+namespace fs = std::filesystem;
+
+Bytes Torus(const char* form = "LWOB") {
+    const tools::LwoWriter torus = tools::MakeTorus(16, 8, 1.0f, 0.35f);
+    return std::string(form) == "LWOB" ? torus.Build() : tools::LayeredWriter::From(torus, form).Build();
+}
+
+struct Shell {
+    int exit_code;
+    std::string err;
+};
+
+// `qavren ARGS` in `dir` with standard output sent to `out` (a shell
+// redirection such as ">/dev/full" or ">&-"); standard error kept.
+Shell RunRedirected(const std::string& args, const fs::path& dir, const std::string& out) {
+    const std::string err = (dir / "stderr.txt").string();
+    const std::string line = "cd '" + dir.string() + "' && '" + QAVREN_BINARY + "' " + args + " " + out + " 2>'" + err + "'";
+    const int status = std::system(line.c_str());
+    Bytes text = ReadBytes(err);
+    fs::remove(err);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(text.begin(), text.end())};
+}
+
+using StandardOutput = CliTest;
+
+// As GNU tools do: text that did not reach standard output fails the
+// command with the reason, once; nothing changes where it did.
+TEST_F(StandardOutput, WriteErrorsFailTheCommand) {
+    Put("t.lwo", Torus());
+    const std::string full = "qavren: cannot write to standard output: No space left on device\n";
+    struct Case {
+        const char* args;
+        const char* out;
+        int exit_code;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"info t.lwo", ">/dev/full", 1, full},
+        {"--help", ">/dev/full", 1, full},
+        {"--version", ">/dev/full", 1, full},
+        {"help render", ">/dev/full", 1, full},
+        {"thumbnail --help", ">/dev/full", 1, full},
+        {"info t.lwo", ">&-", 1, "qavren: cannot write to standard output: Bad file descriptor\n"},
+        // A picture on standard output reports its own failure, not twice.
+        {"render t.lwo -s 64 -o -", ">/dev/full", 1, full},
+        // Usage errors go to standard error and keep their status.
+        {"render", ">/dev/full", 2, "qavren render: no object file given\nTry 'qavren render --help'.\n"},
+        // Nothing written to a closed standard output is no failure.
+        {"render t.lwo -s 64 -o t.png", ">&-", 0, ""},
+        {"info t.lwo", ">/dev/null", 0, ""},
+        {"--version", ">/dev/null", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.args) + " " + c.out);
+        const Shell r = RunRedirected(c.args, dir_, c.out);
+        EXPECT_EQ(r.exit_code, c.exit_code);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+using Recursive = CliTest;
+
+// -r finds the objects by their header, whatever their names, and -d
+// mirrors the folders they were found in; each picture is the core's.
+TEST_F(Recursive, DrawsEveryObjectBelowTheFoldersMirroringTheTree) {
+    const std::pair<const char*, Bytes> objects[] = {
+        {"models/ring.lwo", Torus()},
+        {"models/parts/LAYERED.LWO", Torus("LWO2")},
+        {"models/parts/deep/er/newest.Lwo", Torus("LWO3")},
+        {"models/parts/five", Torus("LWLO")},
+        {"models/other/ring.lwo", Torus()},  // same name, another folder
+        {"loose.lwo", Torus()},
+    };
+    for (const auto& [name, bytes] : objects) {
+        fs::create_directories((dir_ / name).parent_path());
+        Put(name, bytes);
+    }
+    // Not objects, whatever their names say; a link to a folder is not walked.
+    Put("models/notes.lwo", Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+    Put("models/picture.lwo", {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'I', 'L', 'B', 'M'});
+    Put("models/parts/empty.lwo", {});
+    Put("models/parts/future.lwo", tools::MakeCube().Build("LWO4"));
+    fs::create_directory_symlink("../models", dir_ / "models/parts/loop");
+    fs::create_symlink("../loose.lwo", dir_ / "models/linked.lwo");
+
+    const CommandResult r = RunQavren({"render", "-r", "-s", "48x36", "models", "loose.lwo", "-d", "out/pictures"}, dir_);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::map<std::string, Bytes> expected = {
+        {"out/pictures/ring.png", Torus()},
+        {"out/pictures/parts/LAYERED.png", Torus("LWO2")},
+        {"out/pictures/parts/deep/er/newest.png", Torus("LWO3")},
+        {"out/pictures/parts/five.png", Torus("LWLO")},
+        {"out/pictures/other/ring.png", Torus()},
+        {"out/pictures/linked.png", Torus()},
+        {"out/pictures/loose.png", Torus()},
+    };
+    std::set<std::string> written;
+    for (const auto& e : fs::recursive_directory_iterator(dir_ / "out")) {
+        if (e.is_regular_file()) written.insert(fs::relative(e.path(), dir_).string());
+    }
+    std::set<std::string> names;
+    for (const auto& [name, object] : expected) {
+        names.insert(name);
+        const Bytes object_pixels = CorePicture(object, Settings(0, 48, 36));
+        EXPECT_EQ(DecodePng(dir_ / name, 48, 36), object_pixels) << name;
+    }
+    EXPECT_EQ(written, names);
+
+    // Without -d each picture goes beside its object.
+    const CommandResult beside = RunQavren({"render", "--recursive", "-s", "8", "models/parts"}, dir_);
+    EXPECT_EQ(beside.exit_code, 0) << beside.err;
+    for (const char* name : {"models/parts/LAYERED.png", "models/parts/deep/er/newest.png", "models/parts/five.png"}) {
+        EXPECT_TRUE(fs::is_regular_file(dir_ / name)) << name;
+    }
+}
+
+using Refusals = CliTest;
+
+// What -r, -d and -o refuse, and how: the status, the words, and nothing
+// written that should not be.
+TEST_F(Refusals, FoldersNamesakesAndPathsThatLeadNowhere) {
+    Put("t.lwo", Torus());
+    fs::create_directories(dir_ / "models/empty");
+    Put("models/a.lwo", Torus());
+    Put("models/a.LWO", Torus("LWO2"));
+    Put("file", {});
+    fs::create_symlink("nowhere/x.png", dir_ / "dangling.png");
+    fs::create_symlink("missing.png", dir_ / "dangling-in-place.png");
+    struct Case {
+        std::vector<std::string> args;
+        int exit_code;
+        const char* err;                // null: any words
+        std::vector<std::string> made;  // files that must exist afterwards
+    };
+    const Case cases[] = {
+        {{"render", "models", "-o", "out.png"}, 1,
+         "qavren: models: is a directory, not an object file; give -r to draw the objects below it\n", {}},
+        {{"thumbnail", "-s", "8", "models", "t.png"}, 1, "qavren: models: is a directory, not an object file\n", {}},
+        {{"info", "models"}, 1, nullptr, {}},
+        // a.LWO sorts before a.lwo: the later one would overwrite its picture.
+        {{"render", "-r", "-s", "8", "models"}, 1,
+         "qavren: models/a.lwo: not written: models/a.png would overwrite the picture of models/a.LWO\n"
+         "qavren: 1 of 2 objects could not be rendered\n",
+         {"models/a.png"}},
+        {{"render", "-r", "models/empty"}, 1, "qavren: models/empty: no LightWave object below it\n", {}},
+        {{"render", "-r", "models", "-o", "x.png"}, 2,
+         "qavren render: -o takes one object file; use -d with -r\nTry 'qavren render --help'.\n", {}},
+        // -d makes every missing folder, as mkdir -p does, and only folders.
+        {{"render", "-s", "8", "t.lwo", "-d", "new/deeper/still"}, 0, "", {"new/deeper/still/t.png"}},
+        {{"render", "-s", "8", "t.lwo", "-d", "file/sub"}, 1,
+         "qavren: file is not a directory\n", {}},
+        // A symlink to a missing file is written through; one into a missing
+        // folder names where it leads.
+        {{"render", "-s", "8", "t.lwo", "-o", "dangling-in-place.png"}, 0, "", {"missing.png"}},
+        {{"render", "-s", "8", "t.lwo", "-o", "dangling.png"}, 1,
+         "qavren: cannot write dangling.png (a symlink to nowhere/x.png): No such file or directory\n", {}},
+        {{"thumbnail", "-s", "8", "t.lwo", "dangling.png"}, 1,
+         "qavren: cannot write dangling.png (a symlink to nowhere/x.png): No such file or directory\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const CommandResult r = RunQavren(c.args, dir_);
+        EXPECT_EQ(r.exit_code, c.exit_code);
+        if (c.err) {
+            EXPECT_EQ(r.err, c.err);
+        }
+        for (const std::string& f : c.made) EXPECT_TRUE(fs::is_regular_file(dir_ / f)) << f;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.png"));
+    EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+    EXPECT_FALSE(fs::exists(dir_ / "x.png"));
+}
+
+using TakingTurns = CliTest;
+
+bool Locked(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return locked;
+}
+
+// A run with --take-turns waits while the object is another run's, and
+// leaves it held by a helper after it ends, which lets it go again; without
+// the option nothing is held.
+TEST_F(TakingTurns, RunsForOneObjectGoOneAtATime) {
+    const fs::path object = Put("t.lwo", Torus());
+    const int held = ::open(object.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const pid_t waiting = ::fork();
+    if (waiting == 0) {
+        ::execl(QAVREN_BINARY, "qavren", "thumbnail", "--take-turns", "-s", "16", object.c_str(),
+                (dir_ / "first.png").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(waiting, 0);
+    // Well within the longest wait (kTurnWaitMs), the run has not drawn.
+    ::usleep(300 * 1000);
+    int status = 0;
+    EXPECT_EQ(::waitpid(waiting, &status, WNOHANG), 0);
+    EXPECT_FALSE(fs::exists(dir_ / "first.png"));
+    ::close(held);
+    ASSERT_EQ(::waitpid(waiting, &status, 0), waiting);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(DecodePng(dir_ / "first.png", 16, 16).empty(), false);
+
+    // The helper holds the object kTurnGapMs after the run, then lets go.
+    // The helper starts after `start`, so the object cannot be free again
+    // before start + kTurnGapMs however slow the machine: a lower bound
+    // that holds, not a timing that may or may not.
+    const auto start = std::chrono::steady_clock::now();
+    const CommandResult r = RunQavren({"thumbnail", "--take-turns", "-s", "16", "t.lwo", "second.png"}, dir_);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    int polls = 0;
+    while (Locked(object) && polls++ < 1000) ::usleep(10 * 1000);
+    const auto kept = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_FALSE(Locked(object));
+    EXPECT_GE(kept.count(), cli::kTurnGapMs);
+    // A failed run and a run without the option leave nothing held.
+    const fs::path broken = Put("broken.lwo", {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'L', 'W', 'O', 'B'});
+    EXPECT_EQ(RunQavren({"thumbnail", "--take-turns", "-s", "16", "broken.lwo", "third.png"}, dir_).exit_code, 1);
+    EXPECT_FALSE(Locked(broken));
+    EXPECT_EQ(RunQavren({"thumbnail", "-s", "16", "t.lwo", "fourth.png"}, dir_).exit_code, 0);
+    EXPECT_FALSE(Locked(object));
+}
+
+}  // namespace
+}  // namespace qavren::testing
+
+namespace qavren::testing {
+namespace {
+
+using ManualPage = CliTest;
+
+// The manual page keeps up with the help: every option a help text names is
+// on the page, and so is every exit status.
+TEST_F(ManualPage, NamesEveryOptionOfTheHelpTexts) {
+    const Bytes bytes = ReadBytes(fs::path(QAVREN_SOURCE_DIR) / "share" / "man" / "qavren.1");
+    std::string page(bytes.begin(), bytes.end());
+    for (size_t at = 0; (at = page.find("\\-", at)) != std::string::npos;) page.replace(at, 2, "-");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"render", "--help"}, {"info", "--help"}, {"thumbnail", "--help"}}) {
+        const CommandResult r = RunQavren(args, dir_);
+        ASSERT_EQ(r.exit_code, 0);
+        int options = 0;
+        for (size_t at = 0; (at = r.out.find("--", at)) != std::string::npos; at += 2) {
+            size_t end = at + 2;
+            while (end < r.out.size() && (std::islower(static_cast<unsigned char>(r.out[end])) || r.out[end] == '-')) ++end;
+            if (end == at + 2) continue;
+            ++options;
+            EXPECT_NE(page.find(r.out.substr(at, end - at)), std::string::npos) << r.out.substr(at, end - at);
+        }
+        EXPECT_GT(options, 1) << args[0];
+        if (args[0] == "--help") {
+            EXPECT_NE(r.out.find("Exit status: 0"), std::string::npos);
+        }
+    }
+    for (const char* status : {".B 0\n", ".B 1\n", ".B 2\n", ".SH \"EXIT STATUS\""}) {
+        EXPECT_NE(page.find(status), std::string::npos) << status;
+    }
+}
+
+}  // namespace
+}  // namespace qavren::testing
