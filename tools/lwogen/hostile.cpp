@@ -366,8 +366,7 @@ std::vector<LayeredCase> LayeredObjects() {
     for (int k = 0; k < 15; ++k) LwoWriter::PutF32(lwlo_points, static_cast<float>(k % 5));
     out.push_back({"lwlo-detail-polygons", CubeAfter({{"LAYR", Bytes{0, 1, 0, 1, 0, 0}}, {"PNTS", lwlo_points},
                                                       {"POLS", details}}, "LWLO"), 0});
-    Bytes missing = details;
-    missing.resize(missing.size() - 10);  // the second detail polygon cut away
+    const Bytes missing(details.begin(), details.end() - 10);  // the second detail polygon cut away
     out.push_back({"lwlo-details-missing", CubeAfter({{"PNTS", lwlo_points}, {"POLS", missing}}, "LWLO"), 3});
     Bytes wide;
     LwoWriter::PutU16(wide, 1024);
