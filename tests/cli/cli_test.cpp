@@ -421,12 +421,12 @@ TEST_F(Info, ListsTheSurfaces) {
     tools::LayeredWriter w("LWO3");
     for (int k = 0; k < 4; ++k) w.AddPoint(float(k), float(k & 1), 0.f);
     w.AddPolygon({0, 1, 2});
-    tools::SurfaceSpec hull{"Hull", 255, 128, 0, true, 0.4363323f, 0.75f, 0.5f};
+    tools::SurfaceRecipe hull{"Hull", 255, 128, 0, true, 0.4363323f, 0.75f, 0.5f};
     hull.double_sided = true;
     w.UseSurface(w.AddSurface(hull));
     w.AddPolygon({1, 2, 3});
     w.AddPolygon({0, 2, 3});
-    tools::SurfaceSpec bare{"Bare"};
+    tools::SurfaceRecipe bare{"Bare"};
     bare.described = false;
     w.UseSurface(w.AddSurface(bare));
     w.AddPolygon({0, 1, 3});

@@ -27,7 +27,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using tools::LayeredWriter;
 using tools::LwoWriter;
-using tools::SurfaceSpec;
+using tools::SurfaceRecipe;
 
 // An object loaded and its surfaces read, as a renderer reads them once the
 // polygon walk has passed.
@@ -56,19 +56,19 @@ std::string NameOf(const ObjectSurfaces& s, uint32_t surface) {
     return std::string(reinterpret_cast<const char*>(n.bytes), n.length);
 }
 
-// What the reader must make of a spec, the same in every form: the writer
+// What the reader must make of a recipe, the same in every form: the writer
 // picks values each encoding holds exactly (shares in 256ths), so only the
 // smoothing rules differ.
-SurfaceLook Expected(const SurfaceSpec& spec, bool lwob_layout) {
+SurfaceLook Expected(const SurfaceRecipe& recipe, bool lwob_layout) {
     SurfaceLook l;
-    if (!spec.described) return l;
-    l.red = spec.red;
-    l.green = spec.green;
-    l.blue = spec.blue;
-    l.diffuse = spec.diffuse;
-    l.luminosity = spec.luminosity;
-    l.double_sided = spec.double_sided;
-    if (spec.smooth) l.smoothing = lwob_layout && spec.angle == 0 ? 1.562f : spec.angle;
+    if (!recipe.described) return l;
+    l.red = recipe.red;
+    l.green = recipe.green;
+    l.blue = recipe.blue;
+    l.diffuse = recipe.diffuse;
+    l.luminosity = recipe.luminosity;
+    l.double_sided = recipe.double_sided;
+    if (recipe.smooth) l.smoothing = lwob_layout && recipe.angle == 0 ? 1.562f : recipe.angle;
     return l;
 }
 
@@ -90,8 +90,8 @@ struct Random {
     }
 };
 
-SurfaceSpec RandomSpec(Random& next, int k) {
-    SurfaceSpec s;
+SurfaceRecipe RandomRecipe(Random& next, int k) {
+    SurfaceRecipe s;
     s.name = std::to_string(k);
     s.name.append(next(6), 'x');
     s.red = static_cast<uint8_t>(next(256));
@@ -110,14 +110,14 @@ SurfaceSpec RandomSpec(Random& next, int k) {
 // A random LWOB object: surface words in and out of the names' range, some
 // negative (read as ordinary records, naming |word|); the expected number of
 // each polygon's surface in *expected.
-Bytes RandomLwob(Random& next, std::vector<SurfaceSpec>* specs, std::vector<uint32_t>* expected) {
+Bytes RandomLwob(Random& next, std::vector<SurfaceRecipe>* recipes, std::vector<uint32_t>* expected) {
     LwoWriter w;
     const uint32_t points = 3 + next(20);
     for (uint32_t k = 0; k < points; ++k) w.AddPoint(float(next(100)), float(next(100)), float(next(100)));
     const int names = static_cast<int>(next(6));
     for (int k = 0; k < names; ++k) {
-        specs->push_back(RandomSpec(next, k));
-        w.AddSurface(specs->back());
+        recipes->push_back(RandomRecipe(next, k));
+        w.AddSurface(recipes->back());
     }
     for (uint32_t p = 0, count = 1 + next(25); p < count; ++p) {
         std::vector<uint16_t> indices(1 + next(6));
@@ -133,13 +133,13 @@ Bytes RandomLwob(Random& next, std::vector<SurfaceSpec>* specs, std::vector<uint
 // A random object of a layered form: layers (hidden ones in LWO2 and LWO3),
 // polygon types that are not drawn, polygons with and without surfaces,
 // detail polygons in LWLO, PTAG numbers in the 4-byte form.
-Bytes RandomLayered(const char* form, Random& next, std::vector<SurfaceSpec>* specs,
+Bytes RandomLayered(const char* form, Random& next, std::vector<SurfaceRecipe>* recipes,
                     std::vector<uint32_t>* expected) {
     LayeredWriter w(form);
     const bool lwlo = std::strcmp(form, "LWLO") == 0;
     const int names = static_cast<int>(next(6));
-    for (int k = 0; k < names; ++k) specs->push_back(RandomSpec(next, k));
-    for (const SurfaceSpec& s : *specs) w.AddSurface(s);
+    for (int k = 0; k < names; ++k) recipes->push_back(RandomRecipe(next, k));
+    for (const SurfaceRecipe& s : *recipes) w.AddSurface(s);
     if (next(2)) w.WriteLongPolygonNumbers();
     for (uint32_t l = 0, layers = 1 + next(3); l < layers; ++l) {
         w.AddLayer(static_cast<uint16_t>(l), !lwlo && next(4) == 0 ? 1 : 0, "layer");
@@ -171,28 +171,28 @@ TEST(SurfacesOracle, GeneratedObjectsReadAsWritten) {
         for (uint32_t seed = 1; seed <= 40; ++seed) {
             SCOPED_TRACE(std::string(form) + " seed " + std::to_string(seed));
             Random next{seed * 7919u};
-            std::vector<SurfaceSpec> specs;
+            std::vector<SurfaceRecipe> recipes;
             std::vector<uint32_t> expected;
-            const Bytes bytes = std::strcmp(form, "LWOB") == 0 ? RandomLwob(next, &specs, &expected)
-                                                                 : RandomLayered(form, next, &specs, &expected);
+            const Bytes bytes = std::strcmp(form, "LWOB") == 0 ? RandomLwob(next, &recipes, &expected)
+                                                                 : RandomLayered(form, next, &recipes, &expected);
             const Read r(bytes);
             ASSERT_EQ(r.status, 0);
             ASSERT_EQ(r.polygons, expected.size());
             ASSERT_EQ(r.surfaces.polygon_count(), expected.size());
             // Without surfaces of their own, LWO2 and LWO3 objects still list the tag "Default".
-            const bool default_tag = specs.empty() && !lwob_layout;
-            ASSERT_EQ(r.surfaces.surface_count(), specs.size() + (default_tag ? 2 : 1));
+            const bool default_tag = recipes.empty() && !lwob_layout;
+            ASSERT_EQ(r.surfaces.surface_count(), recipes.size() + (default_tag ? 2 : 1));
             ExpectLook(r.surfaces.look(0), SurfaceLook{});
             std::vector<uint32_t> using_each(r.surfaces.surface_count());
             for (uint32_t k = 0; k < expected.size(); ++k) {
                 ASSERT_EQ(r.surfaces.SurfaceOf(k), expected[k]) << "polygon " << k;
                 ++using_each[expected[k]];
             }
-            for (uint32_t s = 1; s <= specs.size(); ++s) {
+            for (uint32_t s = 1; s <= recipes.size(); ++s) {
                 SCOPED_TRACE("surface " + std::to_string(s));
-                EXPECT_EQ(NameOf(r.surfaces, s), specs[s - 1].name);
-                EXPECT_EQ(r.surfaces.described(s), specs[s - 1].described);
-                ExpectLook(r.surfaces.look(s), Expected(specs[s - 1], lwob_layout));
+                EXPECT_EQ(NameOf(r.surfaces, s), recipes[s - 1].name);
+                EXPECT_EQ(r.surfaces.described(s), recipes[s - 1].described);
+                ExpectLook(r.surfaces.look(s), Expected(recipes[s - 1], lwob_layout));
             }
             for (uint32_t s = 0; s < using_each.size(); ++s) EXPECT_EQ(r.surfaces.polygons_using(s), using_each[s]);
         }
@@ -277,18 +277,18 @@ TEST(SurfacesDamaged, DefaultSurfaceWhereTheDamageReachesAndTheObjectDraws) {
 // the surface did not have.
 TEST(SurfacesDamaged, EveryCutOfASurfaceReads) {
     for (const char* form : {"LWOB", "LWO2", "LWO3"}) {
-        SurfaceSpec spec{"Cut", 10, 20, 30, true, 0.5f, 0.5f, 0.25f, true, true};
+        SurfaceRecipe recipe{"Cut", 10, 20, 30, true, 0.5f, 0.5f, 0.25f, true, true};
         LayeredWriter layered(form);
         LwoWriter lwob;
         Bytes whole;
         if (std::strcmp(form, "LWOB") == 0) {
             for (int k = 0; k < 3; ++k) lwob.AddPoint(float(k), float(k * k), 1.f);
-            lwob.AddSurface(spec);
+            lwob.AddSurface(recipe);
             lwob.AddPolygon({0, 1, 2}, 1);
             whole = lwob.Build();
         } else {
             for (int k = 0; k < 3; ++k) layered.AddPoint(float(k), float(k * k), 1.f);
-            layered.UseSurface(layered.AddSurface(spec));
+            layered.UseSurface(layered.AddSurface(recipe));
             layered.AddPolygon({0, 1, 2});
             whole = layered.Build();
         }
@@ -309,7 +309,7 @@ TEST(SurfacesDamaged, EveryCutOfASurfaceReads) {
             ASSERT_EQ(r.status, 0);
             const SurfaceLook& l = r.surfaces.LookOf(0);
             EXPECT_TRUE((l.red == 200 && l.green == 200 && l.blue == 200) || (l.red == 10 && l.green == 20 && l.blue == 30));
-            if (cut == length) ExpectLook(l, Expected(spec, std::strcmp(form, "LWOB") == 0));
+            if (cut == length) ExpectLook(l, Expected(recipe, std::strcmp(form, "LWOB") == 0));
         }
     }
 }
@@ -317,9 +317,9 @@ TEST(SurfacesDamaged, EveryCutOfASurfaceReads) {
 TEST(SurfacesMemory, EachFailedAllocationIsReportedAndNothingLeaks) {
     LayeredWriter w("LWO3");
     for (int k = 0; k < 4; ++k) w.AddPoint(float(k), 1.f, float(k & 1));
-    w.UseSurface(w.AddSurface(SurfaceSpec{"A", 1, 2, 3}));
+    w.UseSurface(w.AddSurface(SurfaceRecipe{"A", 1, 2, 3}));
     w.AddPolygon({0, 1, 2});
-    w.UseSurface(w.AddSurface(SurfaceSpec{"B", 4, 5, 6}));
+    w.UseSurface(w.AddSurface(SurfaceRecipe{"B", 4, 5, 6}));
     w.AddPolygon({1, 2, 3});
     const Bytes bytes = w.Build();
     ObjectBuffer buffer;

@@ -61,8 +61,8 @@ public:
 
     // Surfaces, numbered from 0 in the order added: the TAGS (LWO2, LWO3)
     // or SRFS (LWLO) names, and a SURF for each one that is described.
-    int AddSurface(const SurfaceSpec& spec) {
-        surfaces_.push_back(spec);
+    int AddSurface(const SurfaceRecipe& recipe) {
+        surfaces_.push_back(recipe);
         return static_cast<int>(surfaces_.size()) - 1;
     }
     // The surface of the polygons added from now on; -1: none (no PTAG
@@ -105,7 +105,7 @@ public:
     Bytes Build() const {
         Bytes body(form_.begin(), form_.end());
         Bytes names;
-        for (const SurfaceSpec& spec : surfaces_) PutName(names, spec.name);
+        for (const SurfaceRecipe& recipe : surfaces_) PutName(names, recipe.name);
         if (surfaces_.empty() && !IsLwlo()) PutName(names, "Default");
         if (!names.empty()) LwoWriter::AppendChunk(body, IsLwlo() ? "SRFS" : "TAGS", names);
         for (const Layer& l : layers_) {
@@ -270,23 +270,23 @@ private:
     }
 
     // An LWO2 SURF: name, source, 2-byte sub-chunks, one of odd length.
-    static Bytes Lwo2Surface(const SurfaceSpec& spec) {
+    static Bytes Lwo2Surface(const SurfaceRecipe& recipe) {
         Bytes surf;
-        PutName(surf, spec.name);
+        PutName(surf, recipe.name);
         PutName(surf, "");
         LwoWriter::AppendSubChunk(surf, "XTRA", Bytes{1, 2, 3});
         Bytes colour;
-        for (uint8_t c : {spec.red, spec.green, spec.blue}) LwoWriter::PutF32(colour, c / 255.0f);
+        for (uint8_t c : {recipe.red, recipe.green, recipe.blue}) LwoWriter::PutF32(colour, c / 255.0f);
         LwoWriter::PutU16(colour, 0);  // no envelope
         LwoWriter::AppendSubChunk(surf, "COLR", colour);
-        Bytes share = LwoWriter::F32Bytes(spec.diffuse);
+        Bytes share = LwoWriter::F32Bytes(recipe.diffuse);
         LwoWriter::PutU16(share, 0);
         LwoWriter::AppendSubChunk(surf, "DIFF", share);
-        share = LwoWriter::F32Bytes(spec.luminosity);
+        share = LwoWriter::F32Bytes(recipe.luminosity);
         LwoWriter::PutU16(share, 0);
         LwoWriter::AppendSubChunk(surf, "LUMI", share);
-        if (spec.smooth) LwoWriter::AppendSubChunk(surf, "SMAN", LwoWriter::F32Bytes(spec.angle));
-        if (spec.double_sided) LwoWriter::AppendSubChunk(surf, "SIDE", LwoWriter::U16Bytes(3));
+        if (recipe.smooth) LwoWriter::AppendSubChunk(surf, "SMAN", LwoWriter::F32Bytes(recipe.angle));
+        if (recipe.double_sided) LwoWriter::AppendSubChunk(surf, "SIDE", LwoWriter::U16Bytes(3));
         return surf;
     }
 
@@ -339,21 +339,21 @@ private:
     // with 4-byte lengths, and the node graph holding the look: a Standard
     // node plugged into the Surface node, behind a Principled BSDF node of
     // another colour that is not plugged in.
-    static Bytes Lwo3Surface(const SurfaceSpec& spec) {
+    static Bytes Lwo3Surface(const SurfaceRecipe& recipe) {
         Bytes form = {'S', 'U', 'R', 'F'};
         Bytes names;
-        PutName(names, spec.name);
+        PutName(names, recipe.name);
         PutName(names, "");
         LwoWriter::AppendChunk(form, "    ", names);
-        if (spec.smooth) LwoWriter::AppendChunk(form, "SMAN", LwoWriter::F32Bytes(spec.angle));
-        if (spec.double_sided) LwoWriter::AppendChunk(form, "SIDE", LwoWriter::U16Bytes(3));
+        if (recipe.smooth) LwoWriter::AppendChunk(form, "SMAN", LwoWriter::F32Bytes(recipe.angle));
+        if (recipe.double_sided) LwoWriter::AppendChunk(form, "SIDE", LwoWriter::U16Bytes(3));
         Bytes graph = {'N', 'N', 'D', 'S'};
         AppendNode(graph, "Surface", "Surface", "ATTR", {});
         AppendNode(graph, "Principled BSDF", "Principled BSDF (1)", "ATTR",
                    {NodeInput("Color", {0.1, 0.2, 0.3}), NodeInput("Luminous", {0.75})});
         AppendNode(graph, "Standard", "Standard (1)", "SATR",
-                   {NodeInput("Color", {spec.red / 255.0, spec.green / 255.0, spec.blue / 255.0}),
-                    NodeInput("Luminosity", {spec.luminosity}), NodeInput("Diffuse", {spec.diffuse})});
+                   {NodeInput("Color", {recipe.red / 255.0, recipe.green / 255.0, recipe.blue / 255.0}),
+                    NodeInput("Luminosity", {recipe.luminosity}), NodeInput("Diffuse", {recipe.diffuse})});
         Bytes connection = {'N', 'C', 'O', 'N'};
         const char* const fields[][2] = {
             {"INME", "Surface"}, {"IINM", "Material"}, {"IINN", "Standard (1)"}, {"IONM", "Material"}};
@@ -374,16 +374,16 @@ private:
     // FORM SURF with 4-byte ones in LWO3; LWLO gets an LWOB-style SURF.
     void AppendSurface(Bytes& body) const {
         if (!surfaces_.empty()) {
-            for (const SurfaceSpec& spec : surfaces_) {
-                if (!spec.described) continue;
+            for (const SurfaceRecipe& recipe : surfaces_) {
+                if (!recipe.described) continue;
                 if (form_ == "LWO3") {
-                    LwoWriter::AppendChunk(body, "FORM", Lwo3Surface(spec));
+                    LwoWriter::AppendChunk(body, "FORM", Lwo3Surface(recipe));
                 } else if (!IsLwlo()) {
-                    LwoWriter::AppendChunk(body, "SURF", Lwo2Surface(spec));
+                    LwoWriter::AppendChunk(body, "SURF", Lwo2Surface(recipe));
                 } else {
                     Bytes surf;
-                    PutName(surf, spec.name);
-                    LwoWriter::AppendLwobLook(surf, spec);
+                    PutName(surf, recipe.name);
+                    LwoWriter::AppendLwobLook(surf, recipe);
                     LwoWriter::AppendChunk(body, "SURF", surf);
                 }
             }
@@ -413,7 +413,7 @@ private:
 
     std::string form_;
     std::vector<Layer> layers_;
-    std::vector<SurfaceSpec> surfaces_;
+    std::vector<SurfaceRecipe> surfaces_;
     int surface_ = -1;
     bool long_ptag_ = false;
 };

@@ -11,7 +11,7 @@
 namespace qavren::tools {
 
 // One surface as a writer describes it, in each form's own encoding.
-struct SurfaceSpec {
+struct SurfaceRecipe {
     std::string name;
     uint8_t red = 200, green = 200, blue = 200;
     bool smooth = false;      // LWOB: FLAG 4; LWO2, LWO3: SMAN = angle
@@ -45,9 +45,9 @@ public:
 
     void AddSurface(const std::string& name) { surfaces_.push_back(name); }
     // A surface with its look written out in LWOB's sub-chunks.
-    void AddSurface(const SurfaceSpec& spec) {
-        surfaces_.push_back(spec.name);
-        specs_.push_back(spec);
+    void AddSurface(const SurfaceRecipe& recipe) {
+        surfaces_.push_back(recipe.name);
+        recipes_.push_back(recipe);
     }
 
     uint32_t point_count() const { return point_count_; }
@@ -66,11 +66,11 @@ public:
         AppendChunk(body, "POLS", polygons_);
         size_t described = 0;
         for (const auto& s : surfaces_) {
-            const bool spec = described < specs_.size() && specs_[described].name == s;
-            if (spec && !specs_[described++].described) continue;
+            const bool recipe = described < recipes_.size() && recipes_[described].name == s;
+            if (recipe && !recipes_[described++].described) continue;
             Bytes surf;
             PutName(surf, s);
-            if (spec) AppendLwobLook(surf, specs_[described - 1]);
+            if (recipe) AppendLwobLook(surf, recipes_[described - 1]);
             AppendChunk(body, "SURF", surf);
         }
         Bytes file = {'F', 'O', 'R', 'M'};
@@ -118,23 +118,23 @@ public:
 
     // The look after the name: an odd-length sub-chunk no reader knows
     // first, as real files have them, then the values in LWOB's encoding.
-    static void AppendLwobLook(Bytes& surf, const SurfaceSpec& spec) {
+    static void AppendLwobLook(Bytes& surf, const SurfaceRecipe& recipe) {
         AppendSubChunk(surf, "XTRA", Bytes{1, 2, 3});
-        if (spec.float_shares) {
-            AppendSubChunk(surf, "VDIF", F32Bytes(spec.diffuse));
-            AppendSubChunk(surf, "VLUM", F32Bytes(spec.luminosity));
+        if (recipe.float_shares) {
+            AppendSubChunk(surf, "VDIF", F32Bytes(recipe.diffuse));
+            AppendSubChunk(surf, "VLUM", F32Bytes(recipe.luminosity));
         }
-        AppendSubChunk(surf, "COLR", Bytes{spec.red, spec.green, spec.blue, 0});
-        const uint16_t flags = static_cast<uint16_t>((spec.smooth ? 4 : 0) | (spec.double_sided ? 256 : 0));
+        AppendSubChunk(surf, "COLR", Bytes{recipe.red, recipe.green, recipe.blue, 0});
+        const uint16_t flags = static_cast<uint16_t>((recipe.smooth ? 4 : 0) | (recipe.double_sided ? 256 : 0));
         if (flags) AppendSubChunk(surf, "FLAG", U16Bytes(flags));
-        if (spec.angle > 0) AppendSubChunk(surf, "SMAN", F32Bytes(spec.angle));
+        if (recipe.angle > 0) AppendSubChunk(surf, "SMAN", F32Bytes(recipe.angle));
         // With the floats written, the words are deliberately off by a step.
-        const int off = spec.float_shares ? 1 : 0;
-        if (spec.diffuse != 1.0f || spec.float_shares) {
-            AppendSubChunk(surf, "DIFF", U16Bytes(static_cast<uint16_t>(spec.diffuse * 256.0f + 0.5f) + off));
+        const int off = recipe.float_shares ? 1 : 0;
+        if (recipe.diffuse != 1.0f || recipe.float_shares) {
+            AppendSubChunk(surf, "DIFF", U16Bytes(static_cast<uint16_t>(recipe.diffuse * 256.0f + 0.5f) + off));
         }
-        if (spec.luminosity != 0.0f || spec.float_shares) {
-            AppendSubChunk(surf, "LUMI", U16Bytes(static_cast<uint16_t>(spec.luminosity * 256.0f + 0.5f) + off));
+        if (recipe.luminosity != 0.0f || recipe.float_shares) {
+            AppendSubChunk(surf, "LUMI", U16Bytes(static_cast<uint16_t>(recipe.luminosity * 256.0f + 0.5f) + off));
         }
     }
 
@@ -149,7 +149,7 @@ private:
     Bytes polygons_;
     uint32_t point_count_ = 0;
     std::vector<std::string> surfaces_;
-    std::vector<SurfaceSpec> specs_;  // in the order of their names in surfaces_
+    std::vector<SurfaceRecipe> recipes_;  // in the order of their names in surfaces_
 };
 
 // Shapes for samples, tests and benchmarks.
