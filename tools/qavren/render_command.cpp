@@ -25,16 +25,20 @@ namespace {
 constexpr uint64_t kParallelMemory = uint64_t{1} << 29;
 
 enum RenderOption {
-    kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp
+    kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp,
+    kShaded, kBackground
 };
 constexpr OptionRule kRenderOptions[] = {
     {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false}, {0, "polygons", false},
     {'s', "size", true},   {0, "format", true},      {0, "angles", true},     {'j', "jobs", true},
     {'q', "quiet", false}, {'v', "verbose", false},  {'h', "help", false},
+    {0, "shaded", false},  {0, "background", true},
 };
 
 struct RenderJob {
     RenderSettings settings;
+    ShadedBackground background;  // of the shaded style
+    bool background_given = false;
     const char* output = nullptr;
     const char* directory = nullptr;
     char** inputs = nullptr;
@@ -73,8 +77,13 @@ int ParseOptions(int argc, char** argv, RenderJob* job) {
         switch (option) {
         case kOutput: job->output = value; break;
         case kDirectory: job->directory = value; break;
-        case kWireframe: job->settings.mode = 0; break;
-        case kPolygons: job->settings.mode = 1; break;
+        case kWireframe: job->settings.mode = job->settings.shaded = 0; break;
+        case kPolygons: job->settings.mode = 1, job->settings.shaded = 0; break;
+        case kShaded: job->settings.mode = job->settings.shaded = 1; break;
+        case kBackground:
+            if (!ParseBackground(value, &job->background)) return UsageError("render", BadBackground(value, &error));
+            job->background_given = true;
+            break;
         case kQuiet: job->verbosity = Verbosity::kQuiet; break;
         case kVerbose: job->verbosity = Verbosity::kVerbose; break;
         case kHelp: job->help = true; break;
@@ -133,6 +142,12 @@ int CheckJob(RenderJob* job) {
         job->format = named;
     }
     const RenderSettings& s = job->settings;
+    if (job->background_given && !DrawsShaded(s)) {
+        return UsageError("render", "--background is for --shaded; the other styles draw the canvas");
+    }
+    if (job->background.kind == ShadedBackground::Kind::kNone && job->format != ImageFormat::kPng) {
+        return UsageError("render", "--background none needs a PNG picture: a BMP has no transparency");
+    }
     if (job->format == ImageFormat::kPng && (s.width > kPngSideLimit || s.height > kPngSideLimit)) {
         Format(&error, "a PNG picture is at most %d pixels a side; write a .bmp for %dx%d", kPngSideLimit, s.width,
                s.height);
@@ -207,7 +222,8 @@ void RenderOne(void* context, int index, Outcome* outcome) {
         Format(&outcome->text, "%s: not written: %s would overwrite the picture of %s", input, output, namesake);
         return;
     }
-    outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text);
+    outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text,
+                                   job.background);
     if (outcome->ok) DescribeWritten(input, output, job.settings, &outcome->text);
 }
 
