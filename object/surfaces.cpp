@@ -1,26 +1,396 @@
-// The surfaces of an object: for now every polygon gets the default surface.
+// The surfaces of an object, for all four forms.
+//
+// Names. LWOB and LWLO list their surfaces in SRFS (NUL-terminated names,
+// each padded to an even length); a polygon record's surface word numbers
+// them from 1, and a negative word (which announces detail polygons) names
+// the surface by its absolute value. LWO2 and LWO3 list tags in TAGS (the
+// same layout; several TAGS chunks count on from each other), and a PTAG
+// chunk of type SURF gives polygons their tags: pairs of a VX polygon number
+// (2 bytes, or 4 with 0xFF on top) within the latest POLS chunk of the
+// current layer and a U2 tag number.
+//
+// Looks. A surface is described by the first SURF chunk that bears its
+// name: in LWOB and LWLO the name and sub-chunks with 2-byte lengths: COLR
+// (red, green, blue, pad), FLAG (value 4: smoothing; 256: double-sided),
+// SMAN (float, the smoothing angle in radians; smoothing without SMAN smooths
+// up to 89.5 degrees, LightWave's default), DIFF and LUMI (U2, 256 = 100 %),
+// overridden by VDIF and VLUM (floats). In LWO2, SURF holds the name, the
+// source name and sub-chunks with 2-byte lengths: COLR (three floats, 0..1,
+// and an envelope), DIFF, LUMI and SMAN (floats; smoothing where SMAN > 0),
+// SIDE (U2, 3: double-sided). LWO3 wraps a surface in FORM SURF: a chunk of
+// blank tag holding the name and source name, then sub-chunks with 4-byte
+// lengths: SMAN and SIDE as in LWO2, and FORM NODS, the node graph, which is
+// where LWO3 files keep colour, diffuse and luminosity (surface_nodes.cpp).
+// Colours 0..1 become bytes as v * 255 rounded, with no colour-space change.
+//
+// Trust. Every byte is untrusted. Chunks are walked by their stated lengths
+// inside the FORM (ChunkWalk), sub-chunks inside their surface (SubChunkWalk);
+// a value is decoded only when its sub-chunk holds all its bytes. Surface
+// and tag numbers are checked against the names, PTAG polygon numbers against
+// the POLS chunk they number. A SURF whose sub-chunks run past it is not
+// used at all; a sub-chunk too short for its value is passed over. Values
+// are made safe for the renderer: colours clamped to 0..255 (NaN: 0),
+// diffuse and luminosity to 0..2 (NaN: the default), angles to 0..pi (NaN:
+// flat). The polygons are those the polygon walk hands out; Read is called
+// once the walk has succeeded over them. Sizes of the arrays are checked
+// against size_t before they are allocated, and Read fails only for memory.
 #include "object/surfaces.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "object/layers.h"
+#include "object/surface_nodes.h"
 #include "platform/memory.h"
 
 namespace qavren {
+namespace {
 
-ObjectSurfaces::~ObjectSurfaces() {
-    platform::Free(looks_);
-    platform::Free(polygon_surfaces_);
+constexpr float kLightWaveSmoothing = 1.562f;  // 89.5 degrees
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kMaxShare = 2.0;
+
+bool Is(const uint8_t* tag, const char* name) { return std::memcmp(tag, name, 4) == 0; }
+bool Is(const char tag[4], const char* name) { return std::memcmp(tag, name, 4) == 0; }
+
+uint8_t ColourByte(double v) {
+    if (!(v > 0)) return 0;
+    if (v >= 1) return 255;
+    return static_cast<uint8_t>(v * 255.0 + 0.5);
 }
 
-Status ObjectSurfaces::Read(const ObjectBuffer&, const ObjectPolygons&, uint32_t, uint32_t polygon_count) {
-    auto* looks = static_cast<SurfaceLook*>(platform::AllocateZeroed(sizeof(SurfaceLook)));
-    if (!looks) return status::kNoMemory;
-    *looks = SurfaceLook{};
+float Share(double v, float fallback) {
+    if (!std::isfinite(v)) return fallback;
+    return static_cast<float>(std::clamp(v, 0.0, kMaxShare));
+}
+
+float Angle(double v) {
+    if (!(v > 0)) return 0.0f;
+    return static_cast<float>(std::min(v, kPi));
+}
+
+double F32(const ByteReader& d) { return ByteReader::LoadF32(d.position()); }
+
+// An S0 string: the bytes before its NUL; false when there is no NUL. Moves
+// past the NUL and the pad byte that makes the length even, if present.
+bool ReadName(ByteReader* data, const uint8_t** name, uint32_t* length) {
+    const uint8_t* p = data->position();
+    const uint32_t left = data->remaining();
+    const auto* nul = left ? static_cast<const uint8_t*>(std::memchr(p, 0, left)) : nullptr;
+    if (!nul) return false;
+    *name = p;
+    *length = static_cast<uint32_t>(nul - p);
+    data->Skip(*length + 1);
+    if ((*length + 1) % 2 && data->remaining() > 0) data->Skip(1);
+    return true;
+}
+
+// The NUL-terminated names of an SRFS or TAGS chunk, each handed to `take`;
+// bytes after the last NUL name nothing.
+template <typename Take>
+void ForEachName(ByteReader data, Take take) {
+    const uint8_t* name = nullptr;
+    uint32_t length = 0;
+    while (ReadName(&data, &name, &length)) take(name, length);
+}
+
+// An LWOB or LWLO SURF chunk's sub-chunks. False when they run past it.
+bool DecodeLwobLook(const ByteReader& subchunks, SurfaceLook* look) {
+    SurfaceLook l;
+    bool smooth = false, has_angle = false, float_diffuse = false, float_luminosity = false;
+    double angle = 0;
+    SubChunkWalk walk(subchunks, false);
+    const uint8_t* tag = nullptr;
+    ByteReader d;
+    Status s;
+    while ((s = walk.Next(&tag, &d)) == 1) {
+        const uint32_t n = d.remaining();
+        const uint8_t* p = d.position();
+        if (Is(tag, "COLR") && n >= 3) {
+            l.red = p[0];
+            l.green = p[1];
+            l.blue = p[2];
+        } else if (Is(tag, "FLAG") && n >= 2) {
+            const uint16_t flags = ByteReader::LoadU16(p);
+            smooth = (flags & 4) != 0;
+            l.double_sided = (flags & 256) != 0;
+        } else if (Is(tag, "SMAN") && n >= 4) {
+            has_angle = true;
+            angle = F32(d);
+        } else if (Is(tag, "DIFF") && n >= 2 && !float_diffuse) {
+            l.diffuse = Share(ByteReader::LoadU16(p) / 256.0, l.diffuse);
+        } else if (Is(tag, "VDIF") && n >= 4) {
+            float_diffuse = true;
+            l.diffuse = Share(F32(d), SurfaceLook{}.diffuse);
+        } else if (Is(tag, "LUMI") && n >= 2 && !float_luminosity) {
+            l.luminosity = Share(ByteReader::LoadU16(p) / 256.0, l.luminosity);
+        } else if (Is(tag, "VLUM") && n >= 4) {
+            float_luminosity = true;
+            l.luminosity = Share(F32(d), SurfaceLook{}.luminosity);
+        }
+    }
+    if (s != 0) return false;
+    l.smoothing = !smooth ? 0.0f : has_angle ? Angle(angle) : kLightWaveSmoothing;
+    *look = l;
+    return true;
+}
+
+// An LWO2 SURF chunk's sub-chunks (2-byte lengths) or an LWO3 FORM SURF's
+// (4-byte lengths). False when they run past it.
+bool DecodeLwo2Look(const ByteReader& subchunks, bool wide, SurfaceLook* look) {
+    SurfaceLook l;
+    SubChunkWalk walk(subchunks, wide);
+    const uint8_t* tag = nullptr;
+    ByteReader d;
+    Status s;
+    NodeMaterial material;
+    while ((s = walk.Next(&tag, &d)) == 1) {
+        const uint32_t n = d.remaining();
+        const uint8_t* p = d.position();
+        if (Is(tag, "COLR") && n >= 12) {
+            l.red = ColourByte(ByteReader::LoadF32(p));
+            l.green = ColourByte(ByteReader::LoadF32(p + 4));
+            l.blue = ColourByte(ByteReader::LoadF32(p + 8));
+        } else if (Is(tag, "DIFF") && n >= 4) {
+            l.diffuse = Share(F32(d), l.diffuse);
+        } else if (Is(tag, "LUMI") && n >= 4) {
+            l.luminosity = Share(F32(d), l.luminosity);
+        } else if (Is(tag, "SMAN") && n >= 4) {
+            l.smoothing = Angle(F32(d));
+        } else if (Is(tag, "SIDE") && n >= 2) {
+            l.double_sided = ByteReader::LoadU16(p) == 3;
+        } else if (wide && Is(tag, "FORM") && n >= 4 && Is(p, "NODS")) {
+            ByteReader nodes = d;
+            nodes.Skip(4);
+            ReadNodeMaterial(nodes, &material);
+        }
+    }
+    if (s != 0) return false;
+    if (material.has_colour) {
+        l.red = ColourByte(material.colour[0]);
+        l.green = ColourByte(material.colour[1]);
+        l.blue = ColourByte(material.colour[2]);
+    }
+    if (material.has_diffuse) l.diffuse = Share(material.diffuse, l.diffuse);
+    if (material.has_luminosity) l.luminosity = Share(material.luminosity, l.luminosity);
+    *look = l;
+    return true;
+}
+
+// The name of an LWO3 FORM SURF (after its type), and the sub-chunks after
+// it. The name and source name sit in a chunk whose tag is four blanks;
+// without one they follow the type directly, as in LWO2.
+bool SplitLwo3Surface(ByteReader body, const uint8_t** name, uint32_t* length, ByteReader* subchunks) {
+    const uint8_t* source = nullptr;
+    uint32_t source_length = 0;
+    if (body.remaining() >= 8 && Is(body.position(), "    ")) {
+        ByteReader names;
+        uint32_t size = 0;
+        body.Skip(4);
+        body.ReadU32(&size);
+        if (!body.Take(size, &names) || !ReadName(&names, name, length)) return false;
+        if (size % 2 && body.remaining() > 0) body.Skip(1);
+    } else if (!ReadName(&body, name, length) || !ReadName(&body, &source, &source_length)) {
+        return false;
+    }
+    *subchunks = body;
+    return true;
+}
+
+// How names compare when sorted: bytes, then length.
+bool NameLess(const uint8_t* a, uint32_t an, const uint8_t* b, uint32_t bn) {
+    const int c = std::memcmp(a, b, std::min(an, bn));
+    return c != 0 ? c < 0 : an < bn;
+}
+
+// Reads a VX: 2 bytes, or 4 with 0xFF on top.
+bool ReadVx(ByteReader* r, uint32_t* value) {
+    if (r->remaining() >= 4 && r->position()[0] == 0xFF) {
+        *value = ByteReader::LoadU32(r->position()) & 0x00FFFFFFu;
+        return r->Skip(4);
+    }
+    uint16_t v = 0;
+    if (!r->ReadU16(&v)) return false;
+    *value = v;
+    return true;
+}
+
+template <typename T>
+T* AllocateArray(uint64_t count) {
+    if (count > SIZE_MAX / sizeof(T)) return nullptr;
+    return static_cast<T*>(platform::AllocateZeroed(static_cast<size_t>(count * sizeof(T))));
+}
+
+}  // namespace
+
+ObjectSurfaces::~ObjectSurfaces() { Clear(); }
+
+void ObjectSurfaces::Clear() {
     platform::Free(looks_);
+    platform::Free(entries_);
     platform::Free(polygon_surfaces_);
-    looks_ = looks;
+    looks_ = nullptr;
+    entries_ = nullptr;
     polygon_surfaces_ = nullptr;
-    surface_count_ = 1;
-    polygon_count_ = polygon_count;
+    surface_count_ = polygon_count_ = 0;
+}
+
+Status ObjectSurfaces::AllocateSurfaces(uint32_t count) {
+    looks_ = AllocateArray<SurfaceLook>(count);
+    entries_ = AllocateArray<Entry>(count);
+    if (!looks_ || !entries_) return status::kNoMemory;
+    for (uint32_t s = 0; s < count; ++s) looks_[s] = SurfaceLook{};
+    surface_count_ = count;
     return status::kOk;
+}
+
+Status ObjectSurfaces::Read(const ObjectBuffer& buffer, const ObjectPolygons& polygons, uint32_t point_count,
+                            uint32_t polygon_count) {
+    Clear();
+    ObjectForm form = ObjectForm::kLwob;
+    const bool known = IdentifyForm(buffer, &form);
+    const bool tagged = known && (form == ObjectForm::kLwo2 || form == ObjectForm::kLwo3);
+    const char* list_tag = tagged ? "TAGS" : "SRFS";
+
+    // The names: counted, then kept (LWOB and LWLO use the first SRFS only).
+    uint64_t names = 0;
+    Chunk chunk;
+    if (known) {
+        ChunkWalk walk(buffer.data(), buffer.size());
+        while (walk.Next(&chunk) == 1) {
+            if (!Is(chunk.tag, list_tag)) continue;
+            ForEachName(chunk.data, [&names](const uint8_t*, uint32_t) { ++names; });
+            if (!tagged) break;
+        }
+    }
+    if (names >= UINT32_MAX) return status::kNoMemory;  // cannot be numbered
+    if (Status s = AllocateSurfaces(static_cast<uint32_t>(names + 1)); Failed(s)) {
+        Clear();
+        return s;
+    }
+    if (names) {
+        uint32_t next = 1;
+        ChunkWalk walk(buffer.data(), buffer.size());
+        while (walk.Next(&chunk) == 1) {
+            if (!Is(chunk.tag, list_tag)) continue;
+            ForEachName(chunk.data, [this, &next](const uint8_t* name, uint32_t length) {
+                entries_[next].name = name;
+                entries_[next++].name_length = length;
+            });
+            if (!tagged) break;
+        }
+    }
+
+    polygon_count_ = polygon_count;
+    if (names) {
+        polygon_surfaces_ = AllocateArray<uint32_t>(polygon_count);
+        uint32_t* order = AllocateArray<uint32_t>(names);
+        if (!polygon_surfaces_ || !order) {
+            platform::Free(order);
+            Clear();
+            return status::kNoMemory;
+        }
+        // The names in sorted order, so that each SURF finds its own at once.
+        for (uint32_t k = 0; k < names; ++k) order[k] = k + 1;
+        std::sort(order, order + names, [this](uint32_t a, uint32_t b) {
+            const Entry& x = entries_[a];
+            const Entry& y = entries_[b];
+            if (NameLess(x.name, x.name_length, y.name, y.name_length)) return true;
+            return !NameLess(y.name, y.name_length, x.name, x.name_length) && a < b;
+        });
+        ReadDescriptions(buffer, form, order);
+        platform::Free(order);
+        ReadPolygonSurfaces(buffer, polygons, point_count, tagged);
+    }
+    entries_[0].polygons = 0;
+    for (uint32_t k = 0; k < polygon_count_; ++k) ++entries_[SurfaceOf(k)].polygons;
+    return status::kOk;
+}
+
+void ObjectSurfaces::Describe(const uint8_t* name, uint32_t length, const SurfaceLook& look, const uint32_t* order) {
+    const uint32_t names = surface_count_ - 1;
+    const uint32_t* end = order + names;
+    const uint32_t* at = std::lower_bound(order, end, 0u, [&](uint32_t s, uint32_t) {
+        return NameLess(entries_[s].name, entries_[s].name_length, name, length);
+    });
+    for (; at != end && !NameLess(name, length, entries_[*at].name, entries_[*at].name_length); ++at) {
+        Entry& e = entries_[*at];
+        if (e.described) continue;  // an earlier SURF of this name rules
+        e.described = true;
+        looks_[*at] = look;
+    }
+}
+
+void ObjectSurfaces::ReadDescriptions(const ObjectBuffer& buffer, ObjectForm form, const uint32_t* order) {
+    const bool lwob_layout = form == ObjectForm::kLwob || form == ObjectForm::kLwlo;
+    ChunkWalk walk(buffer.data(), buffer.size());
+    Chunk chunk;
+    while (walk.Next(&chunk) == 1) {
+        ByteReader body = chunk.data;
+        const uint8_t* name = nullptr;
+        uint32_t length = 0;
+        ByteReader subchunks;
+        SurfaceLook look;
+        bool ok = false;
+        if (Is(chunk.tag, "SURF")) {
+            if (!ReadName(&body, &name, &length)) continue;
+            if (lwob_layout) {
+                ok = DecodeLwobLook(body, &look);
+            } else {
+                const uint8_t* source = nullptr;
+                uint32_t source_length = 0;
+                ok = ReadName(&body, &source, &source_length) && DecodeLwo2Look(body, false, &look);
+            }
+        } else if (!lwob_layout && Is(chunk.tag, "FORM") && body.remaining() >= 4 && Is(body.position(), "SURF")) {
+            body.Skip(4);
+            ok = SplitLwo3Surface(body, &name, &length, &subchunks) && DecodeLwo2Look(subchunks, true, &look);
+        }
+        if (ok) Describe(name, length, look, order);
+    }
+}
+
+void ObjectSurfaces::ReadPolygonSurfaces(const ObjectBuffer& buffer, const ObjectPolygons& polygons,
+                                         uint32_t point_count, bool tagged) {
+    const uint32_t names = surface_count_ - 1;
+    PolygonWalk walk(polygons, point_count);
+    Polygon polygon;
+    uint32_t k = 0;
+    Status s = walk.Next(&polygon);
+    if (!tagged) {
+        for (; s == 1 && k < polygon_count_; s = walk.Next(&polygon), ++k) {
+            const int32_t word = walk.records().surface();
+            const uint32_t number = static_cast<uint32_t>(word < 0 ? -word : word);
+            polygon_surfaces_[k] = number <= names ? number : 0;
+        }
+        return;
+    }
+    // The chunks in file order beside the polygon walk: a POLS chunk's drawn
+    // polygons are those the walk hands out from it, none in a hidden layer
+    // or of a type that is not drawn.
+    ChunkWalk chunks(buffer.data(), buffer.size());
+    Chunk chunk;
+    bool has_list = false;
+    uint32_t first = 0, count = 0;
+    while (chunks.Next(&chunk) == 1) {
+        if (Is(chunk.tag, "LAYR")) has_list = false;
+        if (Is(chunk.tag, "POLS")) {
+            first = k;
+            for (; s == 1 && k < polygon_count_ && walk.layers().chunk().offset == chunk.offset; ++k) {
+                s = walk.Next(&polygon);
+            }
+            count = k - first;
+            has_list = true;
+        }
+        ByteReader data = chunk.data;
+        if (!Is(chunk.tag, "PTAG") || !has_list || data.remaining() < 4 || !Is(data.position(), "SURF")) continue;
+        data.Skip(4);
+        uint32_t index = 0;
+        uint16_t tag = 0;
+        while (ReadVx(&data, &index) && data.ReadU16(&tag)) {
+            if (index < count && tag < names) polygon_surfaces_[first + index] = tag + 1u;
+        }
+    }
 }
 
 }  // namespace qavren

@@ -2,8 +2,9 @@
 // looks like, and which surface each drawn polygon uses, in the order the
 // polygon walk hands the polygons out. Every byte is untrusted, and damaged
 // surface data never refuses an object: a polygon without a surface, a name
-// with no SURF chunk and a SURF chunk that cannot be read all get the
-// default surface.
+// with no SURF chunk, a SURF chunk that cannot be read and a surface number
+// or tag out of range all get the default surface. How each form is read,
+// and what is checked, is told at the top of surfaces.cpp.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,14 @@ struct SurfaceLook {
     float diffuse = 1.0f;     // DIFF: the share of the light the surface returns
     float luminosity = 0.0f;  // LUMI: light of its own, added to the lit colour
     float smoothing = 0.0f;   // the smoothing angle in radians; 0: flat faces
+    bool double_sided = false;  // SIDE 3 (LWO2, LWO3), FLAG bit value 256 (LWOB, LWLO)
+};
+
+// A surface's name as the file spells it: the bytes before its NUL, inside
+// the object's buffer (empty for the default surface).
+struct SurfaceName {
+    const uint8_t* bytes = nullptr;
+    uint32_t length = 0;
 };
 
 // The surfaces of one object, for one renderer call; freed on destruction.
@@ -46,8 +55,29 @@ public:
     uint32_t SurfaceOf(uint32_t polygon) const { return polygon_surfaces_ ? polygon_surfaces_[polygon] : 0; }
     const SurfaceLook& LookOf(uint32_t polygon) const { return looks_[SurfaceOf(polygon)]; }
 
+    // Of surface s < surface_count(): its name, which points into the buffer
+    // given to Read and lives as long as it; whether a SURF chunk of that name
+    // was read (otherwise its look is the default); how many polygons use it.
+    SurfaceName name(uint32_t surface) const { return {entries_[surface].name, entries_[surface].name_length}; }
+    bool described(uint32_t surface) const { return entries_[surface].described; }
+    uint32_t polygons_using(uint32_t surface) const { return entries_[surface].polygons; }
+
 private:
+    struct Entry {
+        const uint8_t* name;
+        uint32_t name_length;
+        uint32_t polygons;
+        bool described;
+    };
+    void Clear();
+    Status AllocateSurfaces(uint32_t count);
+    void ReadDescriptions(const ObjectBuffer& buffer, ObjectForm form, const uint32_t* order);
+    void Describe(const uint8_t* name, uint32_t length, const SurfaceLook& look, const uint32_t* order);
+    void ReadPolygonSurfaces(const ObjectBuffer& buffer, const ObjectPolygons& polygons, uint32_t point_count,
+                             bool tagged);
+
     SurfaceLook* looks_ = nullptr;
+    Entry* entries_ = nullptr;
     uint32_t* polygon_surfaces_ = nullptr;  // null: every polygon uses surface 0
     uint32_t surface_count_ = 0;
     uint32_t polygon_count_ = 0;

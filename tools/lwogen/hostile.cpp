@@ -2,6 +2,7 @@
 #include "tools/lwogen/hostile.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -106,7 +107,194 @@ Bytes WithLength(Bytes b, const char* tag, uint32_t length) {
     return b;
 }
 
+// The cube with "Red" on its first polygon and "Blue" on the others, in
+// `form`. Blue is described by the writer; Red's SURF is `red` (its data, or
+// for LWO3 the FORM's data), appended last; none when `red` is empty.
+Bytes SurfacedCube(const char* form, const Bytes& red) {
+    static const std::vector<uint32_t> kQuads[6] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                                    {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    SurfaceSpec red_name{"Red"};
+    red_name.described = false;
+    SurfaceSpec blue{"Blue", 0, 0, 255};
+    Bytes b;
+    if (std::strcmp(form, "LWOB") == 0) {
+        LwoWriter w;
+        for (int i = 0; i < 8; ++i) w.AddPoint(i & 1 ? 1.f : -1.f, i & 2 ? 1.f : -1.f, i & 4 ? 1.f : -1.f);
+        w.AddSurface(red_name);
+        w.AddSurface(blue);
+        for (int k = 0; k < 6; ++k) {
+            w.AddPolygon(std::vector<uint16_t>(kQuads[k].begin(), kQuads[k].end()), static_cast<int16_t>(k ? 2 : 1));
+        }
+        b = w.Build();
+    } else {
+        LayeredWriter w(form);
+        w.AddLayer(0);
+        for (int i = 0; i < 8; ++i) w.AddPoint(i & 1 ? 1.f : -1.f, i & 2 ? 1.f : -1.f, i & 4 ? 1.f : -1.f);
+        w.AddSurface(red_name);
+        w.AddSurface(blue);
+        for (int k = 0; k < 6; ++k) {
+            w.UseSurface(k ? 1 : 0);
+            w.AddPolygon(kQuads[k]);
+        }
+        b = w.Build();
+    }
+    if (!red.empty()) {
+        LwoWriter::AppendChunk(b, std::strcmp(form, "LWO3") == 0 ? "FORM" : "SURF", red);
+        PutU32At(b, 4, static_cast<uint32_t>(b.size() - 8));
+    }
+    return b;
+}
+
+// Red's SURF data in `form`, around the given sub-chunks (which use 4-byte
+// lengths in LWO3 and 2-byte ones elsewhere).
+Bytes RedSurface(const char* form, const Bytes& subchunks) {
+    Bytes b;
+    if (std::strcmp(form, "LWO3") == 0) {
+        b = {'S', 'U', 'R', 'F', ' ', ' ', ' ', ' ', 0, 0, 0, 6, 'R', 'e', 'd', 0, 0, 0};
+    } else {
+        b = {'R', 'e', 'd', 0};
+        if (std::strcmp(form, "LWO2") == 0) b.insert(b.end(), {0, 0});  // the source name
+    }
+    b.insert(b.end(), subchunks.begin(), subchunks.end());
+    return b;
+}
+
+// A sub-chunk of `form`'s surfaces with the length stated as `length`.
+Bytes SubChunk(const char* form, const char* tag, const Bytes& data, uint32_t length) {
+    Bytes b(tag, tag + 4);
+    if (std::strcmp(form, "LWO3") == 0) {
+        LwoWriter::PutU32(b, length);
+    } else {
+        LwoWriter::PutU16(b, static_cast<uint16_t>(length));
+    }
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+}
+
+// Red's colour sub-chunk in `form`'s encoding, cut to `keep` bytes.
+Bytes RedColour(const char* form, size_t keep = SIZE_MAX) {
+    Bytes data;
+    if (std::strcmp(form, "LWOB") == 0 || std::strcmp(form, "LWLO") == 0) {
+        data = {255, 0, 0, 0};
+    } else {
+        for (float v : {1.f, 0.f, 0.f}) LwoWriter::PutF32(data, v);
+        LwoWriter::PutU16(data, 0);
+    }
+    if (keep < data.size()) data.resize(keep);
+    return SubChunk(form, "COLR", data, static_cast<uint32_t>(data.size()));
+}
+
+void Join(Bytes& a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end()); }
+
 }  // namespace
+
+std::vector<SurfaceCase> DamagedSurfaceObjects() {
+    const uint8_t kRed[3] = {255, 0, 0}, kBlue[3] = {0, 0, 255}, kGrey[3] = {200, 200, 200};
+    std::vector<SurfaceCase> out;
+    auto add = [&out](std::string name, Bytes bytes, const uint8_t* first, const uint8_t* others) {
+        out.push_back({std::move(name), std::move(bytes), {first[0], first[1], first[2]},
+                       {others[0], others[1], others[2]}});
+    };
+    for (const char* form : {"LWOB", "LWLO", "LWO2", "LWO3"}) {
+        std::string lower(form);
+        for (char& c : lower) c = static_cast<char>(c | 0x20);
+        const bool lwo3 = std::strcmp(form, "LWO3") == 0;
+        const bool tagged = lwo3 || std::strcmp(form, "LWO2") == 0;
+        // Sound: Red as its own SURF, after an odd sub-chunk and its pad.
+        Bytes sound = SubChunk(form, "XTRA", Bytes{7, 7, 7, 0}, 3);
+        Join(sound, RedColour(form));
+        add(lower + "-red-surface", SurfacedCube(form, RedSurface(form, sound)), kRed, kBlue);
+        // The last sub-chunk odd and without its pad byte, the SURF of odd length.
+        Bytes odd = RedColour(form);
+        Join(odd, SubChunk(form, "XTRA", Bytes{7}, 1));
+        add(lower + "-surf-odd-length", SurfacedCube(form, RedSurface(form, odd)), kRed, kBlue);
+        // A sub-chunk whose length runs past the SURF: nothing of it is used.
+        Bytes past = RedColour(form);
+        Join(past, SubChunk(form, "SMAN", Bytes{0x3F, 0x80}, 100));
+        add(lower + "-subchunk-past-the-surf", SurfacedCube(form, RedSurface(form, past)), kGrey, kBlue);
+        // The SURF ends inside a sub-chunk's header.
+        Bytes cut = RedColour(form);
+        Join(cut, Bytes{'S', 'M'});
+        add(lower + "-surf-truncated", SurfacedCube(form, RedSurface(form, cut)), kGrey, kBlue);
+        add(lower + "-colr-too-short",
+            SurfacedCube(form, RedSurface(form, RedColour(form, tagged ? 8 : 2))), kGrey, kBlue);
+        add(lower + "-no-surf-for-a-name", SurfacedCube(form, {}), kGrey, kBlue);
+        // The names' list ends without the NUL of Blue, its last name.
+        Bytes unterminated = SurfacedCube(form, RedSurface(form, RedColour(form)));
+        const char* list = tagged ? "TAGS" : "SRFS";
+        const size_t at = FindTag(unterminated, list);
+        unterminated[at + 8 + 4 + 4] = 'e';  // "Red", "Blue", NUL and pad become "Red", "Blueee"
+        unterminated[at + 8 + 4 + 5] = 'e';
+        add(lower + "-names-without-nul", unterminated, kRed, kGrey);
+        if (!tagged) {
+            // Polygon 0's surface word 9 names no surface; -2 names Blue.
+            Bytes numbers = SurfacedCube(form, RedSurface(form, RedColour(form)));
+            const size_t pols = FindTag(numbers, "POLS") + 8;
+            numbers[pols + 10] = 0;
+            numbers[pols + 11] = 9;
+            add(lower + "-surface-number-9", numbers, kGrey, kBlue);
+            if (std::strcmp(form, "LWOB") == 0) {
+                numbers[pols + 10] = 0xFF;
+                numbers[pols + 11] = 0xFE;
+                add(lower + "-surface-number-minus-2", numbers, kBlue, kBlue);
+            }
+            continue;
+        }
+        // PTAG: polygon 0 tagged 9 (no such tag); a polygon number past the
+        // chunk's polygons; the last pair cut in half.
+        Bytes tags = SurfacedCube(form, RedSurface(form, RedColour(form)));
+        const size_t ptag = FindTag(tags, "PTAG") + 8 + 4;
+        tags[ptag + 3] = 9;
+        add(lower + "-ptag-tag-9", tags, kGrey, kBlue);
+        tags[ptag + 3] = 0;
+        tags[ptag + 1] = 6;  // polygon 6 of 0..5
+        add(lower + "-ptag-polygon-6", tags, kGrey, kBlue);
+        // A half pair after the whole ones: a polygon number without its tag.
+        Bytes halves = SurfacedCube(form, RedSurface(form, RedColour(form)));
+        const size_t half = FindTag(halves, "PTAG");
+        PutU32At(halves, half + 4, 4 + 6 * 4 + 2);
+        halves.insert(halves.begin() + static_cast<std::ptrdiff_t>(half + 8 + 4 + 6 * 4), {0, 0});
+        PutU32At(halves, 4, static_cast<uint32_t>(halves.size() - 8));
+        add(lower + "-ptag-half-pair", halves, kRed, kBlue);
+        if (!lwo3) continue;
+        // The material's green colour nested far deeper than any real graph
+        // nests it: not searched, so Red keeps its COLR.
+        Bytes deep = {'E', 'N', 'T', 'R'};
+        Bytes value;
+        LwoWriter::PutU32(value, 3);
+        for (uint32_t bits : {0u, 0u, 0x3FF00000u, 0u, 0u, 0u}) LwoWriter::PutU32(value, bits);
+        Bytes values = {'V', 'A', 'L', 'U'};
+        LwoWriter::AppendChunk(values, "    ", value);
+        LwoWriter::AppendChunk(deep, "NAME", Bytes{'C', 'o', 'l', 'o', 'r', 0});
+        LwoWriter::AppendChunk(deep, "FORM", values);
+        for (int k = 0; k < 4000; ++k) {
+            Bytes outer = {'A', 'T', 'T', 'R'};
+            LwoWriter::AppendChunk(outer, "FORM", deep);
+            deep = std::move(outer);
+        }
+        Bytes ndta = {'N', 'D', 'T', 'A'};
+        LwoWriter::AppendChunk(ndta, "FORM", deep);
+        Bytes node = {'N', 'T', 'A', 'G'};
+        LwoWriter::AppendChunk(node, "NNME", Bytes{'M', 0});
+        LwoWriter::AppendChunk(node, "FORM", ndta);
+        Bytes graph = {'N', 'N', 'D', 'S'};
+        LwoWriter::AppendChunk(graph, "FORM", node);
+        Bytes connection = {'N', 'C', 'O', 'N'};
+        LwoWriter::AppendChunk(connection, "INME", Bytes{'S', 'u', 'r', 'f', 'a', 'c', 'e', 0});
+        LwoWriter::AppendChunk(connection, "IINM", Bytes{'M', 'a', 't', 'e', 'r', 'i', 'a', 'l', 0});
+        LwoWriter::AppendChunk(connection, "IINN", Bytes{'M', 0});
+        Bytes nodes = {'N', 'O', 'D', 'S'};
+        LwoWriter::AppendChunk(nodes, "FORM", graph);
+        LwoWriter::AppendChunk(nodes, "FORM", connection);
+        Bytes nested = RedColour(form);
+        LwoWriter::AppendChunk(nested, "FORM", nodes);
+        add("lwo3-nodes-nested-4000-deep", SurfacedCube(form, RedSurface(form, nested)), kRed, kBlue);
+        Bytes short_nodes = RedColour(form);
+        Join(short_nodes, SubChunk(form, "FORM", Bytes{'N', 'O', 'D', 'S', 'F', 'O', 'R', 'M', 0, 0, 1, 0}, 12));
+        add("lwo3-nodes-cut-short", SurfacedCube(form, RedSurface(form, short_nodes)), kRed, kBlue);
+    }
+    return out;
+}
 
 std::vector<LayeredCase> LayeredObjects() {
     std::vector<LayeredCase> out;

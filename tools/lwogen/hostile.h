@@ -25,4 +25,17 @@ struct LayeredCase {
 };
 std::vector<LayeredCase> LayeredObjects();
 
+// Objects of all four forms with damaged or unusual surface data: a cube
+// whose first polygon is meant to be on "Red" (255, 0, 0) and the others on
+// "Blue" (0, 0, 255). Each draws where its form is read (host code 0); the
+// colours say what the surface reader makes of it: the default grey (200,
+// 200, 200) wherever the damage reaches.
+struct SurfaceCase {
+    std::string name;
+    std::vector<uint8_t> bytes;
+    uint8_t first[3];   // polygon 0's colour
+    uint8_t others[3];  // polygons 1 to 5
+};
+std::vector<SurfaceCase> DamagedSurfaceObjects();
+
 }  // namespace qavren::tools

@@ -3,11 +3,17 @@
 // LWO3 nested FORMs) and LWLO (LAYR with LWOB-layout PNTS and POLS). The
 // same model also comes out flattened into an LWOB object: the points of
 // the drawn layers concatenated, their drawn polygons renumbered, which is
-// how the renderers must see it. Used by lwogen, the tests and benchmarks.
+// how the renderers must see it. Polygons may be given surfaces (PTAG in
+// LWO2 and LWO3, the surface word in LWLO, with detail polygons), and the
+// writer tells which surface each drawn polygon should get. Used by lwogen,
+// the tests and benchmarks.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/lwogen/lwo_writer.h"
@@ -41,26 +47,67 @@ public:
     // `long_indices` writes every index in the 4-byte form.
     void AddPolygon(const std::vector<uint32_t>& indices, const char* type = "FACE", bool long_indices = false) {
         Layer& l = Current();
-        if (l.chunks.empty() || l.chunks.back().type != type) l.chunks.push_back({type, {}});
+        if (l.chunks.empty() || l.chunks.back().type != type) l.chunks.push_back({type, {}, {}, {}});
         Bytes& out = l.chunks.back().records;
+        l.chunks.back().tags.push_back(surface_);
+        l.chunks.back().expected.push_back(surface_ >= 0 ? static_cast<uint32_t>(surface_) + 1 : 0);
         if (IsLwlo()) {
-            LwoWriter::PutU16(out, static_cast<uint16_t>(indices.size()));
-            for (uint32_t i : indices) LwoWriter::PutU16(out, static_cast<uint16_t>(i));
-            LwoWriter::PutU16(out, 1);
+            PutLwloRecord(out, indices, surfaces_.empty() ? 1 : static_cast<int16_t>(surface_ + 1));
             return;
         }
         LwoWriter::PutU16(out, static_cast<uint16_t>(indices.size() & 0x3FF));
         for (uint32_t i : indices) PutIndex(out, i, long_indices);
     }
 
+    // Surfaces, numbered from 0 in the order added: the TAGS (LWO2, LWO3)
+    // or SRFS (LWLO) names, and a SURF for each one that is described.
+    int AddSurface(const SurfaceSpec& spec) {
+        surfaces_.push_back(spec);
+        return static_cast<int>(surfaces_.size()) - 1;
+    }
+    // The surface of the polygons added from now on; -1: none (no PTAG
+    // entry in LWO2 and LWO3, surface word 0 in LWLO).
+    void UseSurface(int surface) { surface_ = surface; }
+    // PTAG polygon numbers in the 4-byte VX form.
+    void WriteLongPolygonNumbers() { long_ptag_ = true; }
+
+    // LWLO: a polygon on `surface` (a negative word) followed by detail
+    // polygons, each with its own surface.
+    void AddDetailedPolygon(const std::vector<uint32_t>& indices, int surface,
+                            const std::vector<std::pair<std::vector<uint32_t>, int>>& details) {
+        Layer& l = Current();
+        if (l.chunks.empty()) l.chunks.push_back({"FACE", {}, {}, {}});
+        Pols& c = l.chunks.back();
+        PutLwloRecord(c.records, indices, static_cast<int16_t>(-(surface + 1)));
+        LwoWriter::PutU16(c.records, static_cast<uint16_t>(details.size()));
+        c.expected.push_back(static_cast<uint32_t>(surface) + 1);
+        for (const auto& [detail, detail_surface] : details) {
+            PutLwloRecord(c.records, detail, static_cast<int16_t>(detail_surface + 1));
+            c.expected.push_back(detail_surface >= 0 ? static_cast<uint32_t>(detail_surface) + 1 : 0);
+        }
+    }
+
+    // The surface each drawn polygon should get, in the order the polygon
+    // walk hands them out: 0 for the default, else the surface's number + 1.
+    std::vector<uint32_t> DrawnSurfaces() const {
+        std::vector<uint32_t> out;
+        for (const Layer& l : layers_) {
+            if (!IsLwlo() && (l.flags & 1)) continue;
+            for (const Pols& c : l.chunks) {
+                if (!IsLwlo() && c.type != "FACE" && c.type != "PTCH" && c.type != "SUBD") continue;
+                for (uint32_t e : c.expected) out.push_back(surfaces_.empty() ? 0 : e);
+            }
+        }
+        return out;
+    }
+
     // The object as a file.
     Bytes Build() const {
         Bytes body(form_.begin(), form_.end());
-        if (!IsLwlo()) {
-            Bytes tags;
-            PutName(tags, "Default");
-            LwoWriter::AppendChunk(body, "TAGS", tags);
-        }
+        Bytes names;
+        for (const SurfaceSpec& spec : surfaces_) PutName(names, spec.name);
+        if (surfaces_.empty() && !IsLwlo()) PutName(names, "Default");
+        if (!names.empty()) LwoWriter::AppendChunk(body, IsLwlo() ? "SRFS" : "TAGS", names);
         for (const Layer& l : layers_) {
             if (l.number >= 0) {
                 Bytes layr;
@@ -79,6 +126,7 @@ public:
                 if (!IsLwlo()) pols.insert(pols.end(), c.type.begin(), c.type.end());
                 pols.insert(pols.end(), c.records.begin(), c.records.end());
                 LwoWriter::AppendChunk(body, "POLS", pols);
+                AppendPolygonTags(body, c);
             }
         }
         AppendSurface(body);
@@ -116,7 +164,10 @@ public:
                         }
                         renumbered.push_back(static_cast<uint16_t>(base + index));
                     }
-                    if (IsLwlo()) at += 2;  // the surface
+                    if (IsLwlo()) {
+                        const bool details = c.records[at] & 0x80;  // a negative surface word
+                        at += details ? 4 : 2;  // the surface, and the count of details
+                    }
                     w.AddPolygon(renumbered);
                 }
             }
@@ -147,6 +198,8 @@ private:
     struct Pols {
         std::string type;
         Bytes records;
+        std::vector<int> tags;           // LWO2, LWO3: each record's surface, or -1
+        std::vector<uint32_t> expected;  // each polygon's surface number as read
     };
     struct Layer {
         int number;  // -1: the chunks before any LAYR
@@ -188,10 +241,154 @@ private:
         if (out.size() % 2) out.push_back(0);
     }
 
+    static void PutLwloRecord(Bytes& out, const std::vector<uint32_t>& indices, int16_t surface) {
+        LwoWriter::PutU16(out, static_cast<uint16_t>(indices.size()));
+        for (uint32_t i : indices) LwoWriter::PutU16(out, static_cast<uint16_t>(i));
+        LwoWriter::PutU16(out, static_cast<uint16_t>(surface));
+    }
+
+    static void PutF64(Bytes& out, double d) {
+        uint64_t bits;
+        std::memcpy(&bits, &d, 8);
+        LwoWriter::PutU32(out, static_cast<uint32_t>(bits >> 32));
+        LwoWriter::PutU32(out, static_cast<uint32_t>(bits));
+    }
+
+    // PTAG SURF after a POLS chunk of LWO2 or LWO3: the chunk's polygons
+    // that have a surface, by their number within the chunk.
+    void AppendPolygonTags(Bytes& body, const Pols& c) const {
+        if (IsLwlo()) return;
+        Bytes ptag = {'S', 'U', 'R', 'F'};
+        bool any = false;
+        for (size_t k = 0; k < c.tags.size(); ++k) {
+            if (c.tags[k] < 0) continue;
+            any = true;
+            PutIndex(ptag, static_cast<uint32_t>(k), long_ptag_);
+            LwoWriter::PutU16(ptag, static_cast<uint16_t>(c.tags[k]));
+        }
+        if (any) LwoWriter::AppendChunk(body, "PTAG", ptag);
+    }
+
+    // An LWO2 SURF: name, source, 2-byte sub-chunks, one of odd length.
+    static Bytes Lwo2Surface(const SurfaceSpec& spec) {
+        Bytes surf;
+        PutName(surf, spec.name);
+        PutName(surf, "");
+        LwoWriter::AppendSubChunk(surf, "XTRA", Bytes{1, 2, 3});
+        Bytes colour;
+        for (uint8_t c : {spec.red, spec.green, spec.blue}) LwoWriter::PutF32(colour, c / 255.0f);
+        LwoWriter::PutU16(colour, 0);  // no envelope
+        LwoWriter::AppendSubChunk(surf, "COLR", colour);
+        Bytes share = LwoWriter::F32Bytes(spec.diffuse);
+        LwoWriter::PutU16(share, 0);
+        LwoWriter::AppendSubChunk(surf, "DIFF", share);
+        share = LwoWriter::F32Bytes(spec.luminosity);
+        LwoWriter::PutU16(share, 0);
+        LwoWriter::AppendSubChunk(surf, "LUMI", share);
+        if (spec.smooth) LwoWriter::AppendSubChunk(surf, "SMAN", LwoWriter::F32Bytes(spec.angle));
+        if (spec.double_sided) LwoWriter::AppendSubChunk(surf, "SIDE", LwoWriter::U16Bytes(3));
+        return surf;
+    }
+
+    // One input of an LWO3 node: its name and its doubles, nested as real
+    // files nest them.
+    static Bytes NodeInput(const char* name, std::initializer_list<double> values) {
+        Bytes count;
+        LwoWriter::PutU32(count, static_cast<uint32_t>(values.size()));
+        for (double v : values) PutF64(count, v);
+        Bytes inner = {'V', 'A', 'L', 'U'};
+        LwoWriter::AppendChunk(inner, "    ", count);
+        Bytes outer = {'V', 'A', 'L', 'U'};
+        Bytes type;
+        PutName(type, values.size() == 3 ? "vparam3" : "vparam");
+        LwoWriter::AppendChunk(outer, "    ", type);
+        LwoWriter::AppendChunk(outer, "FORM", inner);
+        Bytes entry = {'E', 'N', 'T', 'R'};
+        Bytes text;
+        PutName(text, name);
+        LwoWriter::AppendChunk(entry, "NAME", text);
+        LwoWriter::AppendChunk(entry, "FLAG", Bytes(4));
+        LwoWriter::AppendChunk(entry, "FORM", outer);
+        return entry;
+    }
+
+    // A node: its kind, then its name and inputs.
+    static void AppendNode(Bytes& graph, const char* kind, const char* name, const char* attributes,
+                           const std::vector<Bytes>& inputs) {
+        Bytes text;
+        PutName(text, kind);
+        LwoWriter::AppendChunk(graph, "NSRV", text);
+        Bytes adat = {'A', 'D', 'A', 'T'};
+        for (const Bytes& input : inputs) LwoWriter::AppendChunk(adat, "FORM", input);
+        Bytes meta = {'M', 'E', 'T', 'A'};
+        LwoWriter::AppendChunk(meta, "VERS", Bytes{0, 0, 0, 1});
+        LwoWriter::AppendChunk(meta, "FORM", adat);
+        Bytes attr(attributes, attributes + 4);
+        LwoWriter::AppendChunk(attr, "FORM", meta);
+        Bytes data = {'N', 'D', 'T', 'A'};
+        if (!inputs.empty()) LwoWriter::AppendChunk(data, "FORM", attr);
+        Bytes tag = {'N', 'T', 'A', 'G'};
+        text.clear();
+        PutName(text, name);
+        LwoWriter::AppendChunk(tag, "NNME", text);
+        LwoWriter::AppendChunk(tag, "FORM", data);
+        LwoWriter::AppendChunk(graph, "FORM", tag);
+    }
+
+    // An LWO3 FORM SURF: the names in a chunk of blank tag, SMAN and SIDE
+    // with 4-byte lengths, and the node graph holding the look: a Standard
+    // node plugged into the Surface node, behind a Principled BSDF node of
+    // another colour that is not plugged in.
+    static Bytes Lwo3Surface(const SurfaceSpec& spec) {
+        Bytes form = {'S', 'U', 'R', 'F'};
+        Bytes names;
+        PutName(names, spec.name);
+        PutName(names, "");
+        LwoWriter::AppendChunk(form, "    ", names);
+        if (spec.smooth) LwoWriter::AppendChunk(form, "SMAN", LwoWriter::F32Bytes(spec.angle));
+        if (spec.double_sided) LwoWriter::AppendChunk(form, "SIDE", LwoWriter::U16Bytes(3));
+        Bytes graph = {'N', 'N', 'D', 'S'};
+        AppendNode(graph, "Surface", "Surface", "ATTR", {});
+        AppendNode(graph, "Principled BSDF", "Principled BSDF (1)", "ATTR",
+                   {NodeInput("Color", {0.1, 0.2, 0.3}), NodeInput("Luminous", {0.75})});
+        AppendNode(graph, "Standard", "Standard (1)", "SATR",
+                   {NodeInput("Color", {spec.red / 255.0, spec.green / 255.0, spec.blue / 255.0}),
+                    NodeInput("Luminosity", {spec.luminosity}), NodeInput("Diffuse", {spec.diffuse})});
+        Bytes connection = {'N', 'C', 'O', 'N'};
+        const char* const fields[][2] = {
+            {"INME", "Surface"}, {"IINM", "Material"}, {"IINN", "Standard (1)"}, {"IONM", "Material"}};
+        for (const auto& field : fields) {
+            Bytes text;
+            PutName(text, field[1]);
+            LwoWriter::AppendChunk(connection, field[0], text);
+        }
+        Bytes nodes = {'N', 'O', 'D', 'S'};
+        LwoWriter::AppendChunk(nodes, "FORM", graph);
+        LwoWriter::AppendChunk(nodes, "FORM", connection);
+        LwoWriter::AppendChunk(form, "FORM", nodes);
+        return form;
+    }
+
     // One surface, with a sub-chunk of odd length (and its pad byte) as
     // real files have: SURF with 2-byte sub-chunk lengths in LWO2, a nested
     // FORM SURF with 4-byte ones in LWO3; LWLO gets an LWOB-style SURF.
     void AppendSurface(Bytes& body) const {
+        if (!surfaces_.empty()) {
+            for (const SurfaceSpec& spec : surfaces_) {
+                if (!spec.described) continue;
+                if (form_ == "LWO3") {
+                    LwoWriter::AppendChunk(body, "FORM", Lwo3Surface(spec));
+                } else if (!IsLwlo()) {
+                    LwoWriter::AppendChunk(body, "SURF", Lwo2Surface(spec));
+                } else {
+                    Bytes surf;
+                    PutName(surf, spec.name);
+                    LwoWriter::AppendLwobLook(surf, spec);
+                    LwoWriter::AppendChunk(body, "SURF", surf);
+                }
+            }
+            return;
+        }
         Bytes surf;
         PutName(surf, "Default");
         if (form_ == "LWO3") {
@@ -216,6 +413,9 @@ private:
 
     std::string form_;
     std::vector<Layer> layers_;
+    std::vector<SurfaceSpec> surfaces_;
+    int surface_ = -1;
+    bool long_ptag_ = false;
 };
 
 }  // namespace qavren::tools

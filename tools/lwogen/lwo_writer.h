@@ -10,6 +10,19 @@
 
 namespace qavren::tools {
 
+// One surface as a writer describes it, in each form's own encoding.
+struct SurfaceSpec {
+    std::string name;
+    uint8_t red = 200, green = 200, blue = 200;
+    bool smooth = false;      // LWOB: FLAG 4; LWO2, LWO3: SMAN = angle
+    float angle = 0.0f;       // SMAN in radians; LWOB writes none for 0
+    float diffuse = 1.0f;     // written when not 1
+    float luminosity = 0.0f;  // written when not 0
+    bool float_shares = false;  // LWOB: VDIF and VLUM beside DIFF and LUMI
+    bool double_sided = false;
+    bool described = true;    // false: the name alone, without a SURF chunk
+};
+
 class LwoWriter {
 public:
     using Bytes = std::vector<uint8_t>;
@@ -31,6 +44,11 @@ public:
     }
 
     void AddSurface(const std::string& name) { surfaces_.push_back(name); }
+    // A surface with its look written out in LWOB's sub-chunks.
+    void AddSurface(const SurfaceSpec& spec) {
+        surfaces_.push_back(spec.name);
+        specs_.push_back(spec);
+    }
 
     uint32_t point_count() const { return point_count_; }
     const Bytes& points() const { return points_; }
@@ -46,9 +64,13 @@ public:
         if (!surfaces_.empty()) AppendChunk(body, "SRFS", names);
         AppendChunk(body, "PNTS", points_);
         AppendChunk(body, "POLS", polygons_);
+        size_t described = 0;
         for (const auto& s : surfaces_) {
+            const bool spec = described < specs_.size() && specs_[described].name == s;
+            if (spec && !specs_[described++].described) continue;
             Bytes surf;
             PutName(surf, s);
+            if (spec) AppendLwobLook(surf, specs_[described - 1]);
             AppendChunk(body, "SURF", surf);
         }
         Bytes file = {'F', 'O', 'R', 'M'};
@@ -76,6 +98,46 @@ public:
         PutU32(out, bits);
     }
 
+    // A sub-chunk with a 2-byte length, padded to an even length.
+    static void AppendSubChunk(Bytes& out, const char tag[4], const Bytes& data) {
+        out.insert(out.end(), tag, tag + 4);
+        PutU16(out, static_cast<uint16_t>(data.size()));
+        out.insert(out.end(), data.begin(), data.end());
+        if (data.size() % 2) out.push_back(0);
+    }
+    static Bytes F32Bytes(float f) {
+        Bytes b;
+        PutF32(b, f);
+        return b;
+    }
+    static Bytes U16Bytes(uint16_t v) {
+        Bytes b;
+        PutU16(b, v);
+        return b;
+    }
+
+    // The look after the name: an odd-length sub-chunk no reader knows
+    // first, as real files have them, then the values in LWOB's encoding.
+    static void AppendLwobLook(Bytes& surf, const SurfaceSpec& spec) {
+        AppendSubChunk(surf, "XTRA", Bytes{1, 2, 3});
+        if (spec.float_shares) {
+            AppendSubChunk(surf, "VDIF", F32Bytes(spec.diffuse));
+            AppendSubChunk(surf, "VLUM", F32Bytes(spec.luminosity));
+        }
+        AppendSubChunk(surf, "COLR", Bytes{spec.red, spec.green, spec.blue, 0});
+        const uint16_t flags = static_cast<uint16_t>((spec.smooth ? 4 : 0) | (spec.double_sided ? 256 : 0));
+        if (flags) AppendSubChunk(surf, "FLAG", U16Bytes(flags));
+        if (spec.angle > 0) AppendSubChunk(surf, "SMAN", F32Bytes(spec.angle));
+        // With the floats written, the words are deliberately off by a step.
+        const int off = spec.float_shares ? 1 : 0;
+        if (spec.diffuse != 1.0f || spec.float_shares) {
+            AppendSubChunk(surf, "DIFF", U16Bytes(static_cast<uint16_t>(spec.diffuse * 256.0f + 0.5f) + off));
+        }
+        if (spec.luminosity != 0.0f || spec.float_shares) {
+            AppendSubChunk(surf, "LUMI", U16Bytes(static_cast<uint16_t>(spec.luminosity * 256.0f + 0.5f) + off));
+        }
+    }
+
 private:
     static void PutName(Bytes& out, const std::string& s) {
         out.insert(out.end(), s.begin(), s.end());
@@ -87,6 +149,7 @@ private:
     Bytes polygons_;
     uint32_t point_count_ = 0;
     std::vector<std::string> surfaces_;
+    std::vector<SurfaceSpec> specs_;  // in the order of their names in surfaces_
 };
 
 // Shapes for samples, tests and benchmarks.

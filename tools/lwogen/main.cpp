@@ -37,6 +37,7 @@ int Seeds(const std::string& dir, bool picture) {
     for (auto& c : qavren::tools::LayeredObjects()) {
         if (c.bytes.size() <= 65536) seeds.push_back({c.name, std::move(c.bytes)});
     }
+    for (auto& c : qavren::tools::DamagedSurfaceObjects()) seeds.push_back({"surface-" + c.name, std::move(c.bytes)});
     int failed = 0;
     for (auto& [name, bytes] : seeds) {
         // Canvas 40 x 30, the mode, and bit 2: the newer forms are read.

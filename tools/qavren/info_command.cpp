@@ -124,6 +124,37 @@ void PrintModel(const ObjectReport& r) {
     }
 }
 
+// Each surface: name, colour, smoothing, and the polygons that use it.
+void PrintSurfaces(const ObjectReport& r) {
+    const SurfaceList& list = r.surfaces;
+    if (!list.read || list.count == 0) return;
+    const uint32_t listed = list.count < kMaxListedSurfaces ? list.count : kMaxListedSurfaces;
+    int width = 0;
+    for (uint32_t k = 0; k < listed; ++k) {
+        const int w = list.surfaces[k].is_default ? 9 : static_cast<int>(std::strlen(list.surfaces[k].name)) + 2;
+        width = w > width ? w : width;
+    }
+    for (uint32_t k = 0; k < listed; ++k) {
+        const SurfaceFacts& f = list.surfaces[k];
+        Message name;
+        Format(&name, f.is_default ? "(default)" : "\"%s\"", f.name);
+        const SurfaceLook& l = f.look;
+        std::printf(k ? "             %-*s" : "  surfaces   %-*s", width, name.text);
+        std::printf("  colour %u %u %u, ", l.red, l.green, l.blue);
+        if (l.smoothing > 0) {
+            std::printf("smooth up to %.1f degrees", l.smoothing * 57.29577951308232);
+        } else {
+            std::printf("flat");
+        }
+        if (l.diffuse != 1.0f) std::printf(", diffuse %.0f%%", l.diffuse * 100.0);
+        if (l.luminosity != 0.0f) std::printf(", luminous %.0f%%", l.luminosity * 100.0);
+        if (l.double_sided) std::printf(", double-sided");
+        if (!f.is_default && !f.described) std::printf(" (no SURF chunk: the default look)");
+        std::printf("; %u polygon%s\n", f.polygons, f.polygons == 1 ? "" : "s");
+    }
+    if (listed < list.count) std::printf("             ... and %u more\n", list.count - listed);
+}
+
 void PrintChunks(const ObjectReport& r) {
     if (r.chunk_count == 0) return;
     std::printf("  chunks in the file, walking the IFF structure from byte 12:\n");
@@ -197,6 +228,7 @@ bool PrintReport(const char* path, const ObjectReport& r) {
     std::printf("%s\n  size       %u bytes\n", path, r.file_size);
     PrintForm(r);
     PrintModel(r);
+    PrintSurfaces(r);
     PrintChunks(r);
     PrintSearch(r);
     const int32_t code = PlugInCode(r, 0);

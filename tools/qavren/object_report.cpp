@@ -152,14 +152,14 @@ int TypeOf(const uint8_t type[4]) {
 }
 
 // The name as printable ASCII, cut with "..." when it does not fit.
-void CopyName(const LayerHeader& h, char* out, size_t size) {
+void CopyName(const uint8_t* name, uint32_t length, char* out, size_t size) {
     size_t n = 0;
     uint32_t k = 0;
-    for (; k < h.name_length && n + 4 < size; ++k) {
-        const uint8_t c = h.name[k];
+    for (; k < length && n + 4 < size; ++k) {
+        const uint8_t c = name[k];
         out[n++] = c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
     }
-    if (k < h.name_length) {
+    if (k < length) {
         for (int dot = 0; dot < 3; ++dot) out[n++] = '.';
     }
     out[n] = '\0';
@@ -188,7 +188,7 @@ void CountLayers(const ObjectBuffer& buffer, ObjectForm form, LayeredFacts* f) {
                 layer->hidden = h.hidden;
                 layer->has_parent = h.has_parent;
                 layer->parent = h.parent;
-                CopyName(h, layer->name, sizeof layer->name);
+                CopyName(h.name, h.name_length, layer->name, sizeof layer->name);
             }
             if (starts_layer) continue;
         }
@@ -246,6 +246,32 @@ void GatherLayered(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectRepo
     if (Failed(points.Find(buffer)) || Failed(polygons.Find(buffer))) return;
     GatherPoints(points, turn, &r->points);
     GatherPolygons(polygons, buffer.data(), points.count(), true, &r->polygons);
+}
+
+// The surfaces of an object that draws, read as the shaded style reads them.
+void GatherSurfaces(const ObjectBuffer& buffer, ObjectReport* r) {
+    ObjectPoints points;
+    ObjectPolygons polygons;
+    ObjectSurfaces surfaces;
+    if (Failed(points.Find(buffer)) || Failed(polygons.Find(buffer)) ||
+        Failed(surfaces.Read(buffer, polygons, points.count(), r->polygons.count))) {
+        return;
+    }
+    SurfaceList& list = r->surfaces;
+    list.read = true;
+    for (uint32_t s = 0; s < surfaces.surface_count(); ++s) {
+        if (surfaces.polygons_using(s) == 0 && (s == 0 || !surfaces.described(s))) continue;
+        if (list.count < kMaxListedSurfaces) {
+            SurfaceFacts& f = list.surfaces[list.count];
+            const SurfaceName name = surfaces.name(s);
+            CopyName(name.bytes, name.length, f.name, sizeof f.name);
+            f.is_default = s == 0;
+            f.described = surfaces.described(s);
+            f.look = surfaces.look(s);
+            f.polygons = surfaces.polygons_using(s);
+        }
+        ++list.count;
+    }
 }
 
 void FindHit(const ObjectBuffer& buffer, const char tag[4], SearchHit* hit) {
@@ -411,6 +437,7 @@ void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectRepo
     report->known_form = IdentifyForm(buffer, &report->object_form);
     if (report->form == status::kLwob) GatherPlugInView(buffer, turn, report);
     if (report->known_form && report->object_form != ObjectForm::kLwob) GatherLayered(buffer, turn, report);
+    if (ExpectedDrawStatus(*report) == status::kOk) GatherSurfaces(buffer, report);
 }
 
 Status ExpectedDrawStatus(const ObjectReport& r) {

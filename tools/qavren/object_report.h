@@ -14,6 +14,7 @@
 #include "object/layers.h"
 #include "object/object_buffer.h"
 #include "object/status.h"
+#include "object/surfaces.h"
 #include "render/view.h"
 #include "tools/qavren/message.h"
 
@@ -97,6 +98,25 @@ struct PointFacts {
 
 constexpr int kMaxListedChunks = 48;
 
+// A surface as the shaded style sees it: surface 0 (the default) when some
+// polygons have no surface of their own, the others when polygons use them
+// or a SURF chunk describes them.
+struct SurfaceFacts {
+    char name[40] = "";             // printable, cut to fit; empty for surface 0
+    bool is_default = false;
+    bool described = false;         // a SURF chunk of its name was read
+    SurfaceLook look;
+    uint32_t polygons = 0;
+};
+
+constexpr int kMaxListedSurfaces = 64;
+
+struct SurfaceList {
+    SurfaceFacts surfaces[kMaxListedSurfaces];
+    uint32_t count = 0;             // all that are listed or would be
+    bool read = false;              // false: the object does not draw, or no memory
+};
+
 struct ObjectReport {
     uint32_t file_size = 0;
     Status form = status::kNoData;  // CheckForm's result
@@ -122,6 +142,7 @@ struct ObjectReport {
     Status pols_status = status::kCorrupt;
     PointFacts points;
     PolygonFacts polygons;
+    SurfaceList surfaces;           // of an object that draws
 };
 
 void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report);
