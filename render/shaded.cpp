@@ -187,7 +187,9 @@ public:
         }
     }
 
-    // A line one pixel (two samples) wide, from a to b both included.
+    // A line one pixel wide, from a to b both included: stepped a sample at
+    // a time along its longer axis, and across it both samples of the pixel
+    // it passes through, so that it shows whole in its colour.
     void Line(const ProjectedPoint& a, const ProjectedPoint& b, uint32_t colour) {
         double ax, ay, bx, by;
         if (!InSamples(a, &ax, &ay) || !InSamples(b, &bx, &by)) return;
@@ -196,25 +198,30 @@ public:
         const auto steps = static_cast<int64_t>(std::ceil(x_major ? std::fabs(dx) : std::fabs(dy)));
         for (int64_t t = 0; t <= steps; ++t) {
             const double f = steps ? static_cast<double>(t) / static_cast<double>(steps) : 0.0;
-            const double x = ax + dx * f, y = ay + dy * f;
             const auto depth = static_cast<float>(a.z + dz * f);
-            const auto ix = static_cast<int32_t>(std::floor(x)), iy = static_cast<int32_t>(std::floor(y));
-            Put(ix, iy, depth, colour);
+            const auto ix = static_cast<int32_t>(std::floor(ax + dx * f));
+            const auto iy = static_cast<int32_t>(std::floor(ay + dy * f));
             if (x_major) {
-                Put(ix, y - iy < 0.5 ? iy - 1 : iy + 1, depth, colour);
+                const int32_t row = PixelStart(iy);
+                Put(ix, row, depth, colour);
+                Put(ix, row + 1, depth, colour);
             } else {
-                Put(x - ix < 0.5 ? ix - 1 : ix + 1, iy, depth, colour);
+                const int32_t column = PixelStart(ix);
+                Put(column, iy, depth, colour);
+                Put(column + 1, iy, depth, colour);
             }
         }
     }
 
-    // A square of two by two pixels (four by four samples) about the point.
+    // A square of two by two whole pixels: the one the point lies in and
+    // those to its upper left.
     void Dot(const ProjectedPoint& p, uint32_t colour) {
         double sx, sy;
         if (!InSamples(p, &sx, &sy)) return;
-        const auto ix = static_cast<int32_t>(std::floor(sx)), iy = static_cast<int32_t>(std::floor(sy));
-        for (int32_t j = iy - 2; j <= iy + 1; ++j) {
-            for (int32_t i = ix - 2; i <= ix + 1; ++i) Put(i, j, p.z, colour);
+        const int32_t x0 = PixelStart(static_cast<int32_t>(std::floor(sx))) - ShadedSamples::kSide;
+        const int32_t y0 = PixelStart(static_cast<int32_t>(std::floor(sy))) - ShadedSamples::kSide;
+        for (int32_t j = y0; j < y0 + 2 * ShadedSamples::kSide; ++j) {
+            for (int32_t i = x0; i < x0 + 2 * ShadedSamples::kSide; ++i) Put(i, j, p.z, colour);
         }
     }
 
@@ -223,6 +230,11 @@ private:
     // corners give a positive area.
     static int64_t Edge(const Vertex& from, const Vertex& to, int64_t px, int64_t py) {
         return (to.x - from.x) * (py - from.y) - (to.y - from.y) * (px - from.x);
+    }
+
+    // The first sample of the pixel that sample i belongs to.
+    static int32_t PixelStart(int32_t i) {
+        return static_cast<int32_t>(FloorDiv(i, ShadedSamples::kSide) * ShadedSamples::kSide);
     }
 
     void Put(int32_t i, int32_t j, float depth, uint32_t colour) {
@@ -268,7 +280,10 @@ Vec3 FaceNormal(const float* turned, const Polygon& polygon) {
         n.y += (double{u[2]} - v[2]) * (double{u[0]} + v[0]);
         n.z += (double{u[0]} - v[0]) * (double{u[1]} + v[1]);
     }
-    return Normalised(n);
+    const Vec3 unit = Normalised(n);
+    // Rounded to float, as the neighbours keep them, so a face reads the same
+    // normal whether or not smoothing is on anywhere.
+    return {static_cast<float>(unit.x), static_cast<float>(unit.y), static_cast<float>(unit.z)};
 }
 
 // Which polygons share each point, and every polygon's unit face normal:
@@ -301,7 +316,7 @@ public:
             if (polygon.count < 3) continue;
             for (uint32_t c = 0; c < polygon.count; ++c) {
                 const uint32_t p = polygon.Index(c);
-                list_[first_[p] + fill[p]++] = k;
+                list_[first_[p] + fill[p]++] = k;  // a polygon through p twice is listed twice
             }
         }
         looks_left_ = corners * kSmoothLooksPerCorner;
@@ -324,14 +339,17 @@ public:
         looks_left_ -= end - begin;
         const uint32_t surface = surfaces.SurfaceOf(polygon);
         Vec3 sum{0.0, 0.0, 0.0};
+        uint64_t others = 0;
         for (uint64_t k = begin; k < end; ++k) {
             const uint32_t other = list_[k];
-            if (surfaces.SurfaceOf(other) != surface) continue;
+            if (other == polygon || surfaces.SurfaceOf(other) != surface) continue;
             const Vec3 n = Normal(other);
             if (!(Dot(n, own) >= min_cosine)) continue;
             sum = {sum.x + n.x, sum.y + n.y, sum.z + n.z};
+            ++others;
         }
-        const Vec3 mean = Normalised(sum);
+        if (others == 0) return own;  // alone within the angle: exactly the flat face
+        const Vec3 mean = Normalised({sum.x + own.x, sum.y + own.y, sum.z + own.z});
         return mean.x == 0.0 && mean.y == 0.0 && mean.z == 0.0 ? own : mean;
     }
 
@@ -342,9 +360,9 @@ private:
     uint64_t looks_left_ = 0;
 };
 
-// Facing the viewer (who looks along +z): a normal pointing away is turned
-// round, so both sides of a face are lit alike. A face without a normal
-// faces the viewer.
+// Facing the viewer (who looks along +z): the normal of a face that points
+// away is turned round, so both sides of a face are lit alike. A face
+// without a normal faces the viewer.
 Vec3 TowardsViewer(const Vec3& n, bool turn) {
     if (n.x == 0.0 && n.y == 0.0 && n.z == 0.0) return {0.0, 0.0, -1.0};
     return turn ? Vec3{-n.x, -n.y, -n.z} : n;
