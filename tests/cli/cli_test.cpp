@@ -464,6 +464,7 @@ TEST_F(Info, TellsCountsChunksAndTheVerdict) {
               "  points     8\n"
               "  polygons   6, 4 vertices each\n"
               "  bounds     x -1 to 1, y -1 to 1, z -1 to 1\n"
+              "  surfaces   \"Cube\"  colour 200 200 200, flat; 6 polygons\n"
               "  chunks in the file, walking the IFF structure from byte 12:\n"
               "             byte 12       SRFS  6 bytes\n"
               "             byte 26       PNTS  96 bytes\n"
@@ -474,6 +475,33 @@ TEST_F(Info, TellsCountsChunksAndTheVerdict) {
               "             POLS  byte 130, the POLS chunk\n"
               "  viewer     draws it (host code 0)\n"
               "  problems   none\n");
+}
+
+// The surfaces as the shaded style reads them: the polygons without one on
+// the default surface first, a name without a SURF chunk said so.
+TEST_F(Info, ListsTheSurfaces) {
+    tools::LayeredWriter w("LWO3");
+    for (int k = 0; k < 4; ++k) w.AddPoint(float(k), float(k & 1), 0.f);
+    w.AddPolygon({0, 1, 2});
+    tools::SurfaceSpec hull{"Hull", 255, 128, 0, true, 0.4363323f, 0.75f, 0.5f};
+    hull.double_sided = true;
+    w.UseSurface(w.AddSurface(hull));
+    w.AddPolygon({1, 2, 3});
+    w.AddPolygon({0, 2, 3});
+    tools::SurfaceSpec bare{"Bare"};
+    bare.described = false;
+    w.UseSurface(w.AddSurface(bare));
+    w.AddPolygon({0, 1, 3});
+    Put("surfaced.lwo", w.Build());
+    const CommandResult r = RunQavren({"info", "surfaced.lwo"}, dir_);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("  surfaces   (default)  colour 200 200 200, flat; 1 polygon\n"
+                         "             \"Hull\"     colour 255 128 0, smooth up to 25.0 degrees, diffuse 75%, "
+                         "luminous 50%, double-sided; 2 polygons\n"
+                         "             \"Bare\"     colour 200 200 200, flat (no SURF chunk: the default look); "
+                         "1 polygon\n"),
+              std::string::npos)
+        << r.out;
 }
 
 // A surface named "PNTS" comes before the real chunk: the plug-in's search
