@@ -367,7 +367,7 @@ std::vector<LayeredCase> LayeredObjects() {
     out.push_back({"lwlo-detail-polygons", CubeAfter({{"LAYR", Bytes{0, 1, 0, 1, 0, 0}}, {"PNTS", lwlo_points},
                                                       {"POLS", details}}, "LWLO"), 0});
     Bytes missing = details;
-    missing.resize(missing.size() - 10);  // the second detail polygon cut away
+    missing.erase(missing.end() - 10, missing.end());  // the second detail polygon cut away
     out.push_back({"lwlo-details-missing", CubeAfter({{"PNTS", lwlo_points}, {"POLS", missing}}, "LWLO"), 3});
     Bytes wide;
     LwoWriter::PutU16(wide, 1024);
