@@ -85,9 +85,10 @@ Status DrawShadedCanvas(const ObjectBuffer& buffer, int32_t angle_x, int32_t ang
     if (const Status s = samples.Allocate(block.width, block.height); Failed(s)) return s;
     const Status drawn = DrawShaded(buffer, margin, ModelTurn(angle_x, angle_y, angle_z), &samples);
     if (Failed(drawn)) return drawn;
-    for (int32_t y = 0; y < block.height; ++y) {
+    const ShadedSamples::Box box = samples.drawn_box();
+    for (int32_t y = box.y0; y <= box.y1; ++y) {
         uint8_t* row = block.bits + static_cast<uint64_t>(block.height - 1 - y) * block.stride;
-        for (int32_t x = 0; x < block.width; ++x) {
+        for (int32_t x = box.x0; x <= box.x1; ++x) {
             const ShadedSamples::PixelSum p = samples.Pixel(x, y);
             if (p.drawn == 0) continue;
             // The empty samples take the backdrop; the mean rounded to nearest.

@@ -146,6 +146,8 @@ public:
         const int64_t j0 = std::max<int64_t>(top_, FloorDiv(min_y - kHalf + kOne - 1, kOne));
         const int64_t j1 = std::min<int64_t>(bottom_ - 1, FloorDiv(max_y - kHalf, kOne));
         if (i0 > i1 || j0 > j1) return;
+        samples_->Reach(static_cast<int32_t>(i0), static_cast<int32_t>(i1), static_cast<int32_t>(j0),
+                        static_cast<int32_t>(j1));
 
         // Edge k is opposite corner k; its function weighs that corner.
         const Vertex* from[3] = {&b, &c, &a};
@@ -165,24 +167,47 @@ public:
 
         for (int64_t j = j0; j <= j1; ++j) {
             const int64_t py = j * kOne + kHalf, px = i0 * kOne + kHalf;
-            int64_t w[3];
-            for (int k = 0; k < 3; ++k) w[k] = Edge(*from[k], *to[k], px, py);
-            for (int64_t i = i0; i <= i1; ++i, w[0] += step[0], w[1] += step[1], w[2] += step[2]) {
-                if (((w[0] - bias[0]) | (w[1] - bias[1]) | (w[2] - bias[2])) < 0) continue;
-                const double b1 = static_cast<double>(w[1]), b2 = static_cast<double>(w[2]);
-                const float depth = static_cast<float>(a.z + (b1 * dz1 + b2 * dz2) * inverse);
-                ShadedSamples::Sample& s = samples_->At(static_cast<int32_t>(i), static_cast<int32_t>(j));
-                if (!(depth < s.depth)) continue;
-                s.depth = depth;
+            // The row's span: the samples where every edge function, stepping
+            // by step[k] a sample from its value at i0, reaches its bias.
+            int64_t w[3], lo = i0, hi = i1;
+            for (int k = 0; k < 3; ++k) {
+                w[k] = Edge(*from[k], *to[k], px, py);
+                const int64_t need = bias[k] - w[k];  // (i - i0) * step[k] >= need
+                if (step[k] == 0) {
+                    if (need > 0) hi = lo - 1;
+                } else if (step[k] > 0) {
+                    if (need > 0) lo = std::max(lo, i0 + FloorDiv(need + step[k] - 1, step[k]));
+                } else {
+                    hi = std::min(hi, i0 + FloorDiv(-need, -step[k]));
+                }
+            }
+            if (lo > hi) continue;
+            // Depth and colour are linear along the row: taken exactly at the
+            // span's first sample, then stepped, so a row's values depend on
+            // the row alone.
+            const double b1 = static_cast<double>(w[1] + (lo - i0) * step[1]);
+            const double b2 = static_cast<double>(w[2] + (lo - i0) * step[2]);
+            const double s1 = static_cast<double>(step[1]), s2 = static_cast<double>(step[2]);
+            const double depth0 = a.z + (b1 * dz1 + b2 * dz2) * inverse;
+            const double depth_step = (s1 * dz1 + s2 * dz2) * inverse;
+            double colour0[3], colour_step[3];
+            for (int k = 0; k < 3; ++k) {
+                colour0[k] = ca[k] + (b1 * (cb[k] - ca[k]) + b2 * (cc[k] - ca[k])) * inverse;
+                colour_step[k] = (s1 * (cb[k] - ca[k]) + s2 * (cc[k] - ca[k])) * inverse;
+            }
+            ShadedSamples::Sample* row = &samples_->At(static_cast<int32_t>(lo), static_cast<int32_t>(j));
+            for (int64_t i = lo; i <= hi; ++i, ++row) {
+                const double t = static_cast<double>(i - lo);
+                const auto depth = static_cast<float>(depth0 + t * depth_step);
+                if (row->colour ? !(depth < row->depth) : depth != depth) continue;  // nearer wins; NaN never
+                row->depth = depth;
                 if (flat) {
-                    s.colour = a.colour | ShadedSamples::kDrawn;
+                    row->colour = a.colour | ShadedSamples::kDrawn;
                     continue;
                 }
-                uint32_t rgb[3];
-                for (int k = 0; k < 3; ++k) {
-                    rgb[k] = Channel(ca[k] + (b1 * (cb[k] - ca[k]) + b2 * (cc[k] - ca[k])) * inverse);
-                }
-                s.colour = Packed(rgb[0], rgb[1], rgb[2]) | ShadedSamples::kDrawn;
+                row->colour = Packed(Channel(colour0[0] + t * colour_step[0]), Channel(colour0[1] + t * colour_step[1]),
+                                     Channel(colour0[2] + t * colour_step[2])) |
+                              ShadedSamples::kDrawn;
             }
         }
     }
@@ -239,8 +264,9 @@ private:
 
     void Put(int32_t i, int32_t j, float depth, uint32_t colour) {
         if (i < 0 || i >= columns_ || j < top_ || j >= bottom_) return;
+        samples_->Reach(i, i, j, j);
         ShadedSamples::Sample& s = samples_->At(i, j);
-        if (!(depth < s.depth)) return;
+        if (s.colour ? !(depth < s.depth) : depth != depth) return;
         s.depth = depth;
         s.colour = colour | ShadedSamples::kDrawn;
     }
@@ -376,13 +402,14 @@ Status ShadedSamples::Allocate(int32_t width, int32_t height) {
     platform::Free(samples_);
     samples_ = nullptr;
     width_ = height_ = 0;
+    drawn_ = {INT32_MAX, -1, INT32_MAX, -1};
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return status::kNoMemory;
     const uint64_t count = uint64_t{kSide * kSide} * static_cast<uint32_t>(width) * static_cast<uint32_t>(height);
     const uint64_t bytes = count * sizeof(Sample);
     if (static_cast<size_t>(bytes) != bytes) return status::kNoMemory;
     samples_ = static_cast<Sample*>(platform::AllocateZeroed(static_cast<size_t>(bytes)));
     if (!samples_) return status::kNoMemory;
-    for (uint64_t k = 0; k < count; ++k) samples_[k].depth = HUGE_VALF;
+    drawn_ = {INT32_MAX, -1, INT32_MAX, -1};
     width_ = width;
     height_ = height;
     return status::kOk;

@@ -32,13 +32,15 @@ struct ShadedLight {
 };
 
 // The depth and colour of every sample of a picture, two by two samples a
-// pixel. A sample holds a depth (a float, +infinity while nothing is drawn
-// there) and a colour 0x01RRGGBB once drawn (0 before). The samples cover
-// the rows of one band of the picture: the whole picture today; the
-// rasteriser writes only inside the band, so bands can be drawn apart.
+// pixel. A sample holds a colour 0x01RRGGBB and its depth once drawn, and
+// zero bytes before (so a fresh zeroed block needs no clearing pass, and its
+// pages are not even touched where nothing is drawn). The samples cover the
+// rows of one band of the picture: the whole picture today; the rasteriser
+// writes only inside the band, so bands can be drawn apart. The pixels that
+// hold any drawn sample lie within drawn_box().
 class ShadedSamples {
 public:
-    static constexpr int32_t kSide = 2;                  // samples a pixel along x and along y
+    static constexpr int32_t kSide = 2;  // samples a pixel along x and along y (Pixel reads 2 × 2)
     static constexpr uint32_t kBytesPerPixel = 4 * 8;  // depth and colour for each of 4 samples
 
     struct Sample {
@@ -63,6 +65,23 @@ public:
     int32_t band_top() const { return 0; }
     int32_t band_bottom() const { return kSide * height_; }
 
+    // Pixels x0..x1, y0..y1 (inclusive) hold every drawn sample; empty
+    // (x0 > x1) while nothing is drawn.
+    struct Box {
+        int32_t x0, x1, y0, y1;
+    };
+    Box drawn_box() const {
+        return {drawn_.x0 / kSide, drawn_.x1 < 0 ? -1 : drawn_.x1 / kSide, drawn_.y0 / kSide,
+                drawn_.y1 < 0 ? -1 : drawn_.y1 / kSide};
+    }
+    // Samples i0..i1 of rows j0..j1 are about to be drawn on.
+    void Reach(int32_t i0, int32_t i1, int32_t j0, int32_t j1) {
+        if (i0 < drawn_.x0) drawn_.x0 = i0;
+        if (i1 > drawn_.x1) drawn_.x1 = i1;
+        if (j0 < drawn_.y0) drawn_.y0 = j0;
+        if (j1 > drawn_.y1) drawn_.y1 = j1;
+    }
+
     Sample& At(int32_t sx, int32_t sy) {
         return samples_[static_cast<uint64_t>(sy) * static_cast<uint32_t>(kSide * width_) + static_cast<uint32_t>(sx)];
     }
@@ -75,16 +94,20 @@ public:
         uint32_t red, green, blue;
     };
     PixelSum Pixel(int32_t x, int32_t y) const {
+        const Sample* top = &At(kSide * x, kSide * y);
+        const Sample* bottom = top + static_cast<uint32_t>(kSide * width_);
+        const uint32_t c[4] = {top[0].colour, top[1].colour, bottom[0].colour, bottom[1].colour};
+        if (c[0] == c[1] && c[0] == c[2] && c[0] == c[3]) {  // inside a face, or wholly empty
+            if (!c[0]) return {0, 0, 0, 0};
+            return {4, 4 * (c[0] >> 16 & 0xFF), 4 * (c[0] >> 8 & 0xFF), 4 * (c[0] & 0xFF)};
+        }
         PixelSum p{0, 0, 0, 0};
-        for (int32_t j = 0; j < kSide; ++j) {
-            for (int32_t i = 0; i < kSide; ++i) {
-                const uint32_t c = At(kSide * x + i, kSide * y + j).colour;
-                if (!(c & kDrawn)) continue;
-                ++p.drawn;
-                p.red += c >> 16 & 0xFF;
-                p.green += c >> 8 & 0xFF;
-                p.blue += c & 0xFF;
-            }
+        for (const uint32_t colour : c) {
+            if (!(colour & kDrawn)) continue;
+            ++p.drawn;
+            p.red += colour >> 16 & 0xFF;
+            p.green += colour >> 8 & 0xFF;
+            p.blue += colour & 0xFF;
         }
         return p;
     }
@@ -93,6 +116,7 @@ private:
     Sample* samples_ = nullptr;
     int32_t width_ = 0;
     int32_t height_ = 0;
+    Box drawn_ = {INT32_MAX, -1, INT32_MAX, -1};  // in samples
 };
 
 // Draws the model of `buffer` (any of the four forms) into `samples`, which

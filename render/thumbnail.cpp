@@ -71,9 +71,10 @@ Status DrawTransparent(const ObjectBuffer& buffer, int32_t width, int32_t height
         DrawShaded(buffer, margin, ModelTurn(options.angle_x, options.angle_y, options.angle_z), &samples);
     if (Failed(drawn)) return drawn;
     if (const Status s = out->Allocate(width, height); Failed(s)) return s;
-    for (int32_t y = 0; y < height; ++y) {
-        uint8_t* to = out->pixels() + uint64_t{out->stride()} * static_cast<uint32_t>(y);
-        for (int32_t x = 0; x < width; ++x, to += 4) {
+    const ShadedSamples::Box box = samples.drawn_box();  // outside it the zeroed block is transparent already
+    for (int32_t y = box.y0; y <= box.y1; ++y) {
+        uint8_t* to = out->pixels() + uint64_t{out->stride()} * static_cast<uint32_t>(y) + 4 * uint64_t(box.x0);
+        for (int32_t x = box.x0; x <= box.x1; ++x, to += 4) {
             const ShadedSamples::PixelSum p = samples.Pixel(x, y);
             if (p.drawn == 0) continue;  // the block is zeroed: transparent black
             to[0] = static_cast<uint8_t>((p.red + p.drawn / 2) / p.drawn);
