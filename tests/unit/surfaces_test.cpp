@@ -92,7 +92,9 @@ struct Random {
 
 SurfaceSpec RandomSpec(Random& next, int k) {
     SurfaceSpec s;
-    s.name = "S" + std::to_string(k) + std::string(next(6), 'x');
+    s.name = "S";
+    s.name += std::to_string(k);
+    s.name.append(next(6), 'x');
     s.red = static_cast<uint8_t>(next(256));
     s.green = static_cast<uint8_t>(next(256));
     s.blue = static_cast<uint8_t>(next(256));
