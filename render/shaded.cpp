@@ -7,10 +7,11 @@
 // inside a triangle when all three edge functions (exact 64-bit integers)
 // are positive, or zero on a top-left edge (an edge running down the
 // canvas, or exactly left along it), so two triangles sharing an edge never
-// both take, nor both miss, a sample on it. Depth and colour are
-// interpolated from the edge functions of the sample itself, never stepped
-// from a neighbour, so a sample's value does not depend on where a band
-// starts. Corners must lie within one pixel of the picture, which the fit
+// both take, nor both miss, a sample on it. Each row's span is solved from
+// the edge functions; depth and colour are taken exactly at the span's first
+// sample and stepped along the row, so a sample's value depends on its row
+// alone, not on where a band starts. Corners must lie within one pixel of
+// the picture, which the fit
 // guarantees for finite coordinates; a triangle with a corner elsewhere
 // (a NaN point) is left out.
 #include "render/shaded.h"
