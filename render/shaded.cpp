@@ -11,9 +11,8 @@
 // the edge functions; depth and colour are taken exactly at the span's first
 // sample and stepped along the row, so a sample's value depends on its row
 // alone, not on where a band starts. Corners must lie within one pixel of
-// the picture, which the fit
-// guarantees for finite coordinates; a triangle with a corner elsewhere
-// (a NaN point) is left out.
+// the picture, which the fit guarantees for finite coordinates; a triangle
+// with a corner elsewhere (a NaN point) is left out.
 #include "render/shaded.h"
 
 #include <algorithm>
