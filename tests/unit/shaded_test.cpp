@@ -295,9 +295,10 @@ TEST(PointsAndLines, DrawnInTheirColourAndDepthTested) {
     }
 }
 
-// What every shell shows: shaded, transparent around the model, and a
-// margin so that no pixel on the border is drawn at all, for objects that
-// fill their fit in one direction or the other and at odd sizes.
+// What every shell shows: shaded, transparent around the model, edge pixels
+// as transparent as the share of their samples left empty, and a margin so
+// that no pixel on the border is drawn at all, for objects that fill their
+// fit in one direction or the other and at odd sizes.
 TEST(ThumbnailDefaults, TransparentWithAMarginAllRound) {
     const ThumbnailOptions d = ThumbnailDefaults();
     EXPECT_EQ(d.style, ThumbnailStyle::kShaded);
@@ -311,6 +312,7 @@ TEST(ThumbnailDefaults, TransparentWithAMarginAllRound) {
                                  "LWO2", {Look(1, 2, 3)})};
     const int32_t sizes[][2] = {{256, 256}, {128, 128}, {33, 33}, {97, 61}, {16, 40}};
     for (const Bytes& object : objects) {
+        const bool solid = &object != &objects[3];  // the last is dots, a line and a sliver: whole pixels
         ObjectBuffer buffer;
         ASSERT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
         for (const auto& size : sizes) {
@@ -318,17 +320,21 @@ TEST(ThumbnailDefaults, TransparentWithAMarginAllRound) {
             SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
             RgbaPicture p;
             ASSERT_EQ(DrawThumbnail(buffer, w, h, &p), status::kOk);
-            uint64_t drawn = 0;
+            uint64_t drawn = 0, edges = 0;
             for (int32_t y = 0; y < h; ++y) {
                 for (int32_t x = 0; x < w; ++x) {
                     const uint8_t alpha = p.pixels()[4 * (int64_t{w} * y + x) + 3];
                     drawn += alpha != 0;
+                    // Smooth edges: the share of a pixel's four samples drawn.
+                    ASSERT_TRUE(alpha == 0 || alpha == 64 || alpha == 128 || alpha == 191 || alpha == 255) << +alpha;
+                    edges += alpha != 0 && alpha != 255;
                     if (x == 0 || y == 0 || x == w - 1 || y == h - 1) {
                         ASSERT_EQ(alpha, 0) << x << "," << y;
                     }
                 }
             }
             EXPECT_GT(drawn, 0u);
+            EXPECT_TRUE(!solid || edges > 0);
         }
     }
 }
