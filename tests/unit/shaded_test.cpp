@@ -195,6 +195,32 @@ TEST(DepthBuffer, CrossingQuadsEachHalfShowsTheNearer) {
     }
 }
 
+// A square of 10 × 10 quads whose corners lie on sample boundaries, so that
+// every quad's diagonal runs exactly through sample centres: each such sample
+// belongs to one of the two triangles, and the square is drawn without a
+// crack, every pixel inside it whole (in the front view and turned by a
+// right angle, which sends the diagonals the other way).
+TEST(Rasteriser, SharedEdgesThroughSampleCentresLeaveNoCrack) {
+    Shape grid;
+    for (int j = 0; j <= 10; ++j) {
+        for (int i = 0; i <= 10; ++i) grid.points.push_back({-1.0f + 0.2f * i, -1.0f + 0.2f * j, 0.0f});
+    }
+    for (uint32_t j = 0; j < 10; ++j) {
+        for (uint32_t i = 0; i < 10; ++i) {
+            const uint32_t a = 11 * j + i;
+            grid.polygons.push_back({a, a + 1, a + 12, a + 11});
+        }
+    }
+    for (const int32_t turn : {0, 90}) {
+        SCOPED_TRACE(turn);
+        const Shaded picture(grid.Build("LWO2", {Look(200, 200, 200)}), 200, 200, {0, 0, turn});
+        ASSERT_EQ(picture.status, status::kOk);
+        for (int32_t y = 1; y < 199; ++y) {
+            for (int32_t x = 1; x < 199; ++x) ASSERT_EQ(picture.Alpha(x, y), 255) << x << "," << y;
+        }
+    }
+}
+
 // The largest difference of a channel between pixels next to each other,
 // and how many such pairs are exactly equal, over the pixels at least
 // `inset` pixels inside the model along their row: a smooth sphere's
