@@ -31,8 +31,9 @@ set(CPACK_PACKAGE_FILE_NAME "QAVREN-${QAVREN_VERSION}-win${QAVREN_MODULE_BITS}")
 
 # Registry files beside the module: one turns the reading of the newer forms
 # (the Forms value) on, the other off again; one turns the models to a
-# three-quarter view (View and the angles), the other back to the front view.
-foreach(reg NewerFormsOn NewerFormsOff ThreeQuarterView FrontView)
+# three-quarter view (View and the angles), the other back to the front view;
+# one shades the polygons (Shaded), the other draws them flat again.
+foreach(reg NewerFormsOn NewerFormsOff ThreeQuarterView FrontView ShadedOn ShadedOff)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/${reg}.reg ${CMAKE_BINARY_DIR}/packaging/${reg}.reg
                  @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/${reg}.reg DESTINATION .)

@@ -40,6 +40,11 @@ void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeader
 
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
                    uint8_t* bits) {
+    if (DrawsShaded(settings)) {
+        return DrawShadedCanvas(buffer, ViewAngle(settings, settings.angle_x), ViewAngle(settings, settings.angle_y),
+                                ViewAngle(settings, settings.angle_z), 0, ShadedBackground{},
+                                {bits, layout.width, layout.height, layout.stride});
+    }
     return DrawCanvas(buffer, settings.mode, ViewAngle(settings, settings.angle_x),
                       ViewAngle(settings, settings.angle_y), ViewAngle(settings, settings.angle_z),
                       {bits, layout.width, layout.height, layout.stride});

@@ -27,8 +27,9 @@ bool ComputeLayout(int32_t width, int32_t height, PictureLayout* layout);
 
 void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeaderSize]);
 
-// Background, grid and the model in the settings' mode, drawn straight into
-// `bits` (layout.image_size bytes). Returns the renderer's Status.
+// Background, grid and the model in the settings' mode (shaded when they ask
+// for it), drawn straight into `bits` (layout.image_size bytes). Returns the
+// renderer's Status.
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
                    uint8_t* bits);
 

@@ -7,6 +7,7 @@
 
 #include "object/object_buffer.h"
 #include "object/status.h"
+#include "render/surface.h"
 
 namespace qavren {
 
@@ -24,5 +25,23 @@ struct CanvasBlock {
 // view). Returns the renderer's Status.
 Status DrawCanvas(const ObjectBuffer& buffer, int32_t mode, int32_t angle_x, int32_t angle_y, int32_t angle_z,
                   const CanvasBlock& block);
+
+// What the shaded model is drawn over: the canvas's background and grid,
+// nothing (transparent; only an RGBA picture has that), or a plain colour.
+struct ShadedBackground {
+    enum class Kind : uint8_t { kCanvas, kNone, kColour };
+    Kind kind = Kind::kCanvas;
+    Colour colour = 0;
+};
+
+// The shaded model (render/shaded.h) over the background and grid, or over
+// a plain colour (kNone is drawn as the canvas here), fitted into the canvas
+// less `margin` pixels a side. Each pixel is its four samples averaged,
+// those the model left empty taking the backdrop's pixel. 0, -4 when the
+// samples (ShadedSamples::kBytesPerPixel a pixel) or the renderer's blocks
+// cannot be had, or the renderer's failure; the block then holds the
+// backdrop alone.
+Status DrawShadedCanvas(const ObjectBuffer& buffer, int32_t angle_x, int32_t angle_y, int32_t angle_z,
+                        int32_t margin, const ShadedBackground& background, const CanvasBlock& block);
 
 }  // namespace qavren

@@ -7,6 +7,7 @@
 #include "object/forms.h"
 #include "platform/memory.h"
 #include "render/canvas.h"
+#include "render/shaded.h"
 #include "render/surface.h"
 
 namespace qavren {
@@ -51,18 +52,61 @@ Status RgbaPicture::Allocate(int32_t width, int32_t height) {
 
 ThumbnailOptions ThumbnailDefaults() { return ThumbnailOptions{}; }
 
+int32_t ThumbnailMargin(int32_t width, int32_t height) {
+    const int32_t shorter = width < height ? width : height;
+    const int32_t margin = shorter / 20 > 3 ? shorter / 20 : 3;
+    return 2 * margin < shorter ? margin : 0;
+}
+
+namespace {
+
+// The shaded model alone: each pixel's colour the mean of its drawn
+// samples, its alpha their share, rounded to nearest.
+Status DrawTransparent(const ObjectBuffer& buffer, int32_t width, int32_t height, const ThumbnailOptions& options,
+                       RgbaPicture* out) {
+    ShadedSamples samples;
+    if (const Status s = samples.Allocate(width, height); Failed(s)) return s;
+    const int32_t margin = options.margin ? ThumbnailMargin(width, height) : 0;
+    const Status drawn =
+        DrawShaded(buffer, margin, ModelTurn(options.angle_x, options.angle_y, options.angle_z), &samples);
+    if (Failed(drawn)) return drawn;
+    if (const Status s = out->Allocate(width, height); Failed(s)) return s;
+    const ShadedSamples::Box box = samples.drawn_box();  // outside it the zeroed block is transparent already
+    for (int32_t y = box.y0; y <= box.y1; ++y) {
+        uint8_t* to = out->pixels() + uint64_t{out->stride()} * static_cast<uint32_t>(y) + 4 * uint64_t(box.x0);
+        for (int32_t x = box.x0; x <= box.x1; ++x, to += 4) {
+            const ShadedSamples::PixelSum p = samples.Pixel(x, y);
+            if (p.drawn == 0) continue;  // the block is zeroed: transparent black
+            to[0] = static_cast<uint8_t>((p.red + p.drawn / 2) / p.drawn);
+            to[1] = static_cast<uint8_t>((p.green + p.drawn / 2) / p.drawn);
+            to[2] = static_cast<uint8_t>((p.blue + p.drawn / 2) / p.drawn);
+            to[3] = static_cast<uint8_t>((p.drawn * 255 + 2) / 4);
+        }
+    }
+    return status::kOk;
+}
+
+}  // namespace
+
 Status DrawThumbnail(const ObjectBuffer& buffer, int32_t width, int32_t height, const ThumbnailOptions& options,
                      RgbaPicture* out) {
     const Status form = CheckForm(buffer, kEveryForm);
     if (form != status::kDrawnForm) return form;
     const uint64_t stride = RowStride(static_cast<uint32_t>(width > 0 ? width : 0));
     if (!SizeFits(width, height, stride)) return status::kNoMemory;
+    const bool shaded = options.style == ThumbnailStyle::kShaded;
+    if (shaded && options.background.kind == ShadedBackground::Kind::kNone) {
+        return DrawTransparent(buffer, width, height, options, out);
+    }
     CanvasBits canvas;
     uint8_t* bits = canvas.Allocate(static_cast<size_t>(stride * static_cast<uint64_t>(height)));
     if (!bits) return status::kNoMemory;
-    const int32_t mode = options.style == ThumbnailStyle::kWireframe ? 0 : 1;
-    const Status drawn = DrawCanvas(buffer, mode, options.angle_x, options.angle_y, options.angle_z,
-                                    {bits, width, height, static_cast<uint32_t>(stride)});
+    const CanvasBlock block{bits, width, height, static_cast<uint32_t>(stride)};
+    const Status drawn =
+        shaded ? DrawShadedCanvas(buffer, options.angle_x, options.angle_y, options.angle_z,
+                                  options.margin ? ThumbnailMargin(width, height) : 0, options.background, block)
+               : DrawCanvas(buffer, options.style == ThumbnailStyle::kWireframe ? 0 : 1, options.angle_x,
+                            options.angle_y, options.angle_z, block);
     if (Failed(drawn)) return drawn;
     if (const Status s = out->Allocate(width, height); Failed(s)) return s;
     for (int32_t y = 0; y < height; ++y) {

@@ -9,6 +9,7 @@
 
 #include "object/object_buffer.h"
 #include "object/status.h"
+#include "render/canvas.h"
 
 namespace qavren {
 
@@ -38,17 +39,28 @@ private:
     int32_t height_ = 0;
 };
 
-// How a thumbnail is drawn. ThumbnailDefaults() is what every shell shows;
-// qavren's options change single fields of it.
-enum class ThumbnailStyle : uint8_t { kWireframe, kPolygons };
+// How a thumbnail is drawn. ThumbnailDefaults() is what every shell shows:
+// the shaded model in a three-quarter view, on no background (transparent,
+// the edges' alpha from the samples), with a margin so that the model never
+// touches the picture's edge. qavren's options change single fields of it.
+// The wireframe and polygon styles are the canvas picture as the plug-in
+// draws it (its background, no margin; `background` and `margin` unused).
+enum class ThumbnailStyle : uint8_t { kWireframe, kPolygons, kShaded };
 
 struct ThumbnailOptions {
-    ThumbnailStyle style = ThumbnailStyle::kWireframe;
+    ThumbnailStyle style = ThumbnailStyle::kShaded;
     // Whole degrees, as the plug-in's angles with View = 1.
     int32_t angle_x = -30;
     int32_t angle_y = 35;
     int32_t angle_z = 0;
+    ShadedBackground background = {ShadedBackground::Kind::kNone, 0};
+    bool margin = true;  // ThumbnailMargin pixels a side
 };
+
+// The margin of a width × height thumbnail: a twentieth of the shorter side,
+// at least 3 pixels (a dot reaches a pixel beyond its point, and an edge
+// sample's pixel one more); none when the picture is too small to keep one.
+int32_t ThumbnailMargin(int32_t width, int32_t height);
 
 ThumbnailOptions ThumbnailDefaults();
 

@@ -19,7 +19,14 @@ struct RenderSettings {
     // View: 1 lets the three angles turn the model; 0 (or absent, or any
     // other value) keeps the front view, the angles unused. Loaded, never saved.
     int32_t view = 0;
+    // Shaded: 1 draws the polygon style (mode not 0) shaded, over the same
+    // background and grid; 0 (or absent, or any other value) keeps the
+    // flat-shaded polygons. The wireframe is unchanged. Loaded, never saved.
+    int32_t shaded = 0;
 };
+
+// Whether the settings ask for the shaded style.
+inline bool DrawsShaded(const RenderSettings& s) { return s.mode != 0 && s.shaded == 1; }
 
 // The angles the renderers get: the stored ones when View is 1, else none.
 inline int32_t ViewAngle(const RenderSettings& s, int32_t angle) { return s.view == 1 ? angle : 0; }

@@ -12,6 +12,7 @@ const char kSubkey[] = "Draw Image";
 const char kFormsPath[] = "Software\\Oru\\Susie Plug-in\\QAVREN\\Draw Image";
 const char kFormsName[] = "Forms";
 const char kViewName[] = "View";
+const char kShadedName[] = "Shaded";
 
 // The six values in the order they are read and written.
 struct Field {
@@ -70,6 +71,7 @@ RenderSettings LoadSettings() {
     }
     loaded.forms = static_cast<int32_t>(key.ReadDword(kSubkey, kFormsName, 0));
     loaded.view = static_cast<int32_t>(key.ReadDword(kSubkey, kViewName, 0));
+    loaded.shaded = static_cast<int32_t>(key.ReadDword(kSubkey, kShadedName, 0));
     key.Close();
     SetCurrentSettings(loaded);
     return loaded;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,9 +87,41 @@ void RegisterCanvasStages(const BenchObjectKind& kind, Canvas canvas) {
     benchmark::RegisterBenchmark(Name("polygons", kind, c).c_str(), Draw, kind, canvas, 1)->Unit(ms);
     benchmark::RegisterBenchmark(Name("picture_wireframe", kind, c).c_str(), Picture, kind, canvas, 0)->Unit(ms);
     benchmark::RegisterBenchmark(Name("picture_polygons", kind, c).c_str(), Picture, kind, canvas, 1)->Unit(ms);
+    benchmark::RegisterBenchmark(Name("picture_shaded", kind, c).c_str(), Picture, kind, canvas, 2)->Unit(ms);
     benchmark::RegisterBenchmark(Name("memory_polygons", kind, c).c_str(), PeakMemory, kind, canvas, 1)
         ->Iterations(1)
         ->Unit(ms);
+    benchmark::RegisterBenchmark(Name("memory_shaded", kind, c).c_str(), PeakMemory, kind, canvas, 2)
+        ->Iterations(1)
+        ->Unit(ms);
+}
+
+void RegisterCorpus() {
+    static std::vector<std::string> files;  // the names the benchmarks keep pointers into
+    for (const char* corpus : {"lwo", "lwo2"}) {
+        const std::filesystem::path dir = std::filesystem::path(QAVREN_SOURCE_DIR) / "../shared/corpus" / corpus;
+        if (!std::filesystem::exists(dir)) continue;
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            const std::string name = entry.path().filename().string();
+            if (entry.path().extension() != ".lwo" || name.rfind("neg_", 0) == 0 || name.rfind("bad_", 0) == 0) continue;
+            found.push_back(entry.path().string());
+        }
+        std::sort(found.begin(), found.end());
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    files.shrink_to_fit();
+    for (const std::string& file : files) {
+        BenchObjectKind real;
+        real.file = file.c_str();
+        real.triangles = static_cast<uint32_t>(TriangleDepths(real).size());
+        const auto ms = benchmark::kMillisecond;
+        benchmark::RegisterBenchmark(Name("corpus_floor", real, "800x600").c_str(), Floor, real, kSmallCanvas)->Unit(ms);
+        benchmark::RegisterBenchmark(Name("corpus_polygons", real, "800x600").c_str(), Picture, real, kSmallCanvas, 1)
+            ->Unit(ms);
+        benchmark::RegisterBenchmark(Name("corpus_shaded", real, "800x600").c_str(), Picture, real, kSmallCanvas, 2)
+            ->Unit(ms);
+    }
 }
 
 void RegisterAll() {
@@ -156,6 +190,9 @@ void RegisterAll() {
         real.triangles = static_cast<uint32_t>(TriangleDepths(real).size());
         for (Canvas canvas : {kSmallCanvas, kLargeCanvas}) RegisterCanvasStages(real, canvas);
     }
+    // With QAVREN_BENCH_CORPUS set: the floor and the three pictures of every
+    // sound object of both corpora at 800 x 600, for the corpus geomeans.
+    if (std::getenv("QAVREN_BENCH_CORPUS")) RegisterCorpus();
 }
 
 }  // namespace

@@ -178,6 +178,32 @@ Bytes DecodePng(const fs::path& file, int32_t width, int32_t height) {
     return bits;
 }
 
+Bytes CoreThumbnail(const Bytes& object, int32_t width, int32_t height, const ThumbnailOptions& options) {
+    ObjectBuffer buffer;
+    EXPECT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), 0);
+    RgbaPicture picture;
+    EXPECT_EQ(DrawThumbnail(buffer, width, height, options, &picture), 0);
+    if (!picture.pixels()) return {};
+    return Bytes(picture.pixels(), picture.pixels() + size_t{picture.stride()} * static_cast<uint32_t>(height));
+}
+
+Bytes DecodeRgbaPng(const fs::path& file, int32_t width, int32_t height, bool* had_alpha) {
+    if (!ChunksIntact(ReadBytes(file))) return {};
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, file.c_str())) return {};
+    if (had_alpha) *had_alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+    if (image.width != static_cast<uint32_t>(width) || image.height != static_cast<uint32_t>(height)) {
+        png_image_free(&image);
+        return {};
+    }
+    image.format = PNG_FORMAT_RGBA;
+    Bytes pixels(size_t{4} * static_cast<uint32_t>(width) * static_cast<uint32_t>(height), 0);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+    return pixels;
+}
+
 Bytes ReadBytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});

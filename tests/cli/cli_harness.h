@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "render/thumbnail.h"
 #include "settings/render_settings.h"
 
 namespace qavren::testing {
@@ -45,6 +46,14 @@ Bytes CorePicture(const Bytes& object, const RenderSettings& settings);
 // A PNG file decoded into the same bottom-up, padded BGR block; empty when
 // it is no PNG or not of that size.
 Bytes DecodePng(const std::filesystem::path& file, int32_t width, int32_t height);
+
+// DrawThumbnail's RGBA rows for the object with these options.
+Bytes CoreThumbnail(const Bytes& object, int32_t width, int32_t height, const ThumbnailOptions& options);
+
+// A PNG file of that size decoded into RGBA rows, top first (an RGB one as
+// opaque); empty when it is no PNG or not of that size. *had_alpha: whether
+// the file holds an alpha channel.
+Bytes DecodeRgbaPng(const std::filesystem::path& file, int32_t width, int32_t height, bool* had_alpha = nullptr);
 
 Bytes ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const Bytes& bytes);

@@ -98,6 +98,44 @@ TEST_F(Render, BmpIsTheFileHeaderThePluginHeaderAndTheBlock) {
     EXPECT_EQ(ReadBytes(dir_ / "t.BMP"), expected);
 }
 
+// --shaded is the plug-in's picture with Shaded = 1, over the canvas; over
+// a colour or nothing it is the thumbnail picture without a margin.
+TEST_F(Render, ShadedOverEachBackground) {
+    Put("torus.lwo", Torus());
+    RenderSettings shaded = Settings(1, 120, 90);
+    shaded.shaded = 1;
+    ASSERT_EQ(RunQavren({"render", "torus.lwo", "--shaded", "-s", "120x90", "-o", "s.png"}, dir_).exit_code, 0);
+    EXPECT_EQ(DecodePng(dir_ / "s.png", 120, 90), CorePicture(Torus(), shaded));
+    ThumbnailOptions front = ThumbnailDefaults();
+    front.angle_x = front.angle_y = front.angle_z = 0;
+    front.margin = false;
+    for (const char* background : {"none", "FF8000"}) {
+        SCOPED_TRACE(background);
+        front.background = *background == 'n' ? ShadedBackground{ShadedBackground::Kind::kNone, 0}
+                                               : ShadedBackground{ShadedBackground::Kind::kColour, Rgb(255, 128, 0)};
+        ASSERT_EQ(RunQavren({"render", "torus.lwo", "--shaded", "--background", background, "-s", "120x90", "-o", "b.png"},
+                            dir_).exit_code, 0);
+        bool alpha = false;
+        EXPECT_EQ(DecodeRgbaPng(dir_ / "b.png", 120, 90, &alpha), CoreThumbnail(Torus(), 120, 90, front));
+        EXPECT_EQ(alpha, *background == 'n');
+    }
+    // A BMP over a colour is the same picture.
+    ASSERT_EQ(RunQavren({"render", "torus.lwo", "--shaded", "--background=ff8000", "-s", "120x90", "-o", "b.bmp"}, dir_)
+                  .exit_code, 0);
+    const Bytes bmp = ReadBytes(dir_ / "b.bmp");
+    ASSERT_GT(bmp.size(), 54u);
+    const Bytes rgba = DecodeRgbaPng(dir_ / "b.png", 120, 90);
+    PictureLayout layout;
+    ASSERT_TRUE(ComputeLayout(120, 90, &layout));
+    for (int32_t y = 0; y < 90; ++y) {
+        for (int32_t x = 0; x < 120; ++x) {
+            const uint8_t* bgr = bmp.data() + 54 + (89 - y) * layout.stride + 3 * x;
+            const uint8_t* p = rgba.data() + 4 * (120 * y + x);
+            ASSERT_EQ(Rgb(bgr[2], bgr[1], bgr[0]), Rgb(p[0], p[1], p[2])) << x << "," << y;
+        }
+    }
+}
+
 // Sides beyond what a PNG may hold are refused for PNG only.
 // The later forms need no option: render and thumbnail draw each as the
 // LWOB object of the same points and polygons.
@@ -106,7 +144,8 @@ TEST_F(Render, NewerFormsByDefault) {
         Put("newer.lwo", tools::LayeredWriter::From(tools::MakeTorus(24, 12, 1.0f, 0.35f), form).Build());
         ASSERT_EQ(RunQavren({"render", "newer.lwo", "--polygons"}, dir_).exit_code, 0) << form;
         EXPECT_EQ(DecodePng(dir_ / "newer.png", 800, 600), CorePicture(Torus(), Settings(1))) << form;
-        const std::vector<std::string> front = {"thumbnail", "-s", "64", "--angles", "0,0,0", "newer.lwo", "thumb.png"};
+        const std::vector<std::string> front = {"thumbnail", "-s", "64", "--angles", "0,0,0", "--wireframe",
+                                                "newer.lwo", "thumb.png"};
         ASSERT_EQ(RunQavren(front, dir_).exit_code, 0) << form;
         EXPECT_EQ(DecodePng(dir_ / "thumb.png", 64, 64), CorePicture(Torus(), Settings(0, 64, 64))) << form;
     }
@@ -293,6 +332,16 @@ TEST_F(Usage, MistakesExitWithTwoAndAHint) {
         {{"thumbnail", "-s", "64", "a.lwo"}, nullptr},
         {{"info"}, nullptr},
         {{"help", "draw"}, nullptr},
+        {{"render", "a.lwo", "--shaded", "--background", "12345"}, nullptr},
+        {{"render", "a.lwo", "--shaded", "--background", "12345g"}, nullptr},
+        {{"render", "a.lwo", "--shaded", "--background", "1234567"}, nullptr},
+        {{"render", "a.lwo", "--polygons", "--background", "none"},
+         "qavren render: --background is for --shaded; the other styles draw the canvas\n"
+         "Try 'qavren render --help'.\n"},
+        {{"render", "a.lwo", "--shaded", "--background", "none", "-o", "a.bmp"},
+         "qavren render: --background none needs a PNG picture: a BMP has no transparency\n"
+         "Try 'qavren render --help'.\n"},
+        {{"thumbnail", "--wireframe", "--background", "none", "-s", "8", "a.lwo", "t.png"}, nullptr},
     };
     for (const auto& [args, message] : cases) {
         const CommandResult r = RunQavren(args, dir_);
@@ -338,15 +387,19 @@ RenderSettings Turned(RenderSettings s, const int32_t (&angles)[3]) {
     return s;
 }
 
-// Square, in the three-quarter view unless --angles says otherwise.
+// Square, in the three-quarter view unless --angles says otherwise: by
+// default DrawThumbnail's own picture (shaded, transparent, RGBA), with a
+// style option the canvas picture in that style (opaque, RGB).
 TEST_F(Thumbnail, SquarePngOfTheGivenSide) {
     Put("torus.lwo", Torus());
     for (const char* side : {"256", "128", "33"}) {
         const CommandResult r = RunQavren({"thumbnail", "-s", side, "torus.lwo", "thumb.PNG"}, dir_);
         ASSERT_EQ(r.exit_code, 0) << r.err;
         const int32_t n = std::atoi(side);
-        EXPECT_EQ(DecodePng(dir_ / "thumb.PNG", n, n), CorePicture(Torus(), Turned(Settings(0, n, n), cli::kThumbnailAngles)))
+        bool alpha = false;
+        EXPECT_EQ(DecodeRgbaPng(dir_ / "thumb.PNG", n, n, &alpha), CoreThumbnail(Torus(), n, n, ThumbnailDefaults()))
             << side;
+        EXPECT_TRUE(alpha);
     }
     ASSERT_EQ(RunQavren({"thumbnail", "--polygons", "--size=48", "torus.lwo", "p.png"}, dir_).exit_code, 0);
     EXPECT_EQ(DecodePng(dir_ / "p.png", 48, 48), CorePicture(Torus(), Turned(Settings(1, 48, 48), cli::kThumbnailAngles)));
@@ -354,10 +407,19 @@ TEST_F(Thumbnail, SquarePngOfTheGivenSide) {
     std::snprintf(named, sizeof named, "--angles=%d,%d,%d turns it", cli::kThumbnailAngles[0], cli::kThumbnailAngles[1],
                   cli::kThumbnailAngles[2]);
     EXPECT_NE(RunQavren({"thumbnail", "--help"}, dir_).out.find(named), std::string::npos);  // the help names them
-    ASSERT_EQ(RunQavren({"thumbnail", "--angles=0,0,0", "-s", "48", "torus.lwo", "f.png"}, dir_).exit_code, 0);
+    ASSERT_EQ(RunQavren({"thumbnail", "--angles=0,0,0", "--wireframe", "-s", "48", "torus.lwo", "f.png"}, dir_).exit_code, 0);
     EXPECT_EQ(DecodePng(dir_ / "f.png", 48, 48), CorePicture(Torus(), Settings(0, 48, 48)));
-    ASSERT_EQ(RunQavren({"thumbnail", "--angles", "-90,450,810", "-s", "48", "torus.lwo", "a.png"}, dir_).exit_code, 0);
+    ASSERT_EQ(RunQavren({"thumbnail", "--angles", "-90,450,810", "--wireframe", "-s", "48", "torus.lwo", "a.png"}, dir_).exit_code, 0);
     EXPECT_EQ(DecodePng(dir_ / "a.png", 48, 48), CorePicture(Torus(), Turned(Settings(0, 48, 48), {-90, 450, 810})));
+    // The shaded style's own options: the angles, and a background.
+    ThumbnailOptions front = ThumbnailDefaults();
+    front.angle_x = front.angle_y = front.angle_z = 0;
+    front.background = {ShadedBackground::Kind::kColour, Rgb(0x12, 0x34, 0x56)};
+    ASSERT_EQ(RunQavren({"thumbnail", "--angles=0,0,0", "--background=123456", "-s", "48", "torus.lwo", "c.png"}, dir_)
+                  .exit_code, 0);
+    bool alpha = true;
+    EXPECT_EQ(DecodeRgbaPng(dir_ / "c.png", 48, 48, &alpha), CoreThumbnail(Torus(), 48, 48, front));
+    EXPECT_FALSE(alpha);
 }
 
 // render --angles writes the BMP the DLL gives with View = 1 and the angles

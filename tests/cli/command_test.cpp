@@ -229,7 +229,7 @@ TEST_F(TakingTurns, RunsForOneObjectGoOneAtATime) {
     ::close(held);
     ASSERT_EQ(::waitpid(waiting, &status, 0), waiting);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(DecodePng(dir_ / "first.png", 16, 16).empty(), false);
+    EXPECT_EQ(DecodeRgbaPng(dir_ / "first.png", 16, 16).empty(), false);
 
     // The helper holds the object kTurnGapMs after the run, then lets go.
     // The helper starts after `start`, so the object cannot be free again

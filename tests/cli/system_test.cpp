@@ -53,8 +53,8 @@ TEST_F(Streams, DashIsStandardInputAndOutput) {
         {{"render", "-", "-o", "-", "-s", "64x48", "--format", "bmp"}, "torus.lwo", 0},
         {{"render", "torus.lwo", "-o", "-", "--size=40"}, "", 40},
         {{"render", "-", "-o", "-", "-s", "40"}, "torus.lwo", 40},
-        {{"thumbnail", "-s", "40", "-", "-", "--angles=0,0,0"}, "torus.lwo", 40},
-        {{"thumbnail", "--size", "40", "torus.lwo", "-", "--angles=0,0,0"}, "", 40},
+        {{"thumbnail", "-s", "40", "-", "-", "--angles=0,0,0", "--wireframe"}, "torus.lwo", 40},
+        {{"thumbnail", "--size", "40", "torus.lwo", "-", "--angles=0,0,0", "--wireframe"}, "", 40},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[1] + " " + c.args[3] + " " + c.input);
@@ -94,7 +94,7 @@ TEST_F(Outputs, ThumbnailIsWrittenIntoTheFileTheCallerHoldsOpen) {
     Put("torus.lwo", Torus());
     const int held = ::open((dir_ / "held.png").c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
     ASSERT_GE(held, 0);
-    ASSERT_EQ(RunQavren({"thumbnail", "-s", "64", "--angles=0,0,0", "torus.lwo", "held.png"}, dir_).exit_code, 0);
+    ASSERT_EQ(RunQavren({"thumbnail", "-s", "64", "--angles=0,0,0", "--wireframe", "torus.lwo", "held.png"}, dir_).exit_code, 0);
     Bytes through(fs::file_size(dir_ / "held.png"));
     EXPECT_EQ(::pread(held, through.data(), through.size(), 0), static_cast<ssize_t>(through.size()));
     ::close(held);
@@ -124,7 +124,7 @@ TEST_F(Outputs, SymlinksAreWrittenThrough) {
         {{"render", "torus.lwo", "-s", "64", "-o", "link.png"}, "link.png", "pictures/old.png"},
         {{"render", "torus.lwo", "-s", "64", "-o", "chain.png"}, "chain.png", "pictures/old.png"},
         {{"render", "torus.lwo", "-s", "64", "-o", "dangling.png"}, "dangling.png", "pictures/new.png"},
-        {{"thumbnail", "-s", "64", "--angles=0,0,0", "torus.lwo", "thumb.png"}, "thumb.png", "pictures/thumb.png"},
+        {{"thumbnail", "-s", "64", "--angles=0,0,0", "--wireframe", "torus.lwo", "thumb.png"}, "thumb.png", "pictures/thumb.png"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.link);

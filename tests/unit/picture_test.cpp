@@ -27,7 +27,7 @@ constexpr Colour kWhite = Rgb(255, 255, 255);
 // A drawn picture, read back through a surface over its pixels.
 struct Picture {
     Picture(const Bytes& object, int32_t w, int32_t h, int32_t mode = 0, int32_t view = 0,
-            const int32_t (&angles)[3] = {0, 0, 0}) {
+            const int32_t (&angles)[3] = {0, 0, 0}, int32_t shaded = 0) {
         EXPECT_TRUE(ComputeLayout(w, h, &layout));
         pixels.assign(layout.image_size, 0xEE);
         ObjectBuffer buffer;
@@ -40,6 +40,7 @@ struct Picture {
         s.angle_x = angles[0];
         s.angle_y = angles[1];
         s.angle_z = angles[2];
+        s.shaded = shaded;
         status = DrawPicture(buffer, s, layout, pixels.data());
     }
     Colour At(int32_t x, int32_t y) {
@@ -236,17 +237,17 @@ TEST(Assemble, FailuresAndTheOutHandles) {
 // The native pictures of the golden lists; the DLL's are checked against
 // the same lists under Wine. A front-view picture is also drawn with View 0
 // and angles stored, which it ignores, and with View 1 and no turn.
-int CheckGoldenList(const std::string& list_name) {
+int CheckGoldenList(const std::string& list_name, int32_t shaded = 0) {
     int checked = 0;
     for (const testing::GoldenPicture& g : testing::ReadGoldenList(list_name)) {
         const Bytes bytes = testing::ReadFile(g.object);
         EXPECT_FALSE(bytes.empty()) << g.object;
-        Picture p(bytes, g.width, g.height, g.mode, g.turned ? 1 : 0, g.angles);
+        Picture p(bytes, g.width, g.height, g.mode, g.turned ? 1 : 0, g.angles, shaded);
         const std::string now = testing::Fingerprint(p.pixels);
         EXPECT_EQ(g.fingerprint, now) << "now: " << g.line << " -> " << now;
         if (!g.turned) {
-            EXPECT_EQ(Picture(bytes, g.width, g.height, g.mode, 0, {30, -40, 7}).pixels, p.pixels) << g.line;
-            EXPECT_EQ(Picture(bytes, g.width, g.height, g.mode, 1, {0, 0, 0}).pixels, p.pixels) << g.line;
+            EXPECT_EQ(Picture(bytes, g.width, g.height, g.mode, 0, {30, -40, 7}, shaded).pixels, p.pixels) << g.line;
+            EXPECT_EQ(Picture(bytes, g.width, g.height, g.mode, 1, {0, 0, 0}, shaded).pixels, p.pixels) << g.line;
         }
         ++checked;
     }
@@ -290,6 +291,15 @@ TEST(Golden, SamplePicturesAreUnchanged) { EXPECT_GT(CheckGoldenList("pictures.t
 TEST(Golden, CorpusPicturesAreUnchanged) {
     if (!std::filesystem::exists(testing::CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
     EXPECT_GT(CheckGoldenList("corpus.txt"), 30);
+}
+
+// The samples and both corpora in the shaded style, front and three-quarter
+// views.
+TEST(Golden, ShadedSamplePicturesAreUnchanged) { EXPECT_EQ(CheckGoldenList("shaded.txt", 1), 6); }
+
+TEST(Golden, ShadedCorpusPicturesAreUnchanged) {
+    if (!std::filesystem::exists(testing::CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
+    EXPECT_GT(CheckGoldenList("shaded_corpus.txt", 1), 140);
 }
 
 // Every sound object of the newer forms in the corpus, in both modes.

@@ -92,7 +92,8 @@ struct Random {
 
 SurfaceRecipe RandomRecipe(Random& next, int k) {
     SurfaceRecipe s;
-    s.name = std::to_string(k);
+    s.name = "S";
+    s.name += std::to_string(k);
     s.name.append(next(6), 'x');
     s.red = static_cast<uint8_t>(next(256));
     s.green = static_cast<uint8_t>(next(256));

@@ -20,7 +20,7 @@ set -- "$work"/out/QAVREN-*-win$bits.zip
 (cd "$work" && cmake -E tar xf "$1")
 dir=$(basename "$1" .zip)
 cd "$work/$dir"
-[ "$(ls | LC_ALL=C sort | tr '\n' ' ')" = "FrontView.reg INSTALL.txt LICENSE.txt NewerFormsOff.reg NewerFormsOn.reg $module README.txt ThreeQuarterView.reg qavren_thumbnails.dll " ] ||
+[ "$(ls | LC_ALL=C sort | tr '\n' ' ')" = "FrontView.reg INSTALL.txt LICENSE.txt NewerFormsOff.reg NewerFormsOn.reg $module README.txt ShadedOff.reg ShadedOn.reg ThreeQuarterView.reg qavren_thumbnails.dll " ] ||
     fail "the ZIP holds: $(ls | tr '\n' ' ')"
 cmp -s "$module" "$build/$(echo "$module" | tr a-z A-Z)" || fail "$module is not the built module"
 grep -q "$module is a plug-in for $bits-bit Windows image viewers" INSTALL.txt || fail "the note does not name $module and $bits bits"

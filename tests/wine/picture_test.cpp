@@ -372,9 +372,10 @@ TEST_F(GetPictureTest, WideEntryPointsOpenAJapanesePath) {
 // The DLL's pictures match the fingerprints that the native core gives for
 // the same objects and settings: the bundled samples, and every object of
 // the corpus when it stands beside the checkout.
-int CheckGoldenList(const std::string& list_name) {
+int CheckGoldenList(const std::string& list_name, uint32_t shaded = 0) {
     int checked = 0;
     for (const GoldenPicture& g : ReadGoldenList(list_name)) {
+        SetDword("Shaded", shaded);
         SetDword("Type", uint32_t(g.mode));
         SetDword("Width", uint32_t(g.width));
         SetDword("Height", uint32_t(g.height));
@@ -462,6 +463,43 @@ TEST_F(GetPictureTest, ViewOneTurnsTheModelAndNothingElseDoes) {
         }
         ClearSettings();
     }
+}
+
+// Shaded 1 draws the polygon style shaded over the described backdrop, in
+// both modules, through GetPicture and GetPictureW, from memory and from a
+// file; absent, 0 or any other value keeps the described polygons; the
+// wireframe is the same whatever it holds.
+TEST_F(GetPictureTest, ShadedOneShadesThePolygonsAndNothingElse) {
+    TempFile file(cube_);
+    SetDword("Type", 0);
+    const Picture wireframe(FromMemory(cube_));
+    SetDword("Type", 1);
+    const Picture polygons(FromMemory(cube_));
+    SetDword("Shaded", 1);
+    const Picture shaded(FromMemory(cube_));
+    ASSERT_NE(shaded.pixels, polygons.pixels);
+    for (uint32_t mode : {0u, 1u, 7u}) {
+        SetDword("Type", mode);
+        for (int64_t value : {-1, 0, 2, 0x101, 1}) {
+            ClearValue("Shaded");
+            if (value >= 0) SetDword("Shaded", uint32_t(value));
+            const Bytes& expected = mode == 0 ? wireframe.pixels : value == 1 ? shaded.pixels : polygons.pixels;
+            for (const char* name : {"GetPicture", "GetPictureW"}) {
+                EXPECT_EQ(Picture(GetPicture(cube_.data(), LONG_PTR(cube_.size()), 1, name)).pixels, expected)
+                    << name << " Shaded " << value << " Type " << mode;
+            }
+            EXPECT_EQ(Picture(GetPicture(file.path(), 0, 0)).pixels, expected) << "file, Shaded " << value;
+        }
+    }
+}
+
+TEST_F(GetPictureTest, ShadedSamplesMatchTheNativePictures) { EXPECT_EQ(CheckGoldenList("shaded.txt", 1), 6); }
+
+// Both corpora, both views, with Shaded = 1 (and Forms = 1 for the newer forms).
+TEST_F(GetPictureTest, ShadedCorpusMatchesTheNativePictures) {
+    if (!std::filesystem::exists(CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
+    SetDword("Forms", 1);
+    EXPECT_GT(CheckGoldenList("shaded_corpus.txt", 1), 140);
 }
 
 // Objects of the newer forms, sound and bent (4-byte indices past the

@@ -2,7 +2,8 @@
 # The .reg files of the ZIP, imported with Wine's regedit as a user
 # double-clicking them would: NewerFormsOn makes the module support an LWO2
 # object, NewerFormsOff takes that back, and an LWOB object stays supported;
-# ThreeQuarterView turns the cube's picture, FrontView gives the front view back.
+# ThreeQuarterView turns the cube's picture, FrontView gives the front view back;
+# ShadedOn changes the polygons' picture, ShadedOff gives the flat one back.
 #   reg_files_test.sh SOURCE_DIR BUILD_DIR MODULE
 set -eu
 source=$1 build=$2 module=$3
@@ -34,4 +35,13 @@ $run regedit /S "$build/packaging/FrontView.reg"
 picture front-again
 cmp -s "$work/front.bmp" "$work/turned.bmp" && { echo "ThreeQuarterView.reg did not turn the cube" >&2; exit 1; }
 cmp "$work/front.bmp" "$work/front-again.bmp" || { echo "FrontView.reg did not give the front view back" >&2; exit 1; }
+$run reg add 'HKCU\Software\Oru\Susie Plug-in\QAVREN\Draw Image' /v Type /t REG_DWORD /d 1 /f >/dev/null
+$run regedit /S "$build/packaging/ShadedOff.reg"
+picture flat
+$run regedit /S "$build/packaging/ShadedOn.reg"
+picture shaded
+$run regedit /S "$build/packaging/ShadedOff.reg"
+picture flat-again
+cmp -s "$work/flat.bmp" "$work/shaded.bmp" && { echo "ShadedOn.reg did not shade the cube" >&2; exit 1; }
+cmp "$work/flat.bmp" "$work/flat-again.bmp" || { echo "ShadedOff.reg did not give the flat polygons back" >&2; exit 1; }
 echo "1 passed, 0 failed"

@@ -42,6 +42,9 @@ inline void SetValue(const char* name, DWORD type, const void* data, DWORD size)
 
 inline void SetDword(const char* name, uint32_t value) { SetValue(name, REG_DWORD, &value, sizeof value); }
 
+// Removes one value, as if never stored.
+inline void ClearValue(const char* name) { RegDeleteKeyValueA(HKEY_CURRENT_USER, kDrawImagePath, name); }
+
 // The stored value, or -1 when it is absent.
 inline int64_t StoredDword(const char* name) {
     DWORD value = 0, size = sizeof value, type = 0;

@@ -40,8 +40,9 @@ int Seeds(const std::string& dir, bool picture) {
     for (auto& c : qavren::tools::DamagedSurfaceObjects()) seeds.push_back({"surface-" + c.name, std::move(c.bytes)});
     int failed = 0;
     for (auto& [name, bytes] : seeds) {
-        // Canvas 40 x 30, the mode, and bit 2: the newer forms are read.
-        if (picture) bytes.insert(bytes.begin(), {40, 30, static_cast<uint8_t>((name.size() & 1) | 4), 0});
+        // Canvas 40 x 30, the mode, bit 2: the newer forms are read, bit 3:
+        // the polygons are shaded (for every other name of odd length).
+        if (picture) bytes.insert(bytes.begin(), {40, 30, static_cast<uint8_t>((name.size() & 1) | 4 | (name.size() & 2) << 2), 0});
         if (!WriteFile(dir + "/" + name + ".lwo", bytes)) ++failed;
     }
     return failed ? 1 : 0;

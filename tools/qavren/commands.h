@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "render/canvas.h"
 #include "settings/render_settings.h"
 #include "tools/qavren/message.h"
 
@@ -40,6 +41,10 @@ const char* BadSize(const char* text, Message* m);
 bool ParseAngles(const char* text, RenderSettings* settings);
 // The usage error for angles ParseAngles refused, worded into *m.
 const char* BadAngles(const char* text, Message* m);
+
+// --background: "canvas", "none", or a colour as six hex digits RRGGBB.
+bool ParseBackground(const char* text, ShadedBackground* background);
+const char* BadBackground(const char* text, Message* m);
 
 // The thumbnail's view without --angles: a three-quarter view from above,
 // in front and to the right (the angles as the plug-in stores them).

@@ -112,17 +112,39 @@ void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status dr
 }
 
 bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
-                      const RenderSettings& settings, Message* error) {
+                      const RenderSettings& settings, Message* error, const ShadedBackground& background) {
+    if (DrawsShaded(settings) && background.kind == ShadedBackground::Kind::kNone) {
+        ThumbnailOptions options;
+        options.angle_x = ViewAngle(settings, settings.angle_x);
+        options.angle_y = ViewAngle(settings, settings.angle_y);
+        options.angle_z = ViewAngle(settings, settings.angle_z);
+        options.margin = false;
+        return ThumbnailObjectFile(input, output, mode, settings.width, settings.height, options, error);
+    }
     ObjectBuffer buffer;
     if (!LoadObject(input, &buffer, error)) return false;
     DrawnPicture picture;
-    const Status st = picture.Draw(buffer, settings);
+    const Status st = picture.Draw(buffer, settings, background);
     if (Failed(st)) {
         DescribeDrawFailure(DisplayName(input), buffer, st, error);
         return false;
     }
     buffer.Release();  // the object is no longer needed while the file is written
     return WritePicture(picture, format, output, mode, error);
+}
+
+bool ThumbnailObjectFile(const char* input, const char* output, WriteMode mode, int32_t width, int32_t height,
+                         const ThumbnailOptions& options, Message* error) {
+    ObjectBuffer buffer;
+    if (!LoadObject(input, &buffer, error)) return false;
+    RgbaPicture picture;
+    const Status st = DrawThumbnail(buffer, width, height, options, &picture);
+    if (Failed(st)) {
+        DescribeDrawFailure(DisplayName(input), buffer, st, error);
+        return false;
+    }
+    buffer.Release();
+    return WritePicture(picture, output, mode, error);
 }
 
 }  // namespace qavren::cli

@@ -28,7 +28,13 @@ void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status dr
 
 // Load, draw, write: the whole of one picture job. False with one line in
 // *error naming the file at fault.
+// A shaded picture is drawn over `background`; kNone writes an RGBA PNG.
 bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
-                      const RenderSettings& settings, Message* error);
+                      const RenderSettings& settings, Message* error,
+                      const ShadedBackground& background = ShadedBackground{});
+
+// The thumbnail picture (DrawThumbnail) as a PNG: the same steps.
+bool ThumbnailObjectFile(const char* input, const char* output, WriteMode mode, int32_t width, int32_t height,
+                         const ThumbnailOptions& options, Message* error);
 
 }  // namespace qavren::cli

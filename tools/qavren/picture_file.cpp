@@ -35,12 +35,18 @@ bool WriteBmp(const DrawnPicture& picture, OutputFile* out) {
 
 DrawnPicture::~DrawnPicture() { std::free(bits_); }
 
-Status DrawnPicture::Draw(const ObjectBuffer& buffer, const RenderSettings& settings) {
+Status DrawnPicture::Draw(const ObjectBuffer& buffer, const RenderSettings& settings,
+                          const ShadedBackground& background) {
     std::free(bits_);
     bits_ = nullptr;
     if (!ComputeLayout(settings.width, settings.height, &layout_)) return status::kNoMemory;
     bits_ = static_cast<uint8_t*>(std::malloc(layout_.image_size));
     if (!bits_) return status::kNoMemory;
+    if (DrawsShaded(settings) && background.kind == ShadedBackground::Kind::kColour) {
+        return DrawShadedCanvas(buffer, ViewAngle(settings, settings.angle_x), ViewAngle(settings, settings.angle_y),
+                                ViewAngle(settings, settings.angle_z), 0, background,
+                                {bits_, layout_.width, layout_.height, layout_.stride});
+    }
     return DrawPicture(buffer, settings, layout_, bits_);
 }
 
@@ -54,6 +60,14 @@ bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* p
     } else {
         EncodePng(picture.layout(), picture.bits(), &file, kWholePngLimit, &why);
     }
+    return file.Commit(error, why.text[0] ? why.text : nullptr);
+}
+
+bool WritePicture(const RgbaPicture& picture, const char* path, WriteMode mode, Message* error) {
+    OutputFile file;
+    if (!file.Open(path, mode, error)) return false;
+    Message why;
+    EncodePng(picture, &file, kWholePngLimit, &why);
     return file.Commit(error, why.text[0] ? why.text : nullptr);
 }
 

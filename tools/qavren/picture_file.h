@@ -8,6 +8,8 @@
 #include "object/object_buffer.h"
 #include "object/status.h"
 #include "plugin/picture.h"
+#include "render/canvas.h"
+#include "render/thumbnail.h"
 #include "settings/render_settings.h"
 #include "tools/qavren/message.h"
 #include "tools/qavren/output_file.h"
@@ -31,8 +33,10 @@ public:
     ~DrawnPicture();
 
     // 0, -4 when the size is refused or the block cannot be had, or the
-    // renderer's failure.
-    Status Draw(const ObjectBuffer& buffer, const RenderSettings& settings);
+    // renderer's failure. A shaded picture is drawn over `background` (the
+    // canvas for kNone, which only an RGBA picture can show).
+    Status Draw(const ObjectBuffer& buffer, const RenderSettings& settings,
+                const ShadedBackground& background = ShadedBackground{});
 
     const PictureLayout& layout() const { return layout_; }
     const uint8_t* bits() const { return bits_; }
@@ -46,6 +50,9 @@ private:
 // false with the reason worded.
 bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* path, WriteMode mode,
                   Message* error);
+
+// An RGBA picture as PNG, with its alpha when it has any transparency.
+bool WritePicture(const RgbaPicture& picture, const char* path, WriteMode mode, Message* error);
 
 // .bmp (any case) is BMP, .png is PNG; false for anything else.
 bool FormatFromName(const char* path, ImageFormat* format);

@@ -34,24 +34,53 @@ bool WriteChunk(OutputFile* out, const char type[4], const uint8_t* data, size_t
     return out->Write(head, sizeof head) && out->Write(data, size) && out->Write(tail, sizeof tail);
 }
 
-bool WriteHeader(const PictureLayout& l, OutputFile* out) {
+// The rows to encode: the plug-in's bottom-up BGR rows padded to `stride`,
+// or RGBA rows top first, written with their alpha or (all opaque) without.
+struct PngRows {
+    enum class Kind { kBottomUpBgr, kRgba, kRgbaOpaque };
+    Kind kind;
+    int32_t width;
+    int32_t height;
+    const uint8_t* bits;
+    size_t stride;
+
+    const uint8_t* Row(int32_t y) const {
+        const auto from_top = static_cast<size_t>(kind == Kind::kBottomUpBgr ? height - 1 - y : y);
+        return bits + from_top * stride;
+    }
+    size_t Channels() const { return kind == Kind::kRgba ? 4 : 3; }
+};
+
+bool WriteHeader(const PngRows& l, OutputFile* out) {
     uint8_t ihdr[13] = {};
     PutBe32(ihdr, static_cast<uint32_t>(l.width));
     PutBe32(ihdr + 4, static_cast<uint32_t>(l.height));
-    ihdr[8] = 8;  // bits per sample
-    ihdr[9] = 2;  // RGB; compression, filter method and interlace stay 0
+    ihdr[8] = 8;                                               // bits per sample
+    ihdr[9] = l.kind == PngRows::Kind::kRgba ? 6 : 2;  // RGBA or RGB; compression, filter method and interlace stay 0
     const uint8_t srgb = 0;  // perceptual: the canvas's colours are sRGB as they are
     return out->Write(kSignature, sizeof kSignature) && WriteChunk(out, "IHDR", ihdr, sizeof ihdr) &&
            WriteChunk(out, "sRGB", &srgb, 1);
 }
 
-// Row y counted from the top, filtered: the Up filter's byte, then each RGB
+// Row y counted from the top, filtered: the Up filter's byte, then each
 // sample less the one above it (the row above the first is zero).
-void FilterRow(const PictureLayout& l, const uint8_t* bits, int32_t y, uint8_t* out) {
-    const uint8_t* row = bits + static_cast<size_t>(l.height - 1 - y) * l.stride;
+void FilterRow(const PngRows& l, int32_t y, uint8_t* out) {
+    const uint8_t* row = l.Row(y);
     out[0] = kFilterUp;
     uint8_t* o = out + 1;
     const auto w = static_cast<size_t>(l.width);
+    if (l.kind == PngRows::Kind::kRgba) {
+        const uint8_t* up = y == 0 ? nullptr : l.Row(y - 1);
+        for (size_t i = 0; i < 4 * w; ++i) o[i] = static_cast<uint8_t>(row[i] - (up ? up[i] : 0));
+        return;
+    }
+    if (l.kind == PngRows::Kind::kRgbaOpaque) {
+        const uint8_t* up = y == 0 ? nullptr : l.Row(y - 1);
+        for (size_t x = 0; x < w; ++x, o += 3) {
+            for (size_t c = 0; c < 3; ++c) o[c] = static_cast<uint8_t>(row[4 * x + c] - (up ? up[4 * x + c] : 0));
+        }
+        return;
+    }
     if (y == 0) {
         for (size_t x = 0; x < w; ++x, o += 3) {
             o[0] = row[3 * x + 2];
@@ -76,7 +105,7 @@ bool WriteIdat(OutputFile* out, const uint8_t* data, size_t size) {
     return true;
 }
 
-bool DeflateWhole(const PictureLayout& l, const uint8_t* bits, size_t row_size, OutputFile* out, Message* why) {
+bool DeflateWhole(const PngRows& l, size_t row_size, OutputFile* out, Message* why) {
     const size_t filtered_size = row_size * static_cast<size_t>(l.height);
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(kWholeLevel);
     auto* filtered = static_cast<uint8_t*>(std::malloc(filtered_size));
@@ -86,7 +115,7 @@ bool DeflateWhole(const PictureLayout& l, const uint8_t* bits, size_t row_size, 
     if (!compressor || !filtered || !packed) {
         Format(why, "not enough memory to encode the PNG picture");
     } else {
-        for (int32_t y = 0; y < l.height; ++y) FilterRow(l, bits, y, filtered + row_size * static_cast<size_t>(y));
+        for (int32_t y = 0; y < l.height; ++y) FilterRow(l, y, filtered + row_size * static_cast<size_t>(y));
         const size_t size = libdeflate_zlib_compress(compressor, filtered, filtered_size, packed, bound);
         ok = size > 0 && WriteIdat(out, packed, size);
         if (size == 0) Format(why, "the PNG encoder failed");
@@ -97,7 +126,7 @@ bool DeflateWhole(const PictureLayout& l, const uint8_t* bits, size_t row_size, 
     return ok;
 }
 
-bool DeflateByRows(const PictureLayout& l, const uint8_t* bits, size_t row_size, OutputFile* out, Message* why) {
+bool DeflateByRows(const PngRows& l, size_t row_size, OutputFile* out, Message* why) {
     auto* row = static_cast<uint8_t*>(std::malloc(row_size));
     auto* packed = static_cast<uint8_t*>(std::malloc(kStreamChunk));
     z_stream z = {};
@@ -111,7 +140,7 @@ bool DeflateByRows(const PictureLayout& l, const uint8_t* bits, size_t row_size,
     int result = Z_OK;
     for (int32_t y = 0; ok && result != Z_STREAM_END; ++y) {
         const bool last = y >= l.height;
-        if (!last) FilterRow(l, bits, y, row);
+        if (!last) FilterRow(l, y, row);
         z.next_in = row;
         z.avail_in = last ? 0 : static_cast<uInt>(row_size);  // a row is under 3 MB: PNG sides are at most 10^6
         do {
@@ -128,15 +157,31 @@ bool DeflateByRows(const PictureLayout& l, const uint8_t* bits, size_t row_size,
     return ok;
 }
 
+
+bool EncodeRows(const PngRows& rows, OutputFile* out, size_t whole_limit, Message* why) {
+    // width <= 2^28, so 4 * width + 1 fits; the product is checked below.
+    const size_t row_size = rows.Channels() * static_cast<size_t>(rows.width) + 1;
+    const bool whole = row_size <= whole_limit / static_cast<size_t>(rows.height);
+    if (!WriteHeader(rows, out)) return false;
+    const bool ok = whole ? DeflateWhole(rows, row_size, out, why) : DeflateByRows(rows, row_size, out, why);
+    return ok && WriteChunk(out, "IEND", nullptr, 0);
+}
+
 }  // namespace
 
 bool EncodePng(const PictureLayout& layout, const uint8_t* bits, OutputFile* out, size_t whole_limit, Message* why) {
-    // width <= 2^28, so 3 * width + 1 fits; the product is checked below.
-    const size_t row_size = 3 * static_cast<size_t>(layout.width) + 1;
-    const bool whole = row_size <= whole_limit / static_cast<size_t>(layout.height);
-    if (!WriteHeader(layout, out)) return false;
-    const bool ok = whole ? DeflateWhole(layout, bits, row_size, out, why) : DeflateByRows(layout, bits, row_size, out, why);
-    return ok && WriteChunk(out, "IEND", nullptr, 0);
+    return EncodeRows({PngRows::Kind::kBottomUpBgr, layout.width, layout.height, bits, layout.stride}, out,
+                      whole_limit, why);
+}
+
+bool EncodePng(const RgbaPicture& picture, OutputFile* out, size_t whole_limit, Message* why) {
+    bool opaque = true;
+    const uint8_t* p = picture.pixels();
+    for (uint64_t k = 3, n = uint64_t{picture.stride()} * static_cast<uint32_t>(picture.height()); k < n && opaque; k += 4) {
+        opaque = p[k] == 255;
+    }
+    const auto kind = opaque ? PngRows::Kind::kRgbaOpaque : PngRows::Kind::kRgba;
+    return EncodeRows({kind, picture.width(), picture.height(), p, picture.stride()}, out, whole_limit, why);
 }
 
 }  // namespace qavren::cli

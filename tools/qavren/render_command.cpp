@@ -28,17 +28,19 @@ constexpr uint64_t kParallelMemory = uint64_t{1} << 29;
 
 enum RenderOption {
     kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp, kRecursive,
-    kThreads
+    kThreads, kShaded, kBackground
 };
 constexpr OptionRule kRenderOptions[] = {
     {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false}, {0, "polygons", false},
     {'s', "size", true},   {0, "format", true},      {0, "angles", true},     {'j', "jobs", true},
     {'q', "quiet", false}, {'v', "verbose", false},  {'h', "help", false},    {'r', "recursive", false},
-    {0, "threads", true},
+    {0, "threads", true},  {0, "shaded", false},   {0, "background", true},
 };
 
 struct RenderJob {
     RenderSettings settings;
+    ShadedBackground background;  // of the shaded style
+    bool background_given = false;
     const char* output = nullptr;
     const char* directory = nullptr;
     char** inputs = nullptr;
@@ -96,8 +98,13 @@ int ParseOptions(int argc, char** argv, RenderJob* job) {
         switch (option) {
         case kOutput: job->output = value; break;
         case kDirectory: job->directory = value; break;
-        case kWireframe: job->settings.mode = 0; break;
-        case kPolygons: job->settings.mode = 1; break;
+        case kWireframe: job->settings.mode = job->settings.shaded = 0; break;
+        case kPolygons: job->settings.mode = 1, job->settings.shaded = 0; break;
+        case kShaded: job->settings.mode = job->settings.shaded = 1; break;
+        case kBackground:
+            if (!ParseBackground(value, &job->background)) return UsageError("render", BadBackground(value, &error));
+            job->background_given = true;
+            break;
         case kQuiet: job->verbosity = Verbosity::kQuiet; break;
         case kVerbose: job->verbosity = Verbosity::kVerbose; break;
         case kHelp: job->help = true; break;
@@ -164,6 +171,12 @@ int CheckJob(RenderJob* job) {
         job->format = named;
     }
     const RenderSettings& s = job->settings;
+    if (job->background_given && !DrawsShaded(s)) {
+        return UsageError("render", "--background is for --shaded; the other styles draw the canvas");
+    }
+    if (job->background.kind == ShadedBackground::Kind::kNone && job->format != ImageFormat::kPng) {
+        return UsageError("render", "--background none needs a PNG picture: a BMP has no transparency");
+    }
     if (job->format == ImageFormat::kPng && (s.width > kPngSideLimit || s.height > kPngSideLimit)) {
         Format(&error, "a PNG picture is at most %d pixels a side; write a .bmp for %dx%d", kPngSideLimit, s.width,
                s.height);
@@ -260,7 +273,8 @@ void RenderOne(void* context, int index, Outcome* outcome) {
         const int n = slash ? std::snprintf(folder, sizeof folder, "%.*s", static_cast<int>(slash - output), output) : 0;
         if (n > 0 && static_cast<size_t>(n) < sizeof folder && !MakeDirectories(folder, &outcome->text)) return;
     }
-    outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text);
+    outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text,
+                                   job.background);
     if (outcome->ok) DescribeWritten(input, output, job.settings, &outcome->text);
 }
 

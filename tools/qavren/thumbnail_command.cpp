@@ -1,5 +1,6 @@
-// qavren thumbnail: the freedesktop thumbnailer entry, a PNG (N x N or WxH) written
-// into the very file the desktop named.
+// qavren thumbnail: the freedesktop thumbnailer entry, a PNG (N x N or WxH)
+// written into the very file the desktop named: DrawThumbnail's picture, the
+// one the image loaders show for the same size.
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -14,11 +15,12 @@
 namespace qavren::cli {
 namespace {
 
-enum ThumbnailOption { kSize, kWireframe, kPolygons, kAngles, kQuiet, kVerbose, kHelp, kTakeTurns };
+enum ThumbnailOption { kSize, kWireframe, kPolygons, kAngles, kQuiet, kVerbose, kHelp, kTakeTurns, kShaded, kBackground };
 constexpr OptionRule kThumbnailOptions[] = {{'s', "size", true},     {0, "wireframe", false},
                                             {0, "polygons", false},  {0, "angles", true},
                                             {'q', "quiet", false},   {'v', "verbose", false},
-                                            {'h', "help", false},    {0, "take-turns", false}};
+                                            {'h', "help", false},    {0, "take-turns", false},
+                                            {0, "shaded", false},    {0, "background", true}};
 
 bool NamedPng(const char* path) {
     const char* dot = std::strrchr(path, '.');
@@ -31,12 +33,15 @@ bool NamedPng(const char* path) {
 int RunThumbnail(int argc, char** argv) {
     ArgParser parser(argc, argv, kThumbnailOptions, static_cast<int>(std::size(kThumbnailOptions)));
     Message error;
-    RenderSettings settings;
+    RenderSettings settings;  // the size, and the style and angles for the -v line
     settings.width = settings.height = 0;
     settings.angle_x = kThumbnailAngles[0];
     settings.angle_y = kThumbnailAngles[1];
     settings.angle_z = kThumbnailAngles[2];
     settings.view = 1;
+    settings.mode = settings.shaded = 1;
+    ThumbnailOptions options = ThumbnailDefaults();
+    bool background_given = false;
     Verbosity verbosity = Verbosity::kNormal;
     bool help = false;
     bool take_turns = false;
@@ -47,7 +52,14 @@ int RunThumbnail(int argc, char** argv) {
         if (option == kHelp) help = true;
         if (option == kTakeTurns) take_turns = true;
         if (option == kQuiet || option == kVerbose) verbosity = option == kQuiet ? Verbosity::kQuiet : Verbosity::kVerbose;
-        if (option == kWireframe || option == kPolygons) settings.mode = option == kPolygons ? 1 : 0;
+        if (option == kWireframe || option == kPolygons || option == kShaded) {
+            settings.mode = option == kWireframe ? 0 : 1;
+            settings.shaded = option == kShaded ? 1 : 0;
+        }
+        if (option == kBackground) {
+            if (!ParseBackground(value, &options.background)) return UsageError("thumbnail", BadBackground(value, &error));
+            background_given = true;
+        }
         if (option == kAngles && !ParseAngles(value, &settings)) return UsageError("thumbnail", BadAngles(value, &error));
         if (option == kSize && !ParseSize(value, &settings.width, &settings.height)) {
             return UsageError("thumbnail", BadSize(value, &error));
@@ -59,6 +71,15 @@ int RunThumbnail(int argc, char** argv) {
         return kExitOk;
     }
     if (settings.width == 0) return UsageError("thumbnail", "no size given: -s SIZE");
+    if (background_given && !DrawsShaded(settings)) {
+        return UsageError("thumbnail", "--background is for the shaded style; the other styles draw the canvas");
+    }
+    options.style = !settings.mode ? ThumbnailStyle::kWireframe
+                    : settings.shaded ? ThumbnailStyle::kShaded
+                                      : ThumbnailStyle::kPolygons;
+    options.angle_x = settings.angle_x;
+    options.angle_y = settings.angle_y;
+    options.angle_z = settings.angle_z;
     if (parser.operand_count() != 2) return UsageError("thumbnail", "give the object file and the output file");
     char** files = parser.operands();
     const char* output = files[1];
@@ -77,7 +98,7 @@ int RunThumbnail(int argc, char** argv) {
     // canvas is the whole of the thumbnail's rule.
     ObjectTurn turn;
     if (take_turns) turn.Take(files[0]);
-    if (RenderObjectFile(files[0], output, ImageFormat::kPng, WriteMode::kInPlace, settings, &error)) {
+    if (ThumbnailObjectFile(files[0], output, WriteMode::kInPlace, settings.width, settings.height, options, &error)) {
         turn.KeepAfterExit();
         if (verbosity == Verbosity::kVerbose) {
             DescribeWritten(files[0], output, settings, &error);

@@ -59,6 +59,10 @@ constexpr const char kRenderHelp[] =
     "      --format=FORMAT   png or bmp: for -o -, and the names made for -d or beside FILE\n"
     "      --wireframe       the white wireframe (the default)\n"
     "      --polygons        flat-shaded polygons, painted back to front\n"
+    "      --shaded          the model lit in its surfaces' colours, smooth where they are,\n"
+    "                        with smooth edges (the plug-in's polygons with Shaded = 1)\n"
+    "      --background=BG   behind --shaded: canvas (the default), none (transparent;\n"
+    "                        PNG only) or a colour RRGGBB such as ffffff\n"
     "  -s, --size=SIZE       the picture size in pixels, WxH or N for N x N (default 800x600);\n"
     "                        " SIZE_LIMITS "\n"
     "      --angles=X,Y,Z    turn the model by these whole degrees about the x, y and z axes\n"
@@ -88,10 +92,11 @@ constexpr const char kInfoHelp[] =
     "those of the turned model, the ones the picture is fitted to.\n";
 
 constexpr const char kThumbnailHelp[] =
-    "Usage: qavren thumbnail -s SIZE [--wireframe | --polygons] [--angles=X,Y,Z] [--take-turns] FILE OUT\n"
+    "Usage: qavren thumbnail -s SIZE [--shaded | --wireframe | --polygons] [--angles=X,Y,Z] [--take-turns] FILE OUT\n"
     "Writes a PNG picture of the LightWave object FILE to OUT, WxH pixels for -s WxH\n"
     "and N x N for -s N, the model turned to a three-quarter view from above, front\n"
-    "and right (as --angles=" THUMBNAIL_ANGLES " turns it) and fitted with its proportions kept.\n"
+    "and right (as --angles=" THUMBNAIL_ANGLES " turns it) and fitted with its proportions kept,\n"
+    "shaded on a transparent background with a margin all round.\n"
     "This is the desktop thumbnailer command:\n"
     "  Exec=qavren thumbnail --take-turns -s %s %i %o\n"
     "OUT is written in place (the desktop may hold it open) and must be named\n"
@@ -99,8 +104,11 @@ constexpr const char kThumbnailHelp[] =
     "\n"
     "  -s, --size=SIZE   WxH pixels, or N for N x N;\n"
     "                    " SIZE_LIMITS "\n"
-    "      --wireframe   the white wireframe (the default)\n"
-    "      --polygons    flat-shaded polygons\n"
+    "      --shaded      the model lit in its surfaces' colours (the default)\n"
+    "      --wireframe   the white wireframe on the canvas\n"
+    "      --polygons    flat-shaded polygons on the canvas\n"
+    "      --background=BG  behind --shaded: none (the default, transparent),\n"
+    "                    canvas, or a colour RRGGBB such as ffffff\n"
     "      --angles=X,Y,Z  turn the model by these degrees instead (as render does);\n"
     "                    0,0,0 is the viewer plug-in's front view\n"
     "      --take-turns  for a thumbnail service: runs for the same FILE go one at a\n"
@@ -185,6 +193,32 @@ bool ParseAngles(const char* text, RenderSettings* settings) {
     return true;
 }
 
+bool ParseBackground(const char* text, ShadedBackground* background) {
+    if (std::strcmp(text, "canvas") == 0) {
+        *background = {ShadedBackground::Kind::kCanvas, 0};
+        return true;
+    }
+    if (std::strcmp(text, "none") == 0) {
+        *background = {ShadedBackground::Kind::kNone, 0};
+        return true;
+    }
+    uint32_t rgb = 0;
+    for (int k = 0; k < 6; ++k) {
+        const char c = text[k];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return false;
+        rgb = rgb << 4 | static_cast<uint32_t>(digit);
+    }
+    if (text[6] != '\0') return false;
+    *background = {ShadedBackground::Kind::kColour, Rgb(rgb >> 16, rgb >> 8 & 0xFF, rgb & 0xFF)};
+    return true;
+}
+
+const char* BadBackground(const char* text, Message* m) {
+    Format(m, "bad --background '%s': give canvas, none, or a colour RRGGBB such as ffffff", text);
+    return m->text;
+}
+
 const char* BadAngles(const char* text, Message* m) {
     Format(m, "bad --angles '%s': give three whole numbers of degrees, X,Y,Z such as 30,-40,0", text);
     return m->text;
@@ -203,7 +237,7 @@ void DescribeWritten(const char* input, const char* output, const RenderSettings
     }
     Format(m, "%s -> %s (%dx%d, %s%s)", IsStandardStream(input) ? "standard input" : input,
            IsStandardStream(output) ? "standard output" : output, settings.width, settings.height,
-           settings.mode ? "polygons" : "wireframe", angles);
+           DrawsShaded(settings) ? "shaded" : settings.mode ? "polygons" : "wireframe", angles);
 }
 
 }  // namespace qavren::cli

@@ -1,0 +1,515 @@
+// DrawShaded: one walk to check the polygons and count them, the surfaces,
+// the face normals and which polygons share each point (only when a surface
+// is smooth), then a walk that lights each polygon's corners and rasterises
+// its fan into the samples.
+//
+// Rasterising: corners are fixed point, 1/16 of a sample. A sample is
+// inside a triangle when all three edge functions (exact 64-bit integers)
+// are positive, or zero on a top-left edge (an edge running down the
+// canvas, or exactly left along it), so two triangles sharing an edge never
+// both take, nor both miss, a sample on it. Each row's span is solved from
+// the edge functions; depth and colour are taken exactly at the span's first
+// sample and stepped along the row, so a sample's value depends on its row
+// alone, not on where a band starts. Corners must lie within one pixel of
+// the picture, which the fit guarantees for finite coordinates; a triangle
+// with a corner elsewhere (a NaN point) is left out.
+#include "render/shaded.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <utility>
+
+#include "object/geometry.h"
+#include "object/surfaces.h"
+#include "platform/memory.h"
+#include "render/projection.h"
+
+namespace qavren {
+namespace {
+
+constexpr int32_t kSubBits = 4;
+constexpr int64_t kOne = int64_t{1} << kSubBits;  // one sample in fixed point
+constexpr int64_t kHalf = kOne / 2;               // a sample's centre
+// Smooth normals look at every polygon that shares a corner's point; a
+// point shared by very many polygons would make that quadratic, so the
+// looks are limited to this many a corner on average (then faces are flat).
+constexpr uint64_t kSmoothLooksPerCorner = 64;
+
+// A block of `count` T, zeroed, freed on destruction.
+template <typename T>
+class Block {
+public:
+    Block() = default;
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    ~Block() { platform::Free(data_); }
+    bool Allocate(uint64_t count) {
+        const uint64_t bytes = count * sizeof(T);
+        if (count > SIZE_MAX / sizeof(T) || static_cast<size_t>(bytes) != bytes) return false;
+        data_ = static_cast<T*>(platform::AllocateZeroed(static_cast<size_t>(bytes ? bytes : 1)));
+        return data_ != nullptr;
+    }
+    T& operator[](uint64_t k) const { return data_[k]; }
+
+private:
+    T* data_ = nullptr;
+};
+
+struct Vec3 {
+    double x, y, z;
+};
+
+double Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+// The unit vector along v, or (0, 0, 0) when v has no length (or is not finite).
+Vec3 Normalised(const Vec3& v) {
+    const double length = std::sqrt(Dot(v, v));
+    if (!(length > 0.0) || !(length < HUGE_VAL)) return {0.0, 0.0, 0.0};
+    return {v.x / length, v.y / length, v.z / length};
+}
+
+// 0xRRGGBB.
+uint32_t Packed(uint32_t r, uint32_t g, uint32_t b) { return r << 16 | g << 8 | b; }
+
+uint32_t Channel(double v) {
+    if (!(v > 0.0)) return 0;  // NaN too
+    if (v >= 254.5) return 255;
+    return static_cast<uint32_t>(v + 0.5);
+}
+
+// A share read from a file: NaN and negative values count as none.
+double Share(float v) { return v >= 0.0f ? double{v} : 0.0; }
+
+class Light {
+public:
+    Light() : to_light_(Normalised({ShadedLight::kToLight[0], ShadedLight::kToLight[1], ShadedLight::kToLight[2]})) {}
+
+    // The lit colour of `look` for a unit normal facing the viewer.
+    uint32_t Lit(const SurfaceLook& look, const Vec3& normal) const {
+        double cosine = Dot(normal, to_light_);
+        if (!(cosine > 0.0)) cosine = 0.0;
+        const double k = ShadedLight::kAmbient + ShadedLight::kLight * Share(look.diffuse) * cosine +
+                         Share(look.luminosity);
+        return Packed(Channel(look.red * k), Channel(look.green * k), Channel(look.blue * k));
+    }
+
+private:
+    Vec3 to_light_;
+};
+
+struct Vertex {
+    int64_t x, y;  // fixed point, in samples
+    float z;
+    uint32_t colour;
+};
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+class Rasteriser {
+public:
+    Rasteriser(ShadedSamples* samples, int32_t margin)
+        : samples_(samples),
+          offset_(margin),
+          columns_(ShadedSamples::kSide * samples->width()),
+          top_(samples->band_top()),
+          bottom_(samples->band_bottom()) {}
+
+    // The point in samples; false when it lies off the picture by more than
+    // a pixel (or is not a number).
+    bool InSamples(const ProjectedPoint& p, double* sx, double* sy) const {
+        *sx = (double{p.x} + offset_) * ShadedSamples::kSide;
+        *sy = (double{p.y} + offset_) * ShadedSamples::kSide;
+        const double w = columns_ + ShadedSamples::kSide, h = bottom_ + ShadedSamples::kSide;
+        return *sx >= -ShadedSamples::kSide && *sx <= w && *sy >= -ShadedSamples::kSide && *sy <= h;
+    }
+
+    bool ToVertex(const ProjectedPoint& p, uint32_t colour, Vertex* v) const {
+        double sx, sy;
+        if (!InSamples(p, &sx, &sy)) return false;
+        *v = {static_cast<int64_t>(std::floor(sx * kOne + 0.5)), static_cast<int64_t>(std::floor(sy * kOne + 0.5)),
+              p.z, colour};
+        return true;
+    }
+
+    void Triangle(const Vertex& a, Vertex b, Vertex c) {
+        int64_t area = Edge(a, b, c.x, c.y);
+        if (area == 0) return;
+        if (area < 0) {
+            std::swap(b, c);
+            area = -area;
+        }
+        const int64_t min_x = std::min(a.x, std::min(b.x, c.x)), max_x = std::max(a.x, std::max(b.x, c.x));
+        const int64_t min_y = std::min(a.y, std::min(b.y, c.y)), max_y = std::max(a.y, std::max(b.y, c.y));
+        const int64_t i0 = std::max<int64_t>(0, FloorDiv(min_x - kHalf + kOne - 1, kOne));
+        const int64_t i1 = std::min<int64_t>(columns_ - 1, FloorDiv(max_x - kHalf, kOne));
+        const int64_t j0 = std::max<int64_t>(top_, FloorDiv(min_y - kHalf + kOne - 1, kOne));
+        const int64_t j1 = std::min<int64_t>(bottom_ - 1, FloorDiv(max_y - kHalf, kOne));
+        if (i0 > i1 || j0 > j1) return;
+        samples_->Reach(static_cast<int32_t>(i0), static_cast<int32_t>(i1), static_cast<int32_t>(j0),
+                        static_cast<int32_t>(j1));
+
+        // Edge k is opposite corner k; its function weighs that corner.
+        const Vertex* from[3] = {&b, &c, &a};
+        const Vertex* to[3] = {&c, &a, &b};
+        int64_t step[3], bias[3];
+        for (int k = 0; k < 3; ++k) {
+            const int64_t dx = to[k]->x - from[k]->x, dy = to[k]->y - from[k]->y;
+            step[k] = -dy * kOne;
+            bias[k] = dy > 0 || (dy == 0 && dx < 0) ? 0 : 1;  // ties count on top-left edges only
+        }
+        const bool flat = a.colour == b.colour && a.colour == c.colour;
+        const double inverse = 1.0 / static_cast<double>(area);
+        const double dz1 = double{b.z} - a.z, dz2 = double{c.z} - a.z;
+        const int32_t ca[3] = {int32_t(a.colour >> 16), int32_t(a.colour >> 8 & 0xFF), int32_t(a.colour & 0xFF)};
+        const int32_t cb[3] = {int32_t(b.colour >> 16), int32_t(b.colour >> 8 & 0xFF), int32_t(b.colour & 0xFF)};
+        const int32_t cc[3] = {int32_t(c.colour >> 16), int32_t(c.colour >> 8 & 0xFF), int32_t(c.colour & 0xFF)};
+
+        for (int64_t j = j0; j <= j1; ++j) {
+            const int64_t py = j * kOne + kHalf, px = i0 * kOne + kHalf;
+            // The row's span: the samples where every edge function, stepping
+            // by step[k] a sample from its value at i0, reaches its bias.
+            int64_t w[3], lo = i0, hi = i1;
+            for (int k = 0; k < 3; ++k) {
+                w[k] = Edge(*from[k], *to[k], px, py);
+                const int64_t need = bias[k] - w[k];  // (i - i0) * step[k] >= need
+                if (step[k] == 0) {
+                    if (need > 0) hi = lo - 1;
+                } else if (step[k] > 0) {
+                    if (need > 0) lo = std::max(lo, i0 + FloorDiv(need + step[k] - 1, step[k]));
+                } else {
+                    hi = std::min(hi, i0 + FloorDiv(-need, -step[k]));
+                }
+            }
+            if (lo > hi) continue;
+            // Depth and colour are linear along the row: taken exactly at the
+            // span's first sample, then stepped, so a row's values depend on
+            // the row alone.
+            const double b1 = static_cast<double>(w[1] + (lo - i0) * step[1]);
+            const double b2 = static_cast<double>(w[2] + (lo - i0) * step[2]);
+            const double s1 = static_cast<double>(step[1]), s2 = static_cast<double>(step[2]);
+            const double depth0 = a.z + (b1 * dz1 + b2 * dz2) * inverse;
+            const double depth_step = (s1 * dz1 + s2 * dz2) * inverse;
+            double colour0[3], colour_step[3];
+            for (int k = 0; k < 3; ++k) {
+                colour0[k] = ca[k] + (b1 * (cb[k] - ca[k]) + b2 * (cc[k] - ca[k])) * inverse;
+                colour_step[k] = (s1 * (cb[k] - ca[k]) + s2 * (cc[k] - ca[k])) * inverse;
+            }
+            ShadedSamples::Sample* row = &samples_->At(static_cast<int32_t>(lo), static_cast<int32_t>(j));
+            for (int64_t i = lo; i <= hi; ++i, ++row) {
+                const double t = static_cast<double>(i - lo);
+                const auto depth = static_cast<float>(depth0 + t * depth_step);
+                if (row->colour ? !(depth < row->depth) : depth != depth) continue;  // nearer wins; NaN never
+                row->depth = depth;
+                if (flat) {
+                    row->colour = a.colour | ShadedSamples::kDrawn;
+                    continue;
+                }
+                row->colour = Packed(Channel(colour0[0] + t * colour_step[0]), Channel(colour0[1] + t * colour_step[1]),
+                                     Channel(colour0[2] + t * colour_step[2])) |
+                              ShadedSamples::kDrawn;
+            }
+        }
+    }
+
+    // A line one pixel wide, from a to b both included: stepped a sample at
+    // a time along its longer axis, and across it both samples of the pixel
+    // it passes through, so that it shows whole in its colour.
+    void Line(const ProjectedPoint& a, const ProjectedPoint& b, uint32_t colour) {
+        double ax, ay, bx, by;
+        if (!InSamples(a, &ax, &ay) || !InSamples(b, &bx, &by)) return;
+        const double dx = bx - ax, dy = by - ay, dz = double{b.z} - a.z;
+        const bool x_major = std::fabs(dx) >= std::fabs(dy);
+        const auto steps = static_cast<int64_t>(std::ceil(x_major ? std::fabs(dx) : std::fabs(dy)));
+        for (int64_t t = 0; t <= steps; ++t) {
+            const double f = steps ? static_cast<double>(t) / static_cast<double>(steps) : 0.0;
+            const auto depth = static_cast<float>(a.z + dz * f);
+            const auto ix = static_cast<int32_t>(std::floor(ax + dx * f));
+            const auto iy = static_cast<int32_t>(std::floor(ay + dy * f));
+            if (x_major) {
+                const int32_t row = PixelStart(iy);
+                Put(ix, row, depth, colour);
+                Put(ix, row + 1, depth, colour);
+            } else {
+                const int32_t column = PixelStart(ix);
+                Put(column, iy, depth, colour);
+                Put(column + 1, iy, depth, colour);
+            }
+        }
+    }
+
+    // A square of two by two whole pixels: the one the point lies in and
+    // those to its upper left.
+    void Dot(const ProjectedPoint& p, uint32_t colour) {
+        double sx, sy;
+        if (!InSamples(p, &sx, &sy)) return;
+        const int32_t x0 = PixelStart(static_cast<int32_t>(std::floor(sx))) - ShadedSamples::kSide;
+        const int32_t y0 = PixelStart(static_cast<int32_t>(std::floor(sy))) - ShadedSamples::kSide;
+        for (int32_t j = y0; j < y0 + 2 * ShadedSamples::kSide; ++j) {
+            for (int32_t i = x0; i < x0 + 2 * ShadedSamples::kSide; ++i) Put(i, j, p.z, colour);
+        }
+    }
+
+private:
+    // Positive when p lies to the inside of from -> to for a triangle whose
+    // corners give a positive area.
+    static int64_t Edge(const Vertex& from, const Vertex& to, int64_t px, int64_t py) {
+        return (to.x - from.x) * (py - from.y) - (to.y - from.y) * (px - from.x);
+    }
+
+    // The first sample of the pixel that sample i belongs to.
+    static int32_t PixelStart(int32_t i) {
+        return static_cast<int32_t>(FloorDiv(i, ShadedSamples::kSide) * ShadedSamples::kSide);
+    }
+
+    void Put(int32_t i, int32_t j, float depth, uint32_t colour) {
+        if (i < 0 || i >= columns_ || j < top_ || j >= bottom_) return;
+        samples_->Reach(i, i, j, j);
+        ShadedSamples::Sample& s = samples_->At(i, j);
+        if (s.colour ? !(depth < s.depth) : depth != depth) return;
+        s.depth = depth;
+        s.colour = colour | ShadedSamples::kDrawn;
+    }
+
+    ShadedSamples* samples_;
+    double offset_;
+    int32_t columns_;
+    int32_t top_;
+    int32_t bottom_;
+};
+
+// The points as turned for the view, before the fit: what the normals are
+// taken from. The same decoding and turn as ProjectPoints.
+Status TurnPoints(const ObjectBuffer& buffer, const ModelTurn& turn, uint32_t count, Block<float>* out) {
+    ObjectPoints source;
+    if (const Status s = source.Find(buffer); Failed(s)) return s;
+    if (source.count() != count || !out->Allocate(uint64_t{count} * 3)) return status::kNoMemory;
+    float* p = &(*out)[0];
+    PointRuns runs(source);
+    for (PointList run; runs.Next(&run);) {
+        for (uint32_t k = 0; k < run.count(); ++k, p += 3) {
+            run.Get(k, &p[0], &p[1], &p[2]);
+            if (!turn.identity()) turn.Apply(&p[0], &p[1], &p[2]);
+        }
+    }
+    return status::kOk;
+}
+
+// The normal of a polygon by Newell's method (any winding, any number of
+// corners, planar or not), unit length or zero.
+Vec3 FaceNormal(const float* turned, const Polygon& polygon) {
+    Vec3 n{0.0, 0.0, 0.0};
+    for (uint32_t k = 0; k < polygon.count; ++k) {
+        const float* u = turned + 3 * uint64_t{polygon.Index(k)};
+        const float* v = turned + 3 * uint64_t{polygon.Index(k + 1 < polygon.count ? k + 1 : 0)};
+        n.x += (double{u[1]} - v[1]) * (double{u[2]} + v[2]);
+        n.y += (double{u[2]} - v[2]) * (double{u[0]} + v[0]);
+        n.z += (double{u[0]} - v[0]) * (double{u[1]} + v[1]);
+    }
+    const Vec3 unit = Normalised(n);
+    // Rounded to float, as the neighbours keep them, so a face reads the same
+    // normal whether or not smoothing is on anywhere.
+    return {static_cast<float>(unit.x), static_cast<float>(unit.y), static_cast<float>(unit.z)};
+}
+
+// Which polygons share each point, and every polygon's unit face normal:
+// what smooth normals are averaged from.
+class Neighbours {
+public:
+    Status Build(const ObjectPolygons& polygons, const float* turned, uint32_t point_count, uint32_t polygon_count,
+                 uint64_t corners) {
+        if (!first_.Allocate(uint64_t{point_count} + 1) || !list_.Allocate(corners) ||
+            !normals_.Allocate(uint64_t{polygon_count} * 3)) {
+            return status::kNoMemory;
+        }
+        Polygon polygon;
+        {
+            PolygonWalk walk(polygons, point_count);
+            for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
+                const Vec3 n = FaceNormal(turned, polygon);
+                normals_[3 * uint64_t{k}] = static_cast<float>(n.x);
+                normals_[3 * uint64_t{k} + 1] = static_cast<float>(n.y);
+                normals_[3 * uint64_t{k} + 2] = static_cast<float>(n.z);
+                if (polygon.count < 3) continue;
+                for (uint32_t c = 0; c < polygon.count; ++c) ++first_[polygon.Index(c) + uint64_t{1}];
+            }
+        }
+        for (uint32_t p = 0; p < point_count; ++p) first_[p + uint64_t{1}] += first_[p];
+        Block<uint64_t> fill;
+        if (!fill.Allocate(point_count)) return status::kNoMemory;
+        PolygonWalk walk(polygons, point_count);
+        for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
+            if (polygon.count < 3) continue;
+            for (uint32_t c = 0; c < polygon.count; ++c) {
+                const uint32_t p = polygon.Index(c);
+                list_[first_[p] + fill[p]++] = k;  // a polygon through p twice is listed twice
+            }
+        }
+        looks_left_ = corners * kSmoothLooksPerCorner;
+        return status::kOk;
+    }
+
+    Vec3 Normal(uint32_t polygon) const {
+        const float* n = &normals_[3 * uint64_t{polygon}];
+        return {n[0], n[1], n[2]};
+    }
+
+    // The smooth normal of `polygon` at `point` (before it is turned to the
+    // viewer): the mean of the face normals of the polygons at the point
+    // that use the same surface and lie within the angle whose cosine is
+    // `min_cosine`. The face normal once the looks are spent.
+    Vec3 Smooth(uint32_t polygon, uint32_t point, const ObjectSurfaces& surfaces, double min_cosine) {
+        const Vec3 own = Normal(polygon);
+        const uint64_t begin = first_[point], end = first_[uint64_t{point} + 1];
+        if (end - begin > looks_left_) return own;
+        looks_left_ -= end - begin;
+        const uint32_t surface = surfaces.SurfaceOf(polygon);
+        Vec3 sum{0.0, 0.0, 0.0};
+        uint64_t others = 0;
+        for (uint64_t k = begin; k < end; ++k) {
+            const uint32_t other = list_[k];
+            if (other == polygon || surfaces.SurfaceOf(other) != surface) continue;
+            const Vec3 n = Normal(other);
+            if (!(Dot(n, own) >= min_cosine)) continue;
+            sum = {sum.x + n.x, sum.y + n.y, sum.z + n.z};
+            ++others;
+        }
+        if (others == 0) return own;  // alone within the angle: exactly the flat face
+        const Vec3 mean = Normalised({sum.x + own.x, sum.y + own.y, sum.z + own.z});
+        return mean.x == 0.0 && mean.y == 0.0 && mean.z == 0.0 ? own : mean;
+    }
+
+private:
+    Block<uint64_t> first_;  // polygons at point p: list_[first_[p] .. first_[p + 1])
+    Block<uint32_t> list_;
+    Block<float> normals_;
+    uint64_t looks_left_ = 0;
+};
+
+// Facing the viewer (who looks along +z): the normal of a face that points
+// away is turned round, so both sides of a face are lit alike. A face
+// without a normal faces the viewer.
+Vec3 TowardsViewer(const Vec3& n, bool turn) {
+    if (n.x == 0.0 && n.y == 0.0 && n.z == 0.0) return {0.0, 0.0, -1.0};
+    return turn ? Vec3{-n.x, -n.y, -n.z} : n;
+}
+
+}  // namespace
+
+ShadedSamples::~ShadedSamples() { platform::Free(samples_); }
+
+Status ShadedSamples::Allocate(int32_t width, int32_t height) {
+    platform::Free(samples_);
+    samples_ = nullptr;
+    width_ = height_ = 0;
+    drawn_ = {INT32_MAX, -1, INT32_MAX, -1};
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return status::kNoMemory;
+    const uint64_t count = uint64_t{kSide * kSide} * static_cast<uint32_t>(width) * static_cast<uint32_t>(height);
+    const uint64_t bytes = count * sizeof(Sample);
+    if (static_cast<size_t>(bytes) != bytes) return status::kNoMemory;
+    samples_ = static_cast<Sample*>(platform::AllocateZeroed(static_cast<size_t>(bytes)));
+    if (!samples_) return status::kNoMemory;
+    drawn_ = {INT32_MAX, -1, INT32_MAX, -1};
+    width_ = width;
+    height_ = height;
+    return status::kOk;
+}
+
+double SeriesCosine(double radians) {
+    if (radians != radians) return radians;
+    double x = std::fabs(radians);
+    if (x >= 3.141592653589793) return -1.0;
+    // 1 - x^2/2! + x^4/4! - ...: below pi the terms past x^30 are under 1e-16.
+    const double square = x * x;
+    double term = 1.0, sum = 1.0;
+    for (int k = 1; k <= 15; ++k) {
+        term = -term * square / ((2.0 * k - 1.0) * (2.0 * k));
+        sum += term;
+    }
+    return sum;
+}
+
+Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& turn, ShadedSamples* samples) {
+    const int32_t width = samples->width(), height = samples->height();
+    if (margin < 0 || 2 * int64_t{margin} >= width || 2 * int64_t{margin} >= height) margin = 0;
+    ProjectedPoints points;
+    ObjectPolygons polygons;
+    if (const Status s = PrepareModel(buffer, width - 2 * margin, height - 2 * margin, turn, &points, &polygons);
+        s != status::kOk) {
+        return s;
+    }
+    // Every record is checked before anything is drawn; the walks below
+    // repeat this one.
+    uint32_t polygon_count = 0;
+    uint64_t corners = 0;
+    {
+        PolygonWalk walk(polygons, points.count());
+        Polygon polygon;
+        Status s;
+        while ((s = walk.Next(&polygon)) == 1) {
+            if (polygon_count == UINT32_MAX) return status::kNoMemory;
+            ++polygon_count;
+            if (polygon.count >= 3) corners += polygon.count;
+        }
+        if (Failed(s)) return s;
+    }
+    ObjectSurfaces surfaces;
+    if (const Status s = surfaces.Read(buffer, polygons, points.count(), polygon_count); Failed(s)) return s;
+    bool smooth = false;
+    for (uint32_t k = 0; k < surfaces.surface_count(); ++k) smooth = smooth || surfaces.look(k).smoothing > 0.0f;
+
+    Block<float> turned;
+    if (const Status s = TurnPoints(buffer, turn, points.count(), &turned); Failed(s)) return s;
+    Neighbours neighbours;
+    if (smooth) {
+        if (const Status s = neighbours.Build(polygons, &turned[0], points.count(), polygon_count, corners); Failed(s)) {
+            return s;
+        }
+    }
+
+    const Light light;
+    Rasteriser raster(samples, margin);
+    Vertex* corner = nullptr;
+    Block<Vertex> corner_block;
+    if (!corner_block.Allocate(kMaxPolygonIndices)) return status::kNoMemory;
+    corner = &corner_block[0];
+    bool* off = nullptr;
+    Block<bool> off_block;
+    if (!off_block.Allocate(kMaxPolygonIndices)) return status::kNoMemory;
+    off = &off_block[0];
+
+    PolygonWalk walk(polygons, points.count());
+    Polygon polygon;
+    for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
+        const SurfaceLook& look = surfaces.LookOf(k);
+        const uint32_t own = Packed(look.red, look.green, look.blue);
+        if (polygon.count == 1) {
+            raster.Dot(points[polygon.Index(0)], own);
+            continue;
+        }
+        if (polygon.count == 2) {
+            raster.Line(points[polygon.Index(0)], points[polygon.Index(1)], own);
+            continue;
+        }
+        const Vec3 face = smooth ? neighbours.Normal(k) : FaceNormal(&turned[0], polygon);
+        const bool turn_round = face.z > 0.0;
+        const bool smooth_here = smooth && look.smoothing > 0.0f;
+        const uint32_t flat = light.Lit(look, TowardsViewer(face, turn_round));
+        const double min_cosine = smooth_here ? SeriesCosine(look.smoothing) : 0.0;
+        for (uint32_t c = 0; c < polygon.count; ++c) {
+            const uint32_t p = polygon.Index(c);
+            uint32_t colour = flat;
+            if (smooth_here) {
+                colour = light.Lit(look, TowardsViewer(neighbours.Smooth(k, p, surfaces, min_cosine), turn_round));
+            }
+            off[c] = !raster.ToVertex(points[p], colour, &corner[c]);
+        }
+        for (uint32_t c = 1; c + 1 < polygon.count; ++c) {
+            if (off[0] || off[c] || off[c + 1]) continue;
+            raster.Triangle(corner[0], corner[c], corner[c + 1]);
+        }
+    }
+    return status::kOk;
+}
+
+}  // namespace qavren

@@ -1,0 +1,133 @@
+// The shaded style: the model lit in its surfaces' colours, faces smooth
+// where their surface asks for it, the nearest surface at each sample kept
+// by a depth buffer, four samples a pixel averaged into smooth edges.
+//
+// The fit is the described one (ProjectPoints: the same bounds, scale and
+// depth factor), so the three styles of one object line up. Nearer means a
+// smaller turned z. Faces are lit from whichever side faces the viewer.
+//
+// Every step is integer arithmetic or double arithmetic in a fixed order
+// (no library functions but sqrt, which is exact), so the samples are the
+// same bytes on every build and platform.
+#pragma once
+
+#include <cstdint>
+
+#include "object/object_buffer.h"
+#include "object/status.h"
+#include "render/view.h"
+
+namespace qavren {
+
+// The light, in the turned model's axes (x right, y up, z away from the
+// viewer): one directional light from the upper left and in front, and an
+// ambient share so that no lit surface is black. A lit colour is
+//   surface colour × (ambient + light × diffuse × cos + luminosity),
+// clamped to 255, where cos is the cosine between the normal (turned to face
+// the viewer) and the direction towards the light, or 0 when negative.
+struct ShadedLight {
+    static constexpr double kToLight[3] = {-1.0, 1.0, -1.5};  // normalised when used
+    static constexpr double kAmbient = 0.3;
+    static constexpr double kLight = 0.8;
+};
+
+// The depth and colour of every sample of a picture, two by two samples a
+// pixel. A sample holds a colour 0x01RRGGBB and its depth once drawn, and
+// zero bytes before (so a fresh zeroed block needs no clearing pass, and its
+// pages are not even touched where nothing is drawn). The samples cover the
+// rows of one band of the picture: the whole picture today; the rasteriser
+// writes only inside the band, so bands can be drawn apart. The pixels that
+// hold any drawn sample lie within drawn_box().
+class ShadedSamples {
+public:
+    static constexpr int32_t kSide = 2;  // samples a pixel along x and along y (Pixel reads 2 × 2)
+    static constexpr uint32_t kBytesPerPixel = 4 * 8;  // depth and colour for each of 4 samples
+
+    struct Sample {
+        float depth;
+        uint32_t colour;
+    };
+    static constexpr uint32_t kDrawn = 0x01000000;
+
+    ShadedSamples() = default;
+    ShadedSamples(const ShadedSamples&) = delete;
+    ShadedSamples& operator=(const ShadedSamples&) = delete;
+    ~ShadedSamples();
+
+    // The samples of a width × height picture, nothing drawn. -4 when a
+    // side is not positive or above kMaxSide, or the block cannot be had.
+    Status Allocate(int32_t width, int32_t height);
+    static constexpr int32_t kMaxSide = 1 << 16;
+
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+    // Sample rows of the band: top (inclusive) to bottom (exclusive).
+    int32_t band_top() const { return 0; }
+    int32_t band_bottom() const { return kSide * height_; }
+
+    // Pixels x0..x1, y0..y1 (inclusive) hold every drawn sample; empty
+    // (x0 > x1) while nothing is drawn.
+    struct Box {
+        int32_t x0, x1, y0, y1;
+    };
+    Box drawn_box() const {
+        return {drawn_.x0 / kSide, drawn_.x1 < 0 ? -1 : drawn_.x1 / kSide, drawn_.y0 / kSide,
+                drawn_.y1 < 0 ? -1 : drawn_.y1 / kSide};
+    }
+    // Samples i0..i1 of rows j0..j1 are about to be drawn on.
+    void Reach(int32_t i0, int32_t i1, int32_t j0, int32_t j1) {
+        if (i0 < drawn_.x0) drawn_.x0 = i0;
+        if (i1 > drawn_.x1) drawn_.x1 = i1;
+        if (j0 < drawn_.y0) drawn_.y0 = j0;
+        if (j1 > drawn_.y1) drawn_.y1 = j1;
+    }
+
+    Sample& At(int32_t sx, int32_t sy) {
+        return samples_[static_cast<uint64_t>(sy) * static_cast<uint32_t>(kSide * width_) + static_cast<uint32_t>(sx)];
+    }
+    const Sample& At(int32_t sx, int32_t sy) const { return const_cast<ShadedSamples*>(this)->At(sx, sy); }
+
+    // Pixel (x, y): how many of its samples are drawn (0 to 4) and the sums
+    // of their red, green and blue.
+    struct PixelSum {
+        uint32_t drawn;
+        uint32_t red, green, blue;
+    };
+    PixelSum Pixel(int32_t x, int32_t y) const {
+        const Sample* top = &At(kSide * x, kSide * y);
+        const Sample* bottom = top + static_cast<uint32_t>(kSide * width_);
+        const uint32_t c[4] = {top[0].colour, top[1].colour, bottom[0].colour, bottom[1].colour};
+        if (c[0] == c[1] && c[0] == c[2] && c[0] == c[3]) {  // inside a face, or wholly empty
+            if (!c[0]) return {0, 0, 0, 0};
+            return {4, 4 * (c[0] >> 16 & 0xFF), 4 * (c[0] >> 8 & 0xFF), 4 * (c[0] & 0xFF)};
+        }
+        PixelSum p{0, 0, 0, 0};
+        for (const uint32_t colour : c) {
+            if (!(colour & kDrawn)) continue;
+            ++p.drawn;
+            p.red += colour >> 16 & 0xFF;
+            p.green += colour >> 8 & 0xFF;
+            p.blue += colour & 0xFF;
+        }
+        return p;
+    }
+
+private:
+    Sample* samples_ = nullptr;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    Box drawn_ = {INT32_MAX, -1, INT32_MAX, -1};  // in samples
+};
+
+// Draws the model of `buffer` (any of the four forms) into `samples`, which
+// must be allocated and empty: fitted into the picture less `margin` pixels
+// on every side, turned by `turn`. 0; -4 when memory cannot be had; -5 for a
+// corrupt object (found before anything is drawn); CheckForm's result
+// unchanged for data of none of the four forms.
+Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& turn, ShadedSamples* samples);
+
+// The cosine of an angle in radians, from its series (the same on every
+// build): 1 at 0, -1 from pi up, NaN for NaN.
+double SeriesCosine(double radians);
+
+}  // namespace qavren
