@@ -1,6 +1,7 @@
 // Fuzz target over GetPicture's portable path: the first four bytes choose
-// a small canvas, the mode and (bit 2 of the third) whether the newer forms
-// are read; the rest is the object.
+// a small canvas, the mode, (bit 2 of the third) whether the newer forms
+// are read and (the fourth) whether and how the angles turn the model; the
+// rest is the object.
 #include <cstddef>
 #include <cstdint>
 
@@ -16,6 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.height = static_cast<int8_t>(data[1]);
     settings.mode = data[2] & 3;
     settings.forms = (data[2] >> 2) & 1;
+    settings.view = data[3] & 1;
+    settings.angle_x = (data[3] >> 1) * 29 - 1800;
+    settings.angle_y = data[3] * 17;
+    settings.angle_z = 90 * (data[3] >> 6);
     ObjectBuffer buffer;
     const Status loaded = buffer.LoadFromMemory(data + 4, static_cast<uint32_t>(size - 4));
     void* info = nullptr;
