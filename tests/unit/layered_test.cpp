@@ -260,8 +260,8 @@ Bytes EveryVertexCount(const char* form) {
     w.AddLayer(0);
     for (uint32_t k = 0; k < 1100; ++k) w.AddPoint(float(k % 37), float(k / 37), float(k % 5));
     Bytes file = w.Build();
-    Bytes pols(lwlo ? 0 : 4);
-    std::memcpy(pols.data(), "FACE", pols.size());
+    Bytes pols;
+    if (!lwlo) pols = {'F', 'A', 'C', 'E'};
     for (uint32_t n = 1; n <= 1023; ++n) {
         tools::LwoWriter::PutU16(pols, static_cast<uint16_t>(n | (lwlo ? 0 : (n % 64) << 10)));
         for (uint32_t k = 0; k < n; ++k) {
