@@ -148,7 +148,8 @@ TEST_F(Outputs, SymlinksAreWrittenThrough) {
 }
 
 // New pictures, names starting with '-' among them (only "-" itself is a
-// standard stream), get the modes the umask leaves of 0666.
+// standard stream) and a thumbnail's name with two dots and its extension
+// in capitals, get the modes the umask leaves of 0666.
 TEST_F(Outputs, DashNamesAreFilesAndNewPicturesFollowTheUmask) {
     Put("torus.lwo", Torus());
     Put("-t.lwo", Torus());
@@ -162,7 +163,7 @@ TEST_F(Outputs, DashNamesAreFilesAndNewPicturesFollowTheUmask) {
         {{"render", "-s", "40", "-d", "out", "--", "-t.lwo"}, "out/-t.png", 077},
         {{"thumbnail", "-s", "40", "--angles=0,0,0", "--", "torus.lwo", "-t.png"}, "-t.png", 027},
         {{"render", "torus.lwo", "-s", "40", "-o", "new.png"}, "new.png", 002},
-        {{"thumbnail", "-s", "40", "--angles=0,0,0", "torus.lwo", "n.png"}, "n.png", 0},
+        {{"thumbnail", "-s", "40", "--angles=0,0,0", "torus.lwo", "n.v2.PNG"}, "n.v2.PNG", 0},
         {{"render", "-s", "40x40", "-d", "out", "torus.lwo"}, "out/torus.png", 037},
     };
     for (const Case& c : cases) {
