@@ -268,8 +268,7 @@ TEST_F(Usage, MistakesExitWithTwoAndAHint) {
         {{"thumbnail", "-s", "64", "a.lwo", "t.tmp"},
          "qavren thumbnail: the thumbnail is a PNG picture: give OUT a .png name, not 't.tmp'\n"
          "Try 'qavren thumbnail --help'.\n"},
-        {{"thumbnail", "-s", "64", "a.lwo", "t.png.tmp"}, nullptr},
-        {{"thumbnail", "-s", "64", "a.lwo", "d.png/t"}, nullptr},
+        {{"thumbnail", "-s", "64", "a.lwo", "t.png~"}, nullptr},
         {{"render", "a.lwo", "--format", "gif"}, nullptr},
         {{"render", "a.lwo", "--format", "bmp", "-o", "a.png"}, nullptr},
         {{"render", "a.lwo", "-j", "0"}, nullptr},
