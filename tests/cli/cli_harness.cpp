@@ -39,6 +39,10 @@ std::string ReadAll(int fd) {
         const rlimit limit = {static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.address_space_limit >= 0) {
+        const rlimit limit = {static_cast<rlim_t>(options.address_space_limit), static_cast<rlim_t>(options.address_space_limit)};
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
     const int in = ::open(options.stdin_file.empty() ? "/dev/null" : options.stdin_file.c_str(), O_RDONLY);
     if (in >= 0) ::dup2(in, 0);
     for (const std::string& e : options.env) {

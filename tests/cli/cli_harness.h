@@ -27,6 +27,7 @@ struct CommandResult {
 struct RunOptions {
     bool on_terminal = false;      // stdout and stderr on a pseudo-terminal
     long file_size_limit = -1;     // RLIMIT_FSIZE in bytes, to make writes fail
+    long address_space_limit = -1; // RLIMIT_AS in bytes, to bound the memory it may take
     std::string stdin_file = {};   // standard input from this file (else /dev/null)
     std::vector<std::string> env = {};  // "NAME=VALUE" sets, "NAME" unsets
     bool ignore_sighup = false;    // started as nohup starts it

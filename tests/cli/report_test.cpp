@@ -227,6 +227,34 @@ TEST(Report, VerdictAgreesWithTheRenderers) {
     EXPECT_EQ(ExpectedDrawStatus(Examine(Bytes(cube.begin(), cube.begin() + 210))), status::kOk);
 }
 
+// A point number past its own layer's points is the fault, even where the
+// object holds that many points in all: the report names the layer and
+// its count, for every form and a bad record in each layer.
+TEST(Report, PointNumbersAreCheckedAgainstTheirLayer) {
+    const uint32_t sizes[] = {5, 7, 11};
+    for (const char* form : {"LWO2", "LWO3", "LWLO"}) {
+        for (int bad = 0; bad < 3; ++bad) {
+            SCOPED_TRACE(std::string(form) + ", bad record in layer " + std::to_string(bad));
+            tools::LayeredWriter w(form);
+            for (int l = 0; l < 3; ++l) {
+                w.AddLayer(static_cast<uint16_t>(10 + l));
+                for (uint32_t k = 0; k < sizes[l]; ++k) w.AddPoint(float(k), float(l), 0);
+                w.AddPolygon({0, 1, 2});
+                if (l == bad) w.AddPolygon({1, sizes[l], 0});
+            }
+            const ObjectReport r = Examine(w.Build());
+            EXPECT_EQ(r.polygons.fault, PolygonFault::kPointNumber);
+            EXPECT_EQ(r.polygons.fault_value, sizes[bad]);
+            EXPECT_EQ(r.polygons.fault_points, sizes[bad]);
+            EXPECT_EQ(r.polygons.fault_layer, 10 + bad);
+            const std::string words = "uses point " + std::to_string(sizes[bad]) + ", but there are only " +
+                                      std::to_string(sizes[bad]) + " points, in the POLS chunk at byte ";
+            EXPECT_NE(Fault(r).find(words), std::string::npos) << Fault(r);
+            EXPECT_NE(Fault(r).find(" of layer " + std::to_string(10 + bad)), std::string::npos) << Fault(r);
+        }
+    }
+}
+
 // The counts of `qavren info` against the corpus manifest's table, which an
 // independent reader wrote: layers, points and polygons by type, for every
 // object of the newer forms.

@@ -1,6 +1,6 @@
 // Fuzz target over the whole core: any bytes loaded as an object, checked,
-// and drawn by both renderers into a small canvas, in the front view and,
-// for the polygons, turned (the angles taken from the input's last bytes).
+// and drawn by both renderers into a small canvas, in the front view and
+// turned (the angles taken from the input's last bytes).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -24,5 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DrawPolygons(buffer, surface, kW, kH, 0, 0, 0);
     const int32_t turn = size >= 2 ? data[size - 1] * 7 - data[size - 2] * 11 : 45;
     DrawPolygons(buffer, surface, kW, kH, turn, -turn * 3, turn * 5);
+    DrawWireframe(buffer, surface, kW, kH, -turn, turn * 2, 90);
     return 0;
 }

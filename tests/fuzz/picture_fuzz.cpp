@@ -1,7 +1,7 @@
 // Fuzz target over GetPicture's portable path: the first four bytes choose
 // a small canvas, the mode, (bit 2 of the third) whether the newer forms
-// are read and (bit 3) whether the polygons are shaded; the rest is the
-// object.
+// are read and (bit 3) whether the polygons are shaded, and (the fourth)
+// whether and how the angles turn the model; the rest is the object.
 #include <cstddef>
 #include <cstdint>
 
@@ -18,6 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.mode = data[2] & 3;
     settings.forms = (data[2] >> 2) & 1;
     settings.shaded = (data[2] >> 3) & 1;
+    settings.view = data[3] & 1;
+    settings.angle_x = (data[3] >> 1) * 29 - 1800;
+    settings.angle_y = data[3] * 17;
+    settings.angle_z = 90 * (data[3] >> 6);
     ObjectBuffer buffer;
     const Status loaded = buffer.LoadFromMemory(data + 4, static_cast<uint32_t>(size - 4));
     void* info = nullptr;

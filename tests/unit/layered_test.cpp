@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "object/geometry.h"
+#include "object/layers.h"
 #include "platform/memory.h"
 #include "plugin/picture.h"
 #include "tests/unit/picture_code.h"
@@ -51,17 +53,30 @@ void ExpectSamePictures(const Bytes& layered, const Bytes& lwob, int32_t w, int3
     }
 }
 
-// A random model: 1 to 4 layers of jittered rings, some hidden, polygons of
-// 1 to 12 vertices (some of CURV type), indices sometimes in the 4-byte form.
-LayeredWriter RandomModel(const char* form, uint32_t seed) {
+// What a LAYR chunk of a generated model says.
+struct LayerSpec {
+    uint16_t number, flags;
+    std::string name;
+    int parent;
+};
+
+// A random model: 1 to 4 layers of jittered rings, some hidden, some with a
+// parent, names of 0 to 20 letters; polygons of 1 to 12 vertices of every
+// type (only FACE, PTCH and SUBD are drawn), indices sometimes in the
+// 4-byte form.
+LayeredWriter RandomModel(const char* form, uint32_t seed, std::vector<LayerSpec>* specs = nullptr) {
     auto next = [&seed](uint32_t n) {
         seed = seed * 1664525u + 1013904223u;
         return (seed >> 8) % n;
     };
+    static const char* const kTypes[] = {"FACE", "PTCH", "SUBD", "CURV", "BONE", "MBAL", "FACf", "face"};
     LayeredWriter w(form);
     const uint32_t layers = 1 + next(4);
     for (uint32_t l = 0; l < layers; ++l) {
-        w.AddLayer(static_cast<uint16_t>(next(9)), next(4) == 0 ? 1 : 0, "layer");
+        const LayerSpec spec{static_cast<uint16_t>(next(9) * 4099), static_cast<uint16_t>(next(4) == 0 ? 1 | next(4) << 14 : next(2) << 1),
+                             std::string(next(21), static_cast<char>('a' + l)), next(3) ? -1 : static_cast<int>(next(65536))};
+        w.AddLayer(spec.number, spec.flags, spec.name, spec.parent);
+        if (specs) specs->push_back(spec);
         const uint32_t count = 3 + next(40);
         for (uint32_t k = 0; k < count; ++k) {
             w.AddPoint(float(next(2001)) / 100 - 10, float(next(2001)) / 100 - 10, float(next(801)) / 100 - 4);
@@ -69,10 +84,46 @@ LayeredWriter RandomModel(const char* form, uint32_t seed) {
         for (uint32_t p = 0, polygons = next(30); p < polygons; ++p) {
             std::vector<uint32_t> indices(1 + next(12));
             for (uint32_t& i : indices) i = next(count);
-            w.AddPolygon(indices, next(6) == 0 ? "CURV" : next(2) ? "FACE" : "PTCH", next(3) == 0);
+            w.AddPolygon(indices, kTypes[next(3) ? next(3) : next(8)], next(3) == 0);
         }
     }
     return w;
+}
+
+uint32_t U16(const uint8_t* p) { return uint32_t{p[0]} << 8 | p[1]; }
+uint32_t U32(const uint8_t* p) { return U16(p) << 16 | U16(p + 2); }
+
+// The file with chunks that change no picture put between its top-level
+// chunks: unknown ones of odd lengths (with their pad byte, which is not
+// zero, or without it at the very end of the file) and, after a PNTS chunk,
+// POLS chunks with no records.
+Bytes WithExtraChunks(const Bytes& file, uint32_t seed) {
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 22695477u + 1u;
+        return (seed >> 8) % n;
+    };
+    const bool lwlo = std::memcmp(&file[8], "LWLO", 4) == 0;
+    auto chunk = [](Bytes& out, const char* tag, const Bytes& data, bool pad) {
+        out.insert(out.end(), tag, tag + 4);
+        tools::LwoWriter::PutU32(out, static_cast<uint32_t>(data.size()));
+        out.insert(out.end(), data.begin(), data.end());
+        if (pad && data.size() % 2) out.push_back(0xA5);
+    };
+    auto odd = [&](Bytes& out, bool pad) { chunk(out, "DESC", Bytes(1 + 2 * next(4), 'P'), pad); };
+    Bytes body(file.begin() + 8, file.begin() + 12);
+    if (next(2)) odd(body, true);
+    for (size_t at = 12; at + 8 <= file.size();) {
+        const size_t length = U32(&file[at + 4]), end = at + 8 + length + (length & 1);
+        body.insert(body.end(), file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(end));
+        if (!std::memcmp(&file[at], "PNTS", 4) && next(2)) chunk(body, "POLS", lwlo ? Bytes{} : Bytes{'F', 'A', 'C', 'E'}, true);
+        if (next(3) == 0) odd(body, true);
+        at = end;
+    }
+    if (next(2)) odd(body, false);
+    Bytes out = {'F', 'O', 'R', 'M'};
+    tools::LwoWriter::PutU32(out, static_cast<uint32_t>(body.size()));
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
 }
 
 TEST(LayeredOracle, GeneratedModelsDrawAsTheirFlattenedLwob) {
@@ -80,7 +131,7 @@ TEST(LayeredOracle, GeneratedModelsDrawAsTheirFlattenedLwob) {
         for (uint32_t seed = 1; seed <= 12; ++seed) {
             SCOPED_TRACE(std::string(form) + " seed " + std::to_string(seed));
             const LayeredWriter model = RandomModel(form, seed);
-            ExpectSamePictures(model.Build(), model.Flattened().Build(), seed % 2 ? 160 : 97, 120);
+            ExpectSamePictures(WithExtraChunks(model.Build(), seed), model.Flattened().Build(), seed % 2 ? 160 : 97, 120);
         }
     }
 }
@@ -89,10 +140,12 @@ TEST(LayeredOracle, GeneratedModelsDrawAsTheirFlattenedLwob) {
 // object/: the LWOB object an LWLO, LWO2 or LWO3 file must draw as. False
 // where LWOB cannot hold it (more than 65,536 points, or polygons of more
 // than 200 vertices).
-uint32_t U16(const uint8_t* p) { return uint32_t{p[0]} << 8 | p[1]; }
-uint32_t U32(const uint8_t* p) { return U16(p) << 16 | U16(p + 2); }
+struct PlainModel {
+    std::vector<float> points;
+    std::vector<std::vector<uint32_t>> polygons;
+};
 
-bool FlattenToLwob(const Bytes& file, Bytes* lwob) {
+PlainModel PlainRead(const Bytes& file) {
     const bool lwlo = std::memcmp(&file[8], "LWLO", 4) == 0;
     const size_t end = std::min<size_t>(file.size(), size_t{U32(&file[4])} + 8);
     std::vector<float> points;
@@ -144,6 +197,11 @@ bool FlattenToLwob(const Bytes& file, Bytes* lwob) {
             }
         }
     }
+    return {points, polygons};
+}
+
+bool FlattenToLwob(const Bytes& file, Bytes* lwob) {
+    const auto [points, polygons] = PlainRead(file);
     if (points.size() / 3 > 65536) return false;
     tools::LwoWriter w;
     for (size_t k = 0; k < points.size(); k += 3) w.AddPoint(points[k], points[k + 1], points[k + 2]);
@@ -172,6 +230,138 @@ TEST(LayeredOracle, CorpusObjectsDrawAsTheirLwobEquivalents) {
         ++compared;
     }
     EXPECT_GE(compared, 38);  // all sound ones but the two beyond LWOB's reach
+}
+
+// The polygons as the renderers walk them, and the point count; false when
+// the walk fails.
+bool WalkPolygons(const Bytes& file, PlainModel* walked) {
+    ObjectBuffer buffer;
+    ObjectPoints points;
+    ObjectPolygons polygons;
+    if (buffer.LoadFromMemory(file.data(), static_cast<uint32_t>(file.size())) != 0 || points.Find(buffer) != 0 ||
+        polygons.Find(buffer) != 0) {
+        return false;
+    }
+    walked->points.resize(3 * size_t{points.count()});
+    PolygonWalk walk(polygons, points.count());
+    Polygon polygon;
+    Status s;
+    while ((s = walk.Next(&polygon)) == 1) walked->polygons.emplace_back(polygon.indices, polygon.indices + polygon.count);
+    return s == 0;
+}
+
+// Every vertex count from 1 to the limit of 1,023, in one object a form:
+// polygon n has n vertices, its count word carrying flags in LWO2 and LWO3,
+// its point numbers spread over 1,100 points and, in LWO2 and LWO3, every
+// third one written in the 4-byte form.
+Bytes EveryVertexCount(const char* form) {
+    const bool lwlo = !std::strcmp(form, "LWLO");
+    LayeredWriter w(form);
+    w.AddLayer(0);
+    for (uint32_t k = 0; k < 1100; ++k) w.AddPoint(float(k % 37), float(k / 37), float(k % 5));
+    Bytes file = w.Build();
+    Bytes pols;
+    if (!lwlo) pols = {'F', 'A', 'C', 'E'};
+    for (uint32_t n = 1; n <= 1023; ++n) {
+        tools::LwoWriter::PutU16(pols, static_cast<uint16_t>(n | (lwlo ? 0 : (n % 64) << 10)));
+        for (uint32_t k = 0; k < n; ++k) {
+            const uint32_t index = (n * 7 + k * 13) % 1100;
+            if (!lwlo && k % 3 == 0) {
+                tools::LwoWriter::PutU32(pols, 0xFF000000u | index);
+            } else {
+                tools::LwoWriter::PutU16(pols, static_cast<uint16_t>(index));
+            }
+        }
+        if (lwlo) tools::LwoWriter::PutU16(pols, 1);
+    }
+    tools::LwoWriter::AppendChunk(file, "POLS", pols);
+    const uint32_t length = static_cast<uint32_t>(file.size() - 8);
+    for (int k = 0; k < 4; ++k) file[4 + k] = static_cast<uint8_t>(length >> (24 - 8 * k));
+    return file;
+}
+
+// Three layers, the last of 140,000 points numbered up to 18 bits wide in
+// the 4-byte form, a hidden one between.
+Bytes WidePointNumbers(const char* form) {
+    LayeredWriter w(form);
+    w.AddLayer(1);
+    for (int k = 0; k < 3; ++k) w.AddPoint(float(k), 1, 0);
+    w.AddPolygon({0, 1, 2});
+    w.AddLayer(2, 1);
+    for (int k = 0; k < 5; ++k) w.AddPoint(0, float(k), 0);
+    w.AddPolygon({4, 3, 2, 1});
+    w.AddLayer(3);
+    for (uint32_t k = 0; k < 140000; ++k) w.AddPoint(float(k % 400), float(k / 400), 0);
+    for (uint32_t k = 0; k + 2 < 140000; k += 997) w.AddPolygon({k, 139999 - k, (k * 65537u) % 140000});
+    return w.Build();
+}
+
+// The polygon walk against the plain reader: every polygon, vertex count and
+// point number of generated objects: random models with odd and empty
+// chunks between theirs, every vertex count, and point numbers above 16 bits.
+TEST(LayeredOracle, PolygonWalkGivesThePlainReadersPolygons) {
+    struct Case {
+        std::string name;
+        Bytes file;
+    };
+    std::vector<Case> cases;
+    for (const char* form : {"LWO2", "LWO3", "LWLO"}) {
+        for (uint32_t seed = 21; seed <= 32; ++seed) {
+            cases.push_back({std::string(form) + " seed " + std::to_string(seed),
+                             WithExtraChunks(RandomModel(form, seed).Build(), seed)});
+        }
+        cases.push_back({std::string(form) + " every vertex count", EveryVertexCount(form)});
+        if (std::strcmp(form, "LWLO")) cases.push_back({std::string(form) + " wide point numbers", WidePointNumbers(form)});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PlainModel plain = PlainRead(c.file);
+        PlainModel walked;
+        ASSERT_TRUE(WalkPolygons(c.file, &walked));
+        EXPECT_EQ(walked.points.size(), plain.points.size());
+        ASSERT_EQ(walked.polygons.size(), plain.polygons.size());
+        for (size_t k = 0; k < plain.polygons.size(); ++k) {
+            ASSERT_EQ(walked.polygons[k], plain.polygons[k]) << "polygon " << k;
+        }
+        EXPECT_EQ(Draw(c.file, 1, 64, 48).status, 0);
+    }
+}
+
+// Each LAYR chunk of generated models decodes to what was written: number,
+// flags, hidden, name and parent (LWLO's layers have neither pivot nor
+// parent).
+TEST(LayeredOracle, LayerHeadersDecodeAsWritten) {
+    for (const char* form : {"LWO2", "LWO3", "LWLO"}) {
+        const bool lwlo = !std::strcmp(form, "LWLO");
+        for (uint32_t seed = 1; seed <= 16; ++seed) {
+            SCOPED_TRACE(std::string(form) + " seed " + std::to_string(seed));
+            std::vector<LayerSpec> specs;
+            const Bytes file = WithExtraChunks(RandomModel(form, seed, &specs).Build(), seed);
+            ObjectBuffer buffer;
+            ASSERT_EQ(buffer.LoadFromMemory(file.data(), static_cast<uint32_t>(file.size())), 0);
+            ObjectForm object_form;
+            ASSERT_TRUE(IdentifyForm(buffer, &object_form));
+            ChunkWalk chunks(buffer.data(), buffer.size());
+            Chunk chunk;
+            size_t layer = 0;
+            while (chunks.Next(&chunk) == 1) {
+                if (std::memcmp(chunk.tag, "LAYR", 4)) continue;
+                ASSERT_LT(layer, specs.size());
+                const LayerSpec& spec = specs[layer++];
+                LayerHeader h;
+                ASSERT_TRUE(DecodeLayer(chunk.data, object_form, &h));
+                EXPECT_EQ(h.number, spec.number);
+                EXPECT_EQ(h.flags, spec.flags);
+                EXPECT_EQ(h.hidden, !lwlo && (spec.flags & 1));
+                EXPECT_EQ(std::string(reinterpret_cast<const char*>(h.name), h.name_length), spec.name);
+                EXPECT_EQ(h.has_parent, !lwlo && spec.parent >= 0);
+                if (h.has_parent) {
+                    EXPECT_EQ(h.parent, spec.parent);
+                }
+            }
+            EXPECT_EQ(layer, specs.size());
+        }
+    }
 }
 
 // Through the plug-in's path: each object's code where the newer forms are

@@ -194,7 +194,9 @@ std::vector<uint8_t> HeadBuffer(const char* form) {
 }
 
 // The answers with the Forms value absent, 0, 1 and another value: the
-// newer forms are supported only with 1. Reading the value creates no key.
+// newer forms are supported, and their size told by GetPictureInfo, only
+// with 1; otherwise GetPictureInfo gives the unknown format's code, as
+// GetPicture does. IsSupported's reading of the value creates no key.
 TEST(IsSupported, HeadBuffers) {
     int32_t delta = -1;
     struct Case {
@@ -218,6 +220,16 @@ TEST(IsSupported, HeadBuffers) {
         if (forms < 0) {
             HKEY key;
             EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsPath, 0, KEY_READ, &key), ERROR_SUCCESS);
+        }
+        for (const Case& c : cases) {  // loading the settings may create the key
+            auto head = HeadBuffer(c.form);
+            for (const char* info_call : {"GetPictureInfo", "GetPictureInfoW"}) {
+                uint8_t info[40] = {};
+                EXPECT_EQ(Plugin().Call(info_call, {Arg(head.data()), head.size(), 1, Arg(info)}, &delta),
+                          (forms == 1 ? c.with_forms : c.expected) ? 0 : 2)
+                    << info_call << " " << c.form << " Forms " << forms;
+                EXPECT_CALLEE_POPPED(delta);
+            }
         }
     }
     ClearSettings();

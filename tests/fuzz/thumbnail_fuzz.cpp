@@ -1,0 +1,46 @@
+// Fuzz target over the thumbnail picture every shell shows: the first four
+// bytes choose the size (1 to 48 a side), the style and the view (the
+// shells' default one, or angles from the fourth byte); the rest is the
+// object, in any of the four forms. A picture drawn must be of the size
+// asked for; over the canvas or a colour it is opaque, over nothing its
+// alpha is a share of four samples.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "render/thumbnail.h"
+
+using namespace qavren;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 4 || size - 4 > UINT32_MAX) return 0;
+    const int32_t width = 1 + data[0] % 48, height = 1 + data[1] % 48;
+    ThumbnailOptions options = ThumbnailDefaults();
+    if (data[2] & 1) options.style = ThumbnailStyle::kPolygons;
+    if (data[2] & 4) options.style = ThumbnailStyle::kWireframe;
+    if (data[2] & 8) options.background = {ShadedBackground::Kind::kColour, 0x123456};
+    if (data[2] & 16) options.background = {ShadedBackground::Kind::kCanvas, 0};
+    if (data[2] & 2) {
+        options.angle_x = data[3] * 7 - 900;
+        options.angle_y = data[3] * 13;
+        options.angle_z = -data[3] * 3;
+    }
+    ObjectBuffer buffer;
+    if (buffer.LoadFromMemory(data + 4, static_cast<uint32_t>(size - 4)) != status::kOk) return 0;
+    RgbaPicture picture;
+    if (DrawThumbnail(buffer, width, height, options, &picture) != status::kOk) {
+        if (picture.pixels()) std::abort();  // a failure hands out no picture
+        return 0;
+    }
+    if (picture.width() != width || picture.height() != height) std::abort();
+    const bool transparent = options.style == ThumbnailStyle::kShaded &&
+                             options.background.kind == ShadedBackground::Kind::kNone;
+    for (uint32_t i = 3; i < picture.stride() * static_cast<uint32_t>(height); i += 4) {
+        const uint8_t alpha = picture.pixels()[i];
+        if (transparent ? (alpha != 0 && alpha != 64 && alpha != 128 && alpha != 191 && alpha != 255)
+                        : alpha != 255) {
+            std::abort();
+        }
+    }
+    return 0;
+}
