@@ -13,7 +13,7 @@
 # the packaged targets: built by qavren_packaged, hardened as Debian builds.
 if(DEFINED QAVREN_PACKAGED_TARGETS)
   list(APPEND QAVREN_PACKAGED_TARGETS qavren_viewer_common pixbufloader_lwo qavren_lwo_qt5 qavren_lwo_qt6
-       qavren_lwo_thumbnail)
+       qavren_lwo_thumbnail qavren-gdk-pixbuf_changelog qavren-kde_changelog)
 endif()
 
 set(CPACK_DEBIAN_GDK-PIXBUF_PACKAGE_NAME qavren-gdk-pixbuf)
