@@ -44,6 +44,7 @@ constexpr uint64_t kSmoothLooksPerCorner = 64;
 // A band's sample block is about this size (at least one row of pixels), so
 // that it stays in the cache while its shapes are drawn and it is resolved.
 constexpr uint64_t kBandBytes = 256 * 1024;
+std::atomic<int32_t> band_rows_set{0};
 
 // A block of `count` T, zeroed, freed on destruction.
 template <typename T>
@@ -452,7 +453,8 @@ class Bands {
 public:
     Bands(int32_t width, int32_t height) : height_(height) {
         const uint64_t row_bytes = uint64_t{ShadedSamples::kBytesPerPixel} * static_cast<uint32_t>(width);
-        const uint64_t rows = std::max<uint64_t>(1, kBandBytes / row_bytes);
+        const int32_t set = band_rows_set.load(std::memory_order_relaxed);
+        const uint64_t rows = set > 0 ? static_cast<uint64_t>(set) : std::max<uint64_t>(1, kBandBytes / row_bytes);
         rows_ = static_cast<int32_t>(std::min<uint64_t>(rows, static_cast<uint32_t>(height)));
         count_ = static_cast<int32_t>((int64_t{height} + rows_ - 1) / rows_);
     }
@@ -536,6 +538,8 @@ void ShadedSamples::Start(int32_t top, int32_t rows) {
     band_top_ = kSide * top;
     band_bottom_ = kSide * (top + std::min(rows, rows_));
 }
+
+void SetShadedBandRows(int32_t rows) { band_rows_set.store(rows > 0 ? rows : 0, std::memory_order_relaxed); }
 
 double SeriesCosine(double radians) {
     if (radians != radians) return radians;

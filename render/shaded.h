@@ -146,6 +146,11 @@ using ResolveBand = void (*)(void* context, const ShadedSamples& band);
 Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
                   ResolveBand resolve, void* context);
 
+// The pixel rows of a band, process-wide: from 1 up, or 0 (the default) for
+// a band block of a few hundred kilobytes. The pictures are the same for
+// any; tests draw with other rows than the default to show it.
+void SetShadedBandRows(int32_t rows);
+
 // The same for any callable resolve(band).
 template <typename Resolve>
 Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
