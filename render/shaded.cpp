@@ -108,8 +108,10 @@ private:
     Vec3 to_light_;
 };
 
+// Corners lie within a pixel of a picture of at most 2^24 pixels a side:
+// their fixed-point coordinates fit 32 bits, their products are taken in 64.
 struct Vertex {
-    int64_t x, y;  // fixed point, in samples
+    int32_t x, y;  // fixed point, in samples
     float z;
     uint32_t colour;
 };
@@ -138,7 +140,7 @@ public:
     bool ToVertex(const ProjectedPoint& p, uint32_t colour, Vertex* v) const {
         double sx, sy;
         if (!InSamples(p, &sx, &sy)) return false;
-        *v = {static_cast<int64_t>(std::floor(sx * kOne + 0.5)), static_cast<int64_t>(std::floor(sy * kOne + 0.5)),
+        *v = {static_cast<int32_t>(std::floor(sx * kOne + 0.5)), static_cast<int32_t>(std::floor(sy * kOne + 0.5)),
               p.z, colour};
         return true;
     }
@@ -160,7 +162,7 @@ bool TriangleBounds(const Vertex& a, const Vertex& b, const Vertex& c, int32_t c
     *j0 = std::max<int64_t>(top, FloorDiv(min_y - kHalf + kOne - 1, kOne));
     *j1 = std::min<int64_t>(bottom - 1, FloorDiv(max_y - kHalf, kOne));
     if (*i0 > *i1 || *j0 > *j1) return false;
-    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) != 0;
+    return (int64_t{b.x} - a.x) * (int64_t{c.y} - a.y) - (int64_t{b.y} - a.y) * (int64_t{c.x} - a.x) != 0;
 }
 
 // The first sample of the pixel that sample i belongs to.
@@ -193,7 +195,7 @@ public:
         const Vertex* to[3] = {&c, &a, &b};
         int64_t step[3], bias[3];
         for (int k = 0; k < 3; ++k) {
-            const int64_t dx = to[k]->x - from[k]->x, dy = to[k]->y - from[k]->y;
+            const int64_t dx = int64_t{to[k]->x} - from[k]->x, dy = int64_t{to[k]->y} - from[k]->y;
             step[k] = -dy * kOne;
             bias[k] = dy > 0 || (dy == 0 && dx < 0) ? 0 : 1;  // ties count on top-left edges only
         }
@@ -293,7 +295,7 @@ private:
     // Positive when p lies to the inside of from -> to for a triangle whose
     // corners give a positive area.
     static int64_t Edge(const Vertex& from, const Vertex& to, int64_t px, int64_t py) {
-        return (to.x - from.x) * (py - from.y) - (to.y - from.y) * (px - from.x);
+        return (int64_t{to.x} - from.x) * (py - from.y) - (int64_t{to.y} - from.y) * (px - from.x);
     }
 
     void Put(int32_t i, int32_t j, float depth, uint32_t colour) {
