@@ -262,7 +262,17 @@ public:
         const double dx = bx - ax, dy = by - ay, dz = double{b.z} - a.z;
         const bool x_major = std::fabs(dx) >= std::fabs(dy);
         const auto steps = static_cast<int64_t>(std::ceil(x_major ? std::fabs(dx) : std::fabs(dy)));
-        for (int64_t t = 0; t <= steps; ++t) {
+        // Only the steps whose rows can fall in the band (y moves steadily
+        // with t), with three samples and a step to spare for rounding.
+        int64_t first = 0, last = steps;
+        if (dy != 0.0 && steps > 0) {
+            const double f0 = (top_ - 3 - ay) / dy, f1 = (bottom_ + 3 - ay) / dy;
+            const double low = std::floor(std::min(f0, f1) * static_cast<double>(steps)) - 1.0;
+            const double high = std::ceil(std::max(f0, f1) * static_cast<double>(steps)) + 1.0;
+            if (low > static_cast<double>(first)) first = low < static_cast<double>(steps) ? static_cast<int64_t>(low) : steps + 1;
+            if (high < static_cast<double>(last)) last = high > 0.0 ? static_cast<int64_t>(high) : -1;
+        }
+        for (int64_t t = first; t <= last; ++t) {
             const double f = steps ? static_cast<double>(t) / static_cast<double>(steps) : 0.0;
             const auto depth = static_cast<float>(a.z + dz * f);
             const auto ix = static_cast<int32_t>(std::floor(ax + dx * f));
