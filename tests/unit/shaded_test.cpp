@@ -324,6 +324,31 @@ TEST(PointsAndLines, DrawnInTheirColourAndDepthTested) {
     }
 }
 
+// A line shows whole whichever way its points are listed, in one band or
+// in bands of one row: from the centre out in eight directions, each pixel
+// it passes whole in its colour (two dots at the corners hold the fit).
+TEST(PointsAndLines, LinesShowInEveryDirectionAndBand) {
+    const SurfaceRecipe dots = Look(10, 10, 10), mark = Look(255, 200, 0);
+    for (const int32_t rows : {0, 1}) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                if (dx == 0 && dy == 0) continue;
+                SCOPED_TRACE(std::to_string(rows) + " rows, direction " + std::to_string(dx) + "," + std::to_string(dy));
+                Shape shape{{{-1, -1, 0}, {1, 1, 0}, {0, 0, 0}, {0.9f * dx, 0.9f * dy, 0}}, {{0}, {1}, {2, 3}}, {0, 0, 1}};
+                SetShadedBandRows(rows);
+                const Shaded picture(shape.Build("LWO2", {dots, mark}), 200, 200);
+                SetShadedBandRows(0);
+                ASSERT_EQ(picture.status, status::kOk);
+                int whole = 0;
+                for (int32_t y = 0; y < 200; ++y) {
+                    for (int32_t x = 0; x < 200; ++x) whole += picture.Colour(x, y) == Rgb(255, 200, 0);
+                }
+                EXPECT_GE(whole, 85);  // 0.9 of the half-picture: about 90 pixels along its longer axis
+            }
+        }
+    }
+}
+
 // What every shell shows: shaded, transparent around the model, edge pixels
 // as transparent as the share of their samples left empty, and a margin so
 // that no pixel on the border is drawn at all, for objects that fill their
