@@ -81,25 +81,24 @@ Status DrawShadedCanvas(const ObjectBuffer& buffer, int32_t angle_x, int32_t ang
     } else {
         DrawBackdrop(surface);
     }
-    ShadedSamples samples;
-    if (const Status s = samples.Allocate(block.width, block.height); Failed(s)) return s;
-    const Status drawn = DrawShaded(buffer, margin, ModelTurn(angle_x, angle_y, angle_z), &samples);
-    if (Failed(drawn)) return drawn;
-    const ShadedSamples::Box box = samples.drawn_box();
-    for (int32_t y = box.y0; y <= box.y1; ++y) {
-        uint8_t* row = block.bits + static_cast<uint64_t>(block.height - 1 - y) * block.stride;
-        for (int32_t x = box.x0; x <= box.x1; ++x) {
-            const ShadedSamples::PixelSum p = samples.Pixel(x, y);
-            if (p.drawn == 0) continue;
-            // The empty samples take the backdrop; the mean rounded to nearest.
-            uint8_t* bgr = row + 3 * static_cast<uint32_t>(x);
-            const uint32_t empty = 4 - p.drawn;
-            bgr[0] = static_cast<uint8_t>((p.blue + empty * bgr[0] + 2) / 4);
-            bgr[1] = static_cast<uint8_t>((p.green + empty * bgr[1] + 2) / 4);
-            bgr[2] = static_cast<uint8_t>((p.red + empty * bgr[2] + 2) / 4);
+    // Each band's pixels over the backdrop, as soon as the band is drawn.
+    auto resolve = [&block](const ShadedSamples& band) {
+        const ShadedSamples::Box box = band.drawn_box();
+        for (int32_t y = box.y0; y <= box.y1; ++y) {
+            uint8_t* row = block.bits + static_cast<uint64_t>(block.height - 1 - y) * block.stride;
+            for (int32_t x = box.x0; x <= box.x1; ++x) {
+                const ShadedSamples::PixelSum p = band.Pixel(x, y);
+                if (p.drawn == 0) continue;
+                // The empty samples take the backdrop; the mean rounded to nearest.
+                uint8_t* bgr = row + 3 * static_cast<uint32_t>(x);
+                const uint32_t empty = 4 - p.drawn;
+                bgr[0] = static_cast<uint8_t>((p.blue + empty * bgr[0] + 2) / 4);
+                bgr[1] = static_cast<uint8_t>((p.green + empty * bgr[1] + 2) / 4);
+                bgr[2] = static_cast<uint8_t>((p.red + empty * bgr[2] + 2) / 4);
+            }
         }
-    }
-    return status::kOk;
+    };
+    return DrawShaded(buffer, block.width, block.height, margin, ModelTurn(angle_x, angle_y, angle_z), resolve);
 }
 
 }  // namespace qavren

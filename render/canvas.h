@@ -37,10 +37,10 @@ struct ShadedBackground {
 // The shaded model (render/shaded.h) over the background and grid, or over
 // a plain colour (kNone is drawn as the canvas here), fitted into the canvas
 // less `margin` pixels a side. Each pixel is its four samples averaged,
-// those the model left empty taking the backdrop's pixel. 0, -4 when the
-// samples (ShadedSamples::kBytesPerPixel a pixel) or the renderer's blocks
-// cannot be had, or the renderer's failure; the block then holds the
-// backdrop alone.
+// those the model left empty taking the backdrop's pixel, band by band as
+// the bands are drawn. 0, -4 when the samples (a band block a drawing
+// thread) or the renderer's blocks cannot be had, or the renderer's
+// failure; the block then holds the backdrop alone.
 Status DrawShadedCanvas(const ObjectBuffer& buffer, int32_t angle_x, int32_t angle_y, int32_t angle_z,
                         int32_t margin, const ShadedBackground& background, const CanvasBlock& block);
 

@@ -1,7 +1,11 @@
 // DrawShaded: one walk to check the polygons and count them, the surfaces,
 // the face normals and which polygons share each point (only when a surface
-// is smooth), then a walk that lights each polygon's corners and rasterises
-// its fan into the samples.
+// is smooth), then a walk that lights each polygon's corners and keeps its
+// fan's triangles (and the dots and lines) as shapes, with the bands of rows
+// each reaches. The picture is then drawn a band of rows at a time into a
+// sample block of a few hundred kilobytes, each band's shapes taken in the
+// order they were kept, so that ties in depth go the same way in every band
+// and on any thread; each band is resolved into the picture once drawn.
 //
 // Rasterising: corners are fixed point, 1/16 of a sample. A sample is
 // inside a triangle when all three edge functions (exact 64-bit integers)
@@ -16,6 +20,7 @@
 #include "render/shaded.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -23,6 +28,7 @@
 #include "object/geometry.h"
 #include "object/surfaces.h"
 #include "platform/memory.h"
+#include "render/parallel.h"
 #include "render/projection.h"
 
 namespace qavren {
@@ -35,6 +41,10 @@ constexpr int64_t kHalf = kOne / 2;               // a sample's centre
 // point shared by very many polygons would make that quadratic, so the
 // looks are limited to this many a corner on average (then faces are flat).
 constexpr uint64_t kSmoothLooksPerCorner = 64;
+// A band's sample block is about this size (at least one row of pixels), so
+// that it stays in the cache while its shapes are drawn and it is resolved.
+constexpr uint64_t kBandBytes = 256 * 1024;
+std::atomic<int32_t> band_rows_set{0};
 
 // A block of `count` T, zeroed, freed on destruction.
 template <typename T>
@@ -98,39 +108,75 @@ private:
     Vec3 to_light_;
 };
 
+// Corners lie within a pixel of a picture of at most 2^24 pixels a side:
+// their fixed-point coordinates fit 32 bits, their products are taken in 64.
 struct Vertex {
-    int64_t x, y;  // fixed point, in samples
+    int32_t x, y;  // fixed point, in samples
     float z;
     uint32_t colour;
 };
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-class Rasteriser {
+// Where the picture's samples lie: the fit's margin, and the picture's
+// sample columns and rows.
+class Fit {
 public:
-    Rasteriser(ShadedSamples* samples, int32_t margin)
-        : samples_(samples),
-          offset_(margin),
-          columns_(ShadedSamples::kSide * samples->width()),
-          top_(samples->band_top()),
-          bottom_(samples->band_bottom()) {}
+    Fit(int32_t width, int32_t height, int32_t margin)
+        : offset_(margin), columns_(ShadedSamples::kSide * width), rows_(ShadedSamples::kSide * height) {}
+
+    int32_t columns() const { return columns_; }
+    int32_t rows() const { return rows_; }
 
     // The point in samples; false when it lies off the picture by more than
     // a pixel (or is not a number).
     bool InSamples(const ProjectedPoint& p, double* sx, double* sy) const {
         *sx = (double{p.x} + offset_) * ShadedSamples::kSide;
         *sy = (double{p.y} + offset_) * ShadedSamples::kSide;
-        const double w = columns_ + ShadedSamples::kSide, h = bottom_ + ShadedSamples::kSide;
+        const double w = columns_ + ShadedSamples::kSide, h = rows_ + ShadedSamples::kSide;
         return *sx >= -ShadedSamples::kSide && *sx <= w && *sy >= -ShadedSamples::kSide && *sy <= h;
     }
 
     bool ToVertex(const ProjectedPoint& p, uint32_t colour, Vertex* v) const {
         double sx, sy;
         if (!InSamples(p, &sx, &sy)) return false;
-        *v = {static_cast<int64_t>(std::floor(sx * kOne + 0.5)), static_cast<int64_t>(std::floor(sy * kOne + 0.5)),
+        *v = {static_cast<int32_t>(std::floor(sx * kOne + 0.5)), static_cast<int32_t>(std::floor(sy * kOne + 0.5)),
               p.z, colour};
         return true;
     }
+
+private:
+    double offset_;
+    int32_t columns_;
+    int32_t rows_;
+};
+
+// The samples a triangle may take within columns 0 .. columns - 1 and rows
+// top .. bottom - 1: false when none, or when it has no area.
+bool TriangleBounds(const Vertex& a, const Vertex& b, const Vertex& c, int32_t columns, int32_t top, int32_t bottom,
+                    int64_t* i0, int64_t* i1, int64_t* j0, int64_t* j1) {
+    const int64_t min_x = std::min(a.x, std::min(b.x, c.x)), max_x = std::max(a.x, std::max(b.x, c.x));
+    const int64_t min_y = std::min(a.y, std::min(b.y, c.y)), max_y = std::max(a.y, std::max(b.y, c.y));
+    *i0 = std::max<int64_t>(0, FloorDiv(min_x - kHalf + kOne - 1, kOne));
+    *i1 = std::min<int64_t>(columns - 1, FloorDiv(max_x - kHalf, kOne));
+    *j0 = std::max<int64_t>(top, FloorDiv(min_y - kHalf + kOne - 1, kOne));
+    *j1 = std::min<int64_t>(bottom - 1, FloorDiv(max_y - kHalf, kOne));
+    if (*i0 > *i1 || *j0 > *j1) return false;
+    return (int64_t{b.x} - a.x) * (int64_t{c.y} - a.y) - (int64_t{b.y} - a.y) * (int64_t{c.x} - a.x) != 0;
+}
+
+// The first sample of the pixel that sample i belongs to.
+int32_t PixelStart(int32_t i) { return static_cast<int32_t>(FloorDiv(i, ShadedSamples::kSide) * ShadedSamples::kSide); }
+int64_t PixelStart64(int64_t i) { return FloorDiv(i, ShadedSamples::kSide) * ShadedSamples::kSide; }
+
+class Rasteriser {
+public:
+    Rasteriser(ShadedSamples* samples, const Fit& fit)
+        : samples_(samples),
+          fit_(fit),
+          columns_(fit.columns()),
+          top_(samples->band_top()),
+          bottom_(samples->band_bottom()) {}
 
     void Triangle(const Vertex& a, Vertex b, Vertex c) {
         int64_t area = Edge(a, b, c.x, c.y);
@@ -139,13 +185,8 @@ public:
             std::swap(b, c);
             area = -area;
         }
-        const int64_t min_x = std::min(a.x, std::min(b.x, c.x)), max_x = std::max(a.x, std::max(b.x, c.x));
-        const int64_t min_y = std::min(a.y, std::min(b.y, c.y)), max_y = std::max(a.y, std::max(b.y, c.y));
-        const int64_t i0 = std::max<int64_t>(0, FloorDiv(min_x - kHalf + kOne - 1, kOne));
-        const int64_t i1 = std::min<int64_t>(columns_ - 1, FloorDiv(max_x - kHalf, kOne));
-        const int64_t j0 = std::max<int64_t>(top_, FloorDiv(min_y - kHalf + kOne - 1, kOne));
-        const int64_t j1 = std::min<int64_t>(bottom_ - 1, FloorDiv(max_y - kHalf, kOne));
-        if (i0 > i1 || j0 > j1) return;
+        int64_t i0, i1, j0, j1;
+        if (!TriangleBounds(a, b, c, columns_, top_, bottom_, &i0, &i1, &j0, &j1)) return;
         samples_->Reach(static_cast<int32_t>(i0), static_cast<int32_t>(i1), static_cast<int32_t>(j0),
                         static_cast<int32_t>(j1));
 
@@ -154,7 +195,7 @@ public:
         const Vertex* to[3] = {&c, &a, &b};
         int64_t step[3], bias[3];
         for (int k = 0; k < 3; ++k) {
-            const int64_t dx = to[k]->x - from[k]->x, dy = to[k]->y - from[k]->y;
+            const int64_t dx = int64_t{to[k]->x} - from[k]->x, dy = int64_t{to[k]->y} - from[k]->y;
             step[k] = -dy * kOne;
             bias[k] = dy > 0 || (dy == 0 && dx < 0) ? 0 : 1;  // ties count on top-left edges only
         }
@@ -217,11 +258,21 @@ public:
     // it passes through, so that it shows whole in its colour.
     void Line(const ProjectedPoint& a, const ProjectedPoint& b, uint32_t colour) {
         double ax, ay, bx, by;
-        if (!InSamples(a, &ax, &ay) || !InSamples(b, &bx, &by)) return;
+        if (!fit_.InSamples(a, &ax, &ay) || !fit_.InSamples(b, &bx, &by)) return;
         const double dx = bx - ax, dy = by - ay, dz = double{b.z} - a.z;
         const bool x_major = std::fabs(dx) >= std::fabs(dy);
         const auto steps = static_cast<int64_t>(std::ceil(x_major ? std::fabs(dx) : std::fabs(dy)));
-        for (int64_t t = 0; t <= steps; ++t) {
+        // Only the steps whose rows can fall in the band (y moves steadily
+        // with t), with three samples and a step to spare for rounding.
+        int64_t first = 0, last = steps;
+        if (dy != 0.0 && steps > 0) {
+            const double f0 = (top_ - 3 - ay) / dy, f1 = (bottom_ + 3 - ay) / dy;
+            const double low = std::floor(std::min(f0, f1) * static_cast<double>(steps)) - 1.0;
+            const double high = std::ceil(std::max(f0, f1) * static_cast<double>(steps)) + 1.0;
+            if (low > static_cast<double>(first)) first = low < static_cast<double>(steps) ? static_cast<int64_t>(low) : steps + 1;
+            if (high < static_cast<double>(last)) last = high > 0.0 ? static_cast<int64_t>(high) : -1;
+        }
+        for (int64_t t = first; t <= last; ++t) {
             const double f = steps ? static_cast<double>(t) / static_cast<double>(steps) : 0.0;
             const auto depth = static_cast<float>(a.z + dz * f);
             const auto ix = static_cast<int32_t>(std::floor(ax + dx * f));
@@ -242,7 +293,7 @@ public:
     // those to its upper left.
     void Dot(const ProjectedPoint& p, uint32_t colour) {
         double sx, sy;
-        if (!InSamples(p, &sx, &sy)) return;
+        if (!fit_.InSamples(p, &sx, &sy)) return;
         const int32_t x0 = PixelStart(static_cast<int32_t>(std::floor(sx))) - ShadedSamples::kSide;
         const int32_t y0 = PixelStart(static_cast<int32_t>(std::floor(sy))) - ShadedSamples::kSide;
         for (int32_t j = y0; j < y0 + 2 * ShadedSamples::kSide; ++j) {
@@ -254,12 +305,7 @@ private:
     // Positive when p lies to the inside of from -> to for a triangle whose
     // corners give a positive area.
     static int64_t Edge(const Vertex& from, const Vertex& to, int64_t px, int64_t py) {
-        return (to.x - from.x) * (py - from.y) - (to.y - from.y) * (px - from.x);
-    }
-
-    // The first sample of the pixel that sample i belongs to.
-    static int32_t PixelStart(int32_t i) {
-        return static_cast<int32_t>(FloorDiv(i, ShadedSamples::kSide) * ShadedSamples::kSide);
+        return (int64_t{to.x} - from.x) * (py - from.y) - (int64_t{to.y} - from.y) * (px - from.x);
     }
 
     void Put(int32_t i, int32_t j, float depth, uint32_t colour) {
@@ -272,7 +318,7 @@ private:
     }
 
     ShadedSamples* samples_;
-    double offset_;
+    const Fit& fit_;
     int32_t columns_;
     int32_t top_;
     int32_t bottom_;
@@ -394,26 +440,118 @@ Vec3 TowardsViewer(const Vec3& n, bool turn) {
     return turn ? Vec3{-n.x, -n.y, -n.z} : n;
 }
 
+// A triangle, line or dot to draw, in the order the polygons give them,
+// and the bands of rows it may reach.
+struct Shape {
+    enum Kind : uint32_t { kTriangle, kLine, kDot };
+    union Geometry {
+        Vertex corner[3];
+        ProjectedPoint point[2];
+    } geometry;
+    Kind kind;
+    uint32_t colour;  // of a line or dot
+    int32_t first_band, last_band;
+};
+
+// The sample rows a line (both ends in the picture) may write: those of the
+// pixels its ends lie in, and a sample more each way for rounding.
+void LineRows(double ay, double by, int64_t* j0, int64_t* j1) {
+    *j0 = PixelStart64(static_cast<int64_t>(std::floor(std::min(ay, by))) - 1);
+    *j1 = PixelStart64(static_cast<int64_t>(std::floor(std::max(ay, by))) + 1) + 1;
+}
+
+// The bands of the picture: `rows` pixel rows each, the last one the rest.
+class Bands {
+public:
+    Bands(int32_t width, int32_t height) : height_(height) {
+        const uint64_t row_bytes = uint64_t{ShadedSamples::kBytesPerPixel} * static_cast<uint32_t>(width);
+        const int32_t set = band_rows_set.load(std::memory_order_relaxed);
+        const uint64_t rows = set > 0 ? static_cast<uint64_t>(set) : std::max<uint64_t>(1, kBandBytes / row_bytes);
+        rows_ = static_cast<int32_t>(std::min<uint64_t>(rows, static_cast<uint32_t>(height)));
+        count_ = static_cast<int32_t>((int64_t{height} + rows_ - 1) / rows_);
+    }
+    int32_t rows() const { return rows_; }
+    int32_t count() const { return count_; }
+    int32_t Top(int32_t band) const { return band * rows_; }
+    int32_t RowsOf(int32_t band) const { return std::min(rows_, height_ - band * rows_); }
+    // The band of sample row j, which must lie in the picture.
+    int32_t Of(int64_t j) const { return static_cast<int32_t>(j / ShadedSamples::kSide / rows_); }
+
+    // Sets the shape's bands from its sample rows j0 .. j1, clipped to the
+    // picture's `sample_rows`; false when none are left.
+    bool Place(int64_t j0, int64_t j1, int32_t sample_rows, Shape* shape) const {
+        j0 = std::max<int64_t>(j0, 0);
+        j1 = std::min<int64_t>(j1, sample_rows - 1);
+        if (j0 > j1) return false;
+        shape->first_band = Of(j0);
+        shape->last_band = Of(j1);
+        return true;
+    }
+
+private:
+    int32_t height_;
+    int32_t rows_;
+    int32_t count_;
+};
+
+// Picture drawing with more threads than this many units of work each
+// would cost more in starting them than it saves: a shape is one unit, 64
+// pixels one more (clearing and resolving). Each thread takes a few runs of
+// consecutive bands in turn, so that a free one takes over where the model
+// is dense.
+constexpr uint64_t kWorkPerThread = 8192;
+constexpr int32_t kRunsPerThread = 4;
+
+int32_t DrawingLanes(uint64_t shapes, int32_t width, int32_t height, int32_t bands, int32_t threads) {
+    if (threads <= 1) return 1;
+    const uint64_t work = shapes + static_cast<uint64_t>(width) * static_cast<uint32_t>(height) / 64;
+    const uint64_t useful = std::min<uint64_t>(static_cast<uint64_t>(threads), work / kWorkPerThread);
+    return static_cast<int32_t>(std::max<uint64_t>(1, std::min<uint64_t>(useful, static_cast<uint32_t>(bands))));
+}
+
+// What one drawing thread holds: its band's samples, and the shapes that
+// reach the band, in their order.
+struct Lane {
+    ShadedSamples samples;
+    Block<uint32_t> active;
+};
+
 }  // namespace
 
 ShadedSamples::~ShadedSamples() { platform::Free(samples_); }
 
-Status ShadedSamples::Allocate(int32_t width, int32_t height) {
+Status ShadedSamples::Allocate(int32_t width, int32_t rows) {
     platform::Free(samples_);
     samples_ = nullptr;
-    width_ = height_ = 0;
+    width_ = rows_ = band_top_ = band_bottom_ = 0;
     drawn_ = {INT32_MAX, -1, INT32_MAX, -1};
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return status::kNoMemory;
-    const uint64_t count = uint64_t{kSide * kSide} * static_cast<uint32_t>(width) * static_cast<uint32_t>(height);
+    if (width <= 0 || rows <= 0 || width > kMaxSide || rows > kMaxSide) return status::kNoMemory;
+    const uint64_t count = uint64_t{kSide * kSide} * static_cast<uint32_t>(width) * static_cast<uint32_t>(rows);
     const uint64_t bytes = count * sizeof(Sample);
     if (static_cast<size_t>(bytes) != bytes) return status::kNoMemory;
     samples_ = static_cast<Sample*>(platform::AllocateZeroed(static_cast<size_t>(bytes)));
     if (!samples_) return status::kNoMemory;
-    drawn_ = {INT32_MAX, -1, INT32_MAX, -1};
     width_ = width;
-    height_ = height;
+    rows_ = rows;
+    band_bottom_ = kSide * rows;
     return status::kOk;
 }
+
+void ShadedSamples::Start(int32_t top, int32_t rows) {
+    // Only the box the last band drew holds anything.
+    if (drawn_.x0 <= drawn_.x1) {
+        const int32_t x0 = kSide * (drawn_.x0 / kSide), x1 = kSide * (drawn_.x1 / kSide) + kSide - 1;
+        const int32_t y0 = kSide * (drawn_.y0 / kSide), y1 = kSide * (drawn_.y1 / kSide) + kSide - 1;
+        for (int32_t j = y0; j <= y1; ++j) {
+            std::fill(&At(x0, j), &At(x0, j) + (x1 - x0 + 1), Sample{0.0f, 0});
+        }
+    }
+    drawn_ = {INT32_MAX, -1, INT32_MAX, -1};
+    band_top_ = kSide * top;
+    band_bottom_ = kSide * (top + std::min(rows, rows_));
+}
+
+void SetShadedBandRows(int32_t rows) { band_rows_set.store(rows > 0 ? rows : 0, std::memory_order_relaxed); }
 
 double SeriesCosine(double radians) {
     if (radians != radians) return radians;
@@ -429,8 +567,11 @@ double SeriesCosine(double radians) {
     return sum;
 }
 
-Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& turn, ShadedSamples* samples) {
-    const int32_t width = samples->width(), height = samples->height();
+Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+                  ResolveBand resolve, void* context) {
+    if (width <= 0 || height <= 0 || width > ShadedSamples::kMaxSide || height > ShadedSamples::kMaxSide) {
+        return status::kNoMemory;
+    }
     if (margin < 0 || 2 * int64_t{margin} >= width || 2 * int64_t{margin} >= height) margin = 0;
     ProjectedPoints points;
     ObjectPolygons polygons;
@@ -441,7 +582,7 @@ Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& t
     // Every record is checked before anything is drawn; the walks below
     // repeat this one.
     uint32_t polygon_count = 0;
-    uint64_t corners = 0;
+    uint64_t corners = 0, most_shapes = 0;
     {
         PolygonWalk walk(polygons, points.count());
         Polygon polygon;
@@ -450,6 +591,7 @@ Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& t
             if (polygon_count == UINT32_MAX) return status::kNoMemory;
             ++polygon_count;
             if (polygon.count >= 3) corners += polygon.count;
+            most_shapes += polygon.count >= 3 ? polygon.count - 2 : 1;
         }
         if (Failed(s)) return s;
     }
@@ -466,9 +608,15 @@ Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& t
             return s;
         }
     }
+    // Shapes are counted in 32 bits (a polygon has fewer than 2^16 corners,
+    // so this holds any object of under 2^16 polygons whatever their size).
+    if (most_shapes > UINT32_MAX) return status::kNoMemory;
+    Block<Shape> shapes;
+    if (!shapes.Allocate(most_shapes)) return status::kNoMemory;
 
     const Light light;
-    Rasteriser raster(samples, margin);
+    const Fit fit(width, height, margin);
+    const Bands bands(width, height);
     Vertex* corner = nullptr;
     Block<Vertex> corner_block;
     if (!corner_block.Allocate(kMaxPolygonIndices)) return status::kNoMemory;
@@ -478,17 +626,33 @@ Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& t
     if (!off_block.Allocate(kMaxPolygonIndices)) return status::kNoMemory;
     off = &off_block[0];
 
+    // The shapes, lit, in the polygons' order; those that reach no sample
+    // of the picture are left out.
+    uint32_t shape_count = 0;
     PolygonWalk walk(polygons, points.count());
     Polygon polygon;
     for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
         const SurfaceLook& look = surfaces.LookOf(k);
         const uint32_t own = Packed(look.red, look.green, look.blue);
-        if (polygon.count == 1) {
-            raster.Dot(points[polygon.Index(0)], own);
-            continue;
-        }
-        if (polygon.count == 2) {
-            raster.Line(points[polygon.Index(0)], points[polygon.Index(1)], own);
+        if (polygon.count <= 2) {
+            Shape& shape = shapes[shape_count];
+            const ProjectedPoint& a = points[polygon.Index(0)];
+            const ProjectedPoint& b = points[polygon.Index(polygon.count - 1)];
+            double ax, ay, bx, by;
+            if (!fit.InSamples(a, &ax, &ay) || !fit.InSamples(b, &bx, &by)) continue;
+            int64_t j0, j1;
+            if (polygon.count == 1) {
+                shape.kind = Shape::kDot;  // two by two pixels, the point's and those above
+                j0 = PixelStart64(static_cast<int64_t>(std::floor(ay))) - ShadedSamples::kSide;
+                j1 = j0 + 2 * ShadedSamples::kSide - 1;
+            } else {
+                shape.kind = Shape::kLine;
+                LineRows(ay, by, &j0, &j1);
+            }
+            shape.geometry.point[0] = a;
+            shape.geometry.point[1] = b;
+            shape.colour = own;
+            if (bands.Place(j0, j1, fit.rows(), &shape)) ++shape_count;
             continue;
         }
         const Vec3 face = smooth ? neighbours.Normal(k) : FaceNormal(&turned[0], polygon);
@@ -502,13 +666,116 @@ Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& t
             if (smooth_here) {
                 colour = light.Lit(look, TowardsViewer(neighbours.Smooth(k, p, surfaces, min_cosine), turn_round));
             }
-            off[c] = !raster.ToVertex(points[p], colour, &corner[c]);
+            off[c] = !fit.ToVertex(points[p], colour, &corner[c]);
         }
         for (uint32_t c = 1; c + 1 < polygon.count; ++c) {
             if (off[0] || off[c] || off[c + 1]) continue;
-            raster.Triangle(corner[0], corner[c], corner[c + 1]);
+            int64_t i0, i1, j0, j1;
+            if (!TriangleBounds(corner[0], corner[c], corner[c + 1], fit.columns(), 0, fit.rows(), &i0, &i1, &j0,
+                                &j1)) {
+                continue;
+            }
+            Shape& shape = shapes[shape_count];
+            shape.kind = Shape::kTriangle;
+            shape.geometry.corner[0] = corner[0];
+            shape.geometry.corner[1] = corner[c];
+            shape.geometry.corner[2] = corner[c + 1];
+            if (bands.Place(j0, j1, fit.rows(), &shape)) ++shape_count;
         }
     }
+
+    // The shapes by first band, in their order within it (a counting sort),
+    // and the most shapes any band reaches.
+    const int32_t band_count = bands.count();
+    Block<uint32_t> first, order;
+    Block<int64_t> change;
+    if (!first.Allocate(uint64_t{static_cast<uint32_t>(band_count)} + 1) || !order.Allocate(shape_count) ||
+        !change.Allocate(uint64_t{static_cast<uint32_t>(band_count)} + 1)) {
+        return status::kNoMemory;
+    }
+    for (uint32_t k = 0; k < shape_count; ++k) {
+        ++first[static_cast<uint32_t>(shapes[k].first_band) + uint64_t{1}];
+        ++change[static_cast<uint32_t>(shapes[k].first_band)];
+        --change[static_cast<uint32_t>(shapes[k].last_band) + uint64_t{1}];
+    }
+    int64_t reaching = 0, most_reaching = 0;
+    for (int32_t b = 0; b < band_count; ++b) {
+        first[b + uint64_t{1}] += first[static_cast<uint32_t>(b)];
+        reaching += change[static_cast<uint32_t>(b)];
+        most_reaching = std::max(most_reaching, reaching);
+    }
+    {
+        Block<uint32_t> fill;
+        if (!fill.Allocate(static_cast<uint32_t>(band_count))) return status::kNoMemory;
+        for (uint32_t k = 0; k < shape_count; ++k) {
+            const auto b = static_cast<uint32_t>(shapes[k].first_band);
+            order[first[b] + fill[b]++] = k;
+        }
+    }
+
+    // Every thread's block and list is had before any band is drawn, so a
+    // failure leaves the picture untouched.
+    const int32_t lane_count = DrawingLanes(shape_count, width, height, band_count, DrawingThreads());
+    Lane lanes[kMaxThreads];
+    for (int32_t k = 0; k < lane_count; ++k) {
+        if (const Status s = lanes[k].samples.Allocate(width, bands.rows()); Failed(s)) return s;
+        if (!lanes[k].active.Allocate(static_cast<uint64_t>(most_reaching))) return status::kNoMemory;
+    }
+    const int32_t runs = lane_count == 1 ? 1 : std::min(band_count, lane_count * kRunsPerThread);
+    std::atomic<uint64_t> free_lanes{lane_count == 64 ? ~uint64_t{0} : (uint64_t{1} << lane_count) - 1};
+
+    auto run = [&](int32_t piece) {
+        // A lane no other thread holds: at most lane_count runs are drawn at once.
+        uint64_t mask = free_lanes.load();
+        int32_t k = 0;
+        for (;;) {
+            k = 0;
+            while (!(mask >> k & 1)) ++k;
+            if (free_lanes.compare_exchange_weak(mask, mask & ~(uint64_t{1} << k))) break;
+        }
+        Lane& lane = lanes[k];
+        uint32_t* active = &lane.active[0];
+        const int32_t begin = static_cast<int32_t>(int64_t{band_count} * piece / runs);
+        const int32_t end = static_cast<int32_t>(int64_t{band_count} * (piece + 1) / runs);
+        // The shapes reaching the run's first band, in their order.
+        uint32_t count = 0;
+        for (uint32_t n = 0; n < shape_count; ++n) {
+            if (shapes[n].first_band < begin && shapes[n].last_band >= begin) active[count++] = n;
+        }
+        for (int32_t b = begin; b < end; ++b) {
+            // Those still reaching this band, merged with those starting in
+            // it, from the back: both lists are in the shapes' order.
+            uint32_t kept = 0;
+            for (uint32_t n = 0; n < count; ++n) {
+                if (shapes[active[n]].last_band >= b) active[kept++] = active[n];
+            }
+            const uint32_t* added = &order[first[static_cast<uint32_t>(b)]];
+            uint32_t from_added = first[b + uint64_t{1}] - first[static_cast<uint32_t>(b)];
+            count = kept + from_added;
+            for (uint32_t to = count; from_added > 0;) {
+                if (kept > 0 && active[kept - 1] > added[from_added - 1]) {
+                    active[--to] = active[--kept];
+                } else {
+                    active[--to] = added[--from_added];
+                }
+            }
+            lane.samples.Start(bands.Top(b), bands.RowsOf(b));
+            Rasteriser raster(&lane.samples, fit);
+            for (uint32_t n = 0; n < count; ++n) {
+                const Shape& shape = shapes[active[n]];
+                if (shape.kind == Shape::kTriangle) {
+                    raster.Triangle(shape.geometry.corner[0], shape.geometry.corner[1], shape.geometry.corner[2]);
+                } else if (shape.kind == Shape::kLine) {
+                    raster.Line(shape.geometry.point[0], shape.geometry.point[1], shape.colour);
+                } else {
+                    raster.Dot(shape.geometry.point[0], shape.colour);
+                }
+            }
+            resolve(context, lane.samples);
+        }
+        free_lanes.fetch_or(uint64_t{1} << k);
+    };
+    RunPieces(runs, lane_count, run);
     return status::kOk;
 }
 

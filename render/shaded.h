@@ -31,13 +31,13 @@ struct ShadedLight {
     static constexpr double kLight = 0.8;
 };
 
-// The depth and colour of every sample of a picture, two by two samples a
-// pixel. A sample holds a colour 0x01RRGGBB and its depth once drawn, and
-// zero bytes before (so a fresh zeroed block needs no clearing pass, and its
-// pages are not even touched where nothing is drawn). The samples cover the
-// rows of one band of the picture: the whole picture today; the rasteriser
-// writes only inside the band, so bands can be drawn apart. The pixels that
-// hold any drawn sample lie within drawn_box().
+// The depth and colour of the samples of one band of a picture's rows, two
+// by two samples a pixel. A sample holds a colour 0x01RRGGBB and its depth
+// once drawn, and zero bytes before (so a fresh zeroed block needs no
+// clearing pass). The block is made for a band of at most `rows` pixel rows
+// and reused band after band: Start clears what the last band drew. Sample
+// and pixel coordinates are the picture's; the rasteriser writes only inside
+// the band. The pixels that hold any drawn sample lie within drawn_box().
 class ShadedSamples {
 public:
     static constexpr int32_t kSide = 2;  // samples a pixel along x and along y (Pixel reads 2 × 2)
@@ -54,16 +54,22 @@ public:
     ShadedSamples& operator=(const ShadedSamples&) = delete;
     ~ShadedSamples();
 
-    // The samples of a width × height picture, nothing drawn. -4 when a
-    // side is not positive or above kMaxSide, or the block cannot be had.
-    Status Allocate(int32_t width, int32_t height);
-    static constexpr int32_t kMaxSide = 1 << 16;
+    // A block for bands of up to `rows` rows of `width` pixels, nothing
+    // drawn, its band the first `rows` rows. -4 when a side is not positive
+    // or above kMaxSide, or the block cannot be had. The edge functions of
+    // the rasteriser are exact 64-bit products of fixed-point sample
+    // coordinates (32 a pixel): sides up to 2^24 keep them below 2^62.
+    Status Allocate(int32_t width, int32_t rows);
+    static constexpr int32_t kMaxSide = 1 << 24;
+
+    // Makes the block the band of pixel rows top .. top + rows - 1 (rows at
+    // most the allocated ones), with nothing drawn.
+    void Start(int32_t top, int32_t rows);
 
     int32_t width() const { return width_; }
-    int32_t height() const { return height_; }
     // Sample rows of the band: top (inclusive) to bottom (exclusive).
-    int32_t band_top() const { return 0; }
-    int32_t band_bottom() const { return kSide * height_; }
+    int32_t band_top() const { return band_top_; }
+    int32_t band_bottom() const { return band_bottom_; }
 
     // Pixels x0..x1, y0..y1 (inclusive) hold every drawn sample; empty
     // (x0 > x1) while nothing is drawn.
@@ -82,13 +88,16 @@ public:
         if (j1 > drawn_.y1) drawn_.y1 = j1;
     }
 
+    // Sample (sx, sy) of the picture; sy within the band.
     Sample& At(int32_t sx, int32_t sy) {
-        return samples_[static_cast<uint64_t>(sy) * static_cast<uint32_t>(kSide * width_) + static_cast<uint32_t>(sx)];
+        return samples_[static_cast<uint64_t>(static_cast<uint32_t>(sy - band_top_)) *
+                            static_cast<uint32_t>(kSide * width_) +
+                        static_cast<uint32_t>(sx)];
     }
     const Sample& At(int32_t sx, int32_t sy) const { return const_cast<ShadedSamples*>(this)->At(sx, sy); }
 
-    // Pixel (x, y): how many of its samples are drawn (0 to 4) and the sums
-    // of their red, green and blue.
+    // Pixel (x, y) of the band: how many of its samples are drawn (0 to 4)
+    // and the sums of their red, green and blue.
     struct PixelSum {
         uint32_t drawn;
         uint32_t red, green, blue;
@@ -115,16 +124,41 @@ public:
 private:
     Sample* samples_ = nullptr;
     int32_t width_ = 0;
-    int32_t height_ = 0;
+    int32_t rows_ = 0;  // the most pixel rows a band has
+    int32_t band_top_ = 0;
+    int32_t band_bottom_ = 0;
     Box drawn_ = {INT32_MAX, -1, INT32_MAX, -1};  // in samples
 };
 
-// Draws the model of `buffer` (any of the four forms) into `samples`, which
-// must be allocated and empty: fitted into the picture less `margin` pixels
-// on every side, turned by `turn`. 0; -4 when memory cannot be had; -5 for a
-// corrupt object (found before anything is drawn); CheckForm's result
-// unchanged for data of none of the four forms.
-Status DrawShaded(const ObjectBuffer& buffer, int32_t margin, const ModelTurn& turn, ShadedSamples* samples);
+// Called with each band once it is drawn, to take its pixels into the
+// picture: from any drawing thread, never for the same rows twice, so a
+// resolver writes only the band's rows.
+using ResolveBand = void (*)(void* context, const ShadedSamples& band);
+
+// Draws the model of `buffer` (any of the four forms) into a width × height
+// picture, band of rows by band of rows on DrawingThreads() threads, each
+// band handed to `resolve` as soon as it is drawn: fitted into the picture
+// less `margin` pixels on every side, turned by `turn`. The bands are the
+// same bytes for any thread count. 0; -4 when a side is not positive or above
+// ShadedSamples::kMaxSide, or memory cannot be had; -5 for a corrupt object;
+// CheckForm's result unchanged for data of none of the four forms. Every
+// failure is found before any band is resolved.
+Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+                  ResolveBand resolve, void* context);
+
+// The pixel rows of a band, process-wide: from 1 up, or 0 (the default) for
+// a band block of a few hundred kilobytes. The pictures are the same for
+// any; tests draw with other rows than the default to show it.
+void SetShadedBandRows(int32_t rows);
+
+// The same for any callable resolve(band).
+template <typename Resolve>
+Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+                  Resolve& resolve) {
+    return DrawShaded(
+        buffer, width, height, margin, turn,
+        [](void* context, const ShadedSamples& band) { (*static_cast<Resolve*>(context))(band); }, &resolve);
+}
 
 // The cosine of an angle in radians, from its series (the same on every
 // build): 1 at 0, -1 from pi up, NaN for NaN.

@@ -64,24 +64,28 @@ namespace {
 // samples, its alpha their share, rounded to nearest.
 Status DrawTransparent(const ObjectBuffer& buffer, int32_t width, int32_t height, const ThumbnailOptions& options,
                        RgbaPicture* out) {
-    ShadedSamples samples;
-    if (const Status s = samples.Allocate(width, height); Failed(s)) return s;
-    const int32_t margin = options.margin ? ThumbnailMargin(width, height) : 0;
-    const Status drawn =
-        DrawShaded(buffer, margin, ModelTurn(options.angle_x, options.angle_y, options.angle_z), &samples);
-    if (Failed(drawn)) return drawn;
     if (const Status s = out->Allocate(width, height); Failed(s)) return s;
-    const ShadedSamples::Box box = samples.drawn_box();  // outside it the zeroed block is transparent already
-    for (int32_t y = box.y0; y <= box.y1; ++y) {
-        uint8_t* to = out->pixels() + uint64_t{out->stride()} * static_cast<uint32_t>(y) + 4 * uint64_t(box.x0);
-        for (int32_t x = box.x0; x <= box.x1; ++x, to += 4) {
-            const ShadedSamples::PixelSum p = samples.Pixel(x, y);
-            if (p.drawn == 0) continue;  // the block is zeroed: transparent black
-            to[0] = static_cast<uint8_t>((p.red + p.drawn / 2) / p.drawn);
-            to[1] = static_cast<uint8_t>((p.green + p.drawn / 2) / p.drawn);
-            to[2] = static_cast<uint8_t>((p.blue + p.drawn / 2) / p.drawn);
-            to[3] = static_cast<uint8_t>((p.drawn * 255 + 2) / 4);
+    // Outside each band's drawn box the zeroed block is transparent already.
+    auto resolve = [out](const ShadedSamples& band) {
+        const ShadedSamples::Box box = band.drawn_box();
+        for (int32_t y = box.y0; y <= box.y1; ++y) {
+            uint8_t* to = out->pixels() + uint64_t{out->stride()} * static_cast<uint32_t>(y) + 4 * uint64_t(box.x0);
+            for (int32_t x = box.x0; x <= box.x1; ++x, to += 4) {
+                const ShadedSamples::PixelSum p = band.Pixel(x, y);
+                if (p.drawn == 0) continue;  // the block is zeroed: transparent black
+                to[0] = static_cast<uint8_t>((p.red + p.drawn / 2) / p.drawn);
+                to[1] = static_cast<uint8_t>((p.green + p.drawn / 2) / p.drawn);
+                to[2] = static_cast<uint8_t>((p.blue + p.drawn / 2) / p.drawn);
+                to[3] = static_cast<uint8_t>((p.drawn * 255 + 2) / 4);
+            }
         }
+    };
+    const int32_t margin = options.margin ? ThumbnailMargin(width, height) : 0;
+    const Status drawn = DrawShaded(buffer, width, height, margin,
+                                    ModelTurn(options.angle_x, options.angle_y, options.angle_z), resolve);
+    if (Failed(drawn)) {
+        out->Allocate(0, 0);  // frees the picture: nothing handed out on failure
+        return drawn;
     }
     return status::kOk;
 }

@@ -241,13 +241,18 @@ void PeakMemory(benchmark::State& state, BenchObjectKind kind, Canvas canvas, in
     PictureLayout layout;
     ComputeLayout(canvas.width, canvas.height, &layout);
     const double coverage = static_cast<double>(Coverage::BlockSize(layout.width, layout.height));
-    const double pixels = static_cast<double>(layout.width) * layout.height;
-    // The shaded style holds no triangles but its samples, the turned points,
-    // and where a surface is smooth the face normals and which polygons
-    // share each point (at most 16 bytes a point and 28 a triangle).
+    // The shaded style holds the turned points, where a surface is smooth the
+    // face normals and which polygons share each point (at most 16 bytes a
+    // point and 28 a triangle), its shapes (64 bytes a triangle), their order
+    // and each thread's list of a band's shapes (4 bytes a triangle each),
+    // and each thread's band block: 256 KiB, or one row of samples where
+    // that is more.
+    const double threads = static_cast<double>(DrawingThreads());
+    const double band = std::max(262144.0, ShadedSamples::kBytesPerPixel * static_cast<double>(layout.width));
     const double budget =
-        mode == 2 ? static_cast<double>(bytes.size()) + 40.0 * source.count() + 28.0 * kind.triangles +
-                        layout.image_size + ShadedSamples::kBytesPerPixel * pixels + 1048576.0
+        mode == 2 ? static_cast<double>(bytes.size()) + 40.0 * source.count() +
+                        (28.0 + 64.0 + 4.0 + 4.0 * threads) * kind.triangles + layout.image_size +
+                        threads * band + 1048576.0
                   : static_cast<double>(bytes.size()) + 12.0 * source.count() + 16.0 * kind.triangles +
                         layout.image_size + 1048576.0 + std::max(0.0, coverage - 524288.0);
     if (static_cast<double>(peak) > budget) state.SkipWithError("peak memory above the budget");

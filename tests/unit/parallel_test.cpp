@@ -38,7 +38,11 @@ Bytes Picture(const Bytes& object, int32_t mode, int32_t width, int32_t height, 
     const auto stride = static_cast<uint32_t>(RowStride(static_cast<uint32_t>(width)));
     Bytes bits(static_cast<size_t>(stride) * static_cast<size_t>(height), 0xA5);
     DrawingThreadsFor set(threads);
-    EXPECT_EQ(DrawCanvas(buffer, mode, angle, angle, 0, {bits.data(), width, height, stride}), status::kOk);
+    const CanvasBlock block{bits.data(), width, height, stride};
+    // Mode 2: the shaded style over the backdrop, with a margin.
+    EXPECT_EQ(mode == 2 ? DrawShadedCanvas(buffer, angle, angle, 0, 5, ShadedBackground{}, block)
+                        : DrawCanvas(buffer, mode, angle, angle, 0, block),
+              status::kOk);
     return bits;
 }
 
@@ -110,7 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
         PictureCase{"pivot_killer", kNone, nullptr, 1, 800, 600, 0, PivotKillerObject},
         PictureCase{"wireframe", {30000, TriangleSize::kSmall, DepthOrder::kRandom}, nullptr, 0, 1600, 1200, 0},
         // Too little work for a second thread.
-        PictureCase{"small_canvas", {2000, TriangleSize::kLarge, DepthOrder::kRandom}, nullptr, 1, 97, 61, 0}),
+        PictureCase{"small_canvas", {2000, TriangleSize::kLarge, DepthOrder::kRandom}, nullptr, 1, 97, 61, 0},
+        // The shaded style: bands of a few rows, each thread's block reused.
+        PictureCase{"shaded_small_random", {30000, TriangleSize::kSmall, DepthOrder::kRandom}, nullptr, 2, 1600, 1200, 0},
+        PictureCase{"shaded_large_odd_size", {3000, TriangleSize::kLarge, DepthOrder::kSorted}, nullptr, 2, 1501, 1133, 30},
+        PictureCase{"shaded_piramid", kNone, "lwo/revival_piramid_77k.lwo", 2, 1203, 905, 0},
+        PictureCase{"shaded_interceptor", kNone, "lwo2/blenderlwo_lwo3_interceptor_hull.lwo", 2, 2000, 1500, 35}),
     [](const ::testing::TestParamInfo<PictureCase>& row) { return std::string(row.param.name); });
 
 // When the system refuses threads, the threads that did start (at least

@@ -1,18 +1,21 @@
 // The shaded style: lit colours against the light's formula in every form,
 // the depth buffer on faces that cut through each other, smooth against
 // flat shading, points and lines, the thumbnail's defaults, and every
-// allocation of a shaded picture failed in turn.
+// allocation of a shaded picture failed in turn; pictures drawn in bands of
+// any height on any number of threads against the one-band picture.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/memory.h"
 #include "plugin/picture.h"
+#include "render/parallel.h"
 #include "render/shaded.h"
 #include "render/thumbnail.h"
 #include "tests/unit/test_files.h"
@@ -321,6 +324,31 @@ TEST(PointsAndLines, DrawnInTheirColourAndDepthTested) {
     }
 }
 
+// A line shows whole whichever way its points are listed, in one band or
+// in bands of one row: from the centre out in eight directions, each pixel
+// it passes whole in its colour (two dots at the corners hold the fit).
+TEST(PointsAndLines, LinesShowInEveryDirectionAndBand) {
+    const SurfaceRecipe dots = Look(10, 10, 10), mark = Look(255, 200, 0);
+    for (const int32_t rows : {0, 1}) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                if (dx == 0 && dy == 0) continue;
+                SCOPED_TRACE(std::to_string(rows) + " rows, direction " + std::to_string(dx) + "," + std::to_string(dy));
+                Shape shape{{{-1, -1, 0}, {1, 1, 0}, {0, 0, 0}, {0.9f * dx, 0.9f * dy, 0}}, {{0}, {1}, {2, 3}}, {0, 0, 1}};
+                SetShadedBandRows(rows);
+                const Shaded picture(shape.Build("LWO2", {dots, mark}), 200, 200);
+                SetShadedBandRows(0);
+                ASSERT_EQ(picture.status, status::kOk);
+                int whole = 0;
+                for (int32_t y = 0; y < 200; ++y) {
+                    for (int32_t x = 0; x < 200; ++x) whole += picture.Colour(x, y) == Rgb(255, 200, 0);
+                }
+                EXPECT_GE(whole, 85);  // 0.9 of the half-picture: about 90 pixels along its longer axis
+            }
+        }
+    }
+}
+
 // What every shell shows: shaded, transparent around the model, edge pixels
 // as transparent as the share of their samples left empty, and a margin so
 // that no pixel on the border is drawn at all, for objects that fill their
@@ -361,6 +389,77 @@ TEST(ThumbnailDefaults, TransparentWithAMarginAllRound) {
             }
             EXPECT_GT(drawn, 0u);
             EXPECT_TRUE(!solid || edges > 0);
+        }
+    }
+}
+
+// A jumble of `count` polygons of one to five corners (dots, lines, fans)
+// over points on a coarse grid, so that many samples tie in depth, with a
+// face and lines that cross every band; a smooth and a flat surface.
+Bytes Jumble(uint32_t seed, uint32_t count) {
+    std::mt19937 random(seed);
+    auto grid = [&](uint32_t steps) { return -1.0f + 2.0f * static_cast<float>(random() % (steps + 1)) / steps; };
+    Shape shape;
+    for (int k = 0; k < 400; ++k) shape.points.push_back({grid(16), grid(16), grid(2)});
+    shape.points.push_back({-1, -1, 0.5f});
+    shape.points.push_back({1, -1, 0.5f});
+    shape.points.push_back({0, 1, 0.5f});
+    shape.polygons.push_back({400, 401, 402});  // the whole picture's height, behind most
+    shape.polygons.push_back({400, 402});       // lines from the bottom to the top
+    shape.polygons.push_back({401, 402});
+    for (uint32_t k = 0; k < count; ++k) {
+        std::vector<uint32_t> polygon(1 + random() % 5);
+        for (uint32_t& index : polygon) index = random() % 400;
+        shape.polygons.push_back(polygon);
+    }
+    for (size_t k = 0; k < shape.polygons.size(); ++k) shape.surface_of.push_back(static_cast<int>(k % 2));
+    SurfaceRecipe smooth = Look(200, 120, 40);
+    smooth.smooth = true;
+    return shape.Build(seed % 2 ? "LWOB" : "LWO2", {smooth, Look(40, 160, 220)});
+}
+
+// The RGBA bytes of the transparent picture in bands of `rows` rows (0:
+// the default) on `threads` threads.
+Bytes Banded(const Bytes& object, int32_t w, int32_t h, int32_t rows, int32_t threads) {
+    SetShadedBandRows(rows);
+    SetDrawingThreads(threads);
+    const Shaded drawn(object, w, h, {20, 30, 0});
+    SetShadedBandRows(0);
+    SetDrawingThreads(0);
+    EXPECT_EQ(drawn.status, status::kOk);
+    if (drawn.status != status::kOk) return {};
+    return Bytes(drawn.picture.pixels(), drawn.picture.pixels() + size_t{4} * w * h);
+}
+
+// One band over the whole picture is the rasteriser without bands: every
+// band height (one row, rows that do not divide the picture, the default)
+// and thread count must give its bytes, ties in depth decided alike. Large
+// enough jumbles start threads; narrow and wide pictures give bands of few
+// and of many rows.
+TEST(ShadedBands, AnyBandRowsAndThreadsGiveTheOneBandPicture) {
+    struct Case {
+        uint32_t seed, count;
+        int32_t w, h;
+    };
+    for (const Case& c : {Case{1, 300, 97, 61}, Case{2, 300, 31, 203}, Case{3, 20000, 320, 200},
+                          Case{4, 20000, 9000, 23}}) {
+        SCOPED_TRACE(c.seed);
+        const Bytes object = Jumble(c.seed, c.count);
+        const Bytes single = Banded(object, c.w, c.h, c.h, 1);
+        ASSERT_FALSE(single.empty());
+        size_t drawn = 0;
+        for (size_t k = 3; k < single.size(); k += 4) drawn += single[k] != 0;
+        const size_t side = static_cast<size_t>(std::min(c.w, c.h));
+        EXPECT_GT(drawn, side * side / 4);  // the jumble fills much of its square fit
+        for (const int32_t rows : {1, 2, 3, 7, 0}) {
+            for (const int32_t threads : {1, 3}) {
+                SCOPED_TRACE(std::to_string(rows) + " rows, " + std::to_string(threads) + " threads");
+                const Bytes banded = Banded(object, c.w, c.h, rows, threads);
+                ASSERT_EQ(banded.size(), single.size());
+                size_t first = 0;
+                while (first < single.size() && banded[first] == single[first]) ++first;
+                EXPECT_EQ(first, single.size()) << "first difference at pixel row " << first / 4 / c.w;
+            }
         }
     }
 }
