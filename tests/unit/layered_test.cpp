@@ -54,7 +54,7 @@ void ExpectSamePictures(const Bytes& layered, const Bytes& lwob, int32_t w, int3
 }
 
 // What a LAYR chunk of a generated model says.
-struct LayerSpec {
+struct LayerPlan {
     uint16_t number, flags;
     std::string name;
     int parent;
@@ -64,7 +64,7 @@ struct LayerSpec {
 // parent, names of 0 to 20 letters; polygons of 1 to 12 vertices of every
 // type (only FACE, PTCH and SUBD are drawn), indices sometimes in the
 // 4-byte form.
-LayeredWriter RandomModel(const char* form, uint32_t seed, std::vector<LayerSpec>* specs = nullptr) {
+LayeredWriter RandomModel(const char* form, uint32_t seed, std::vector<LayerPlan>* plans = nullptr) {
     auto next = [&seed](uint32_t n) {
         seed = seed * 1664525u + 1013904223u;
         return (seed >> 8) % n;
@@ -73,10 +73,10 @@ LayeredWriter RandomModel(const char* form, uint32_t seed, std::vector<LayerSpec
     LayeredWriter w(form);
     const uint32_t layers = 1 + next(4);
     for (uint32_t l = 0; l < layers; ++l) {
-        const LayerSpec spec{static_cast<uint16_t>(next(9) * 4099), static_cast<uint16_t>(next(4) == 0 ? 1 | next(4) << 14 : next(2) << 1),
+        const LayerPlan plan{static_cast<uint16_t>(next(9) * 4099), static_cast<uint16_t>(next(4) == 0 ? 1 | next(4) << 14 : next(2) << 1),
                              std::string(next(21), static_cast<char>('a' + l)), next(3) ? -1 : static_cast<int>(next(65536))};
-        w.AddLayer(spec.number, spec.flags, spec.name, spec.parent);
-        if (specs) specs->push_back(spec);
+        w.AddLayer(plan.number, plan.flags, plan.name, plan.parent);
+        if (plans) plans->push_back(plan);
         const uint32_t count = 3 + next(40);
         for (uint32_t k = 0; k < count; ++k) {
             w.AddPoint(float(next(2001)) / 100 - 10, float(next(2001)) / 100 - 10, float(next(801)) / 100 - 4);
@@ -335,8 +335,8 @@ TEST(LayeredOracle, LayerHeadersDecodeAsWritten) {
         const bool lwlo = !std::strcmp(form, "LWLO");
         for (uint32_t seed = 1; seed <= 16; ++seed) {
             SCOPED_TRACE(std::string(form) + " seed " + std::to_string(seed));
-            std::vector<LayerSpec> specs;
-            const Bytes file = WithExtraChunks(RandomModel(form, seed, &specs).Build(), seed);
+            std::vector<LayerPlan> plans;
+            const Bytes file = WithExtraChunks(RandomModel(form, seed, &plans).Build(), seed);
             ObjectBuffer buffer;
             ASSERT_EQ(buffer.LoadFromMemory(file.data(), static_cast<uint32_t>(file.size())), 0);
             ObjectForm object_form;
@@ -346,20 +346,20 @@ TEST(LayeredOracle, LayerHeadersDecodeAsWritten) {
             size_t layer = 0;
             while (chunks.Next(&chunk) == 1) {
                 if (std::memcmp(chunk.tag, "LAYR", 4)) continue;
-                ASSERT_LT(layer, specs.size());
-                const LayerSpec& spec = specs[layer++];
+                ASSERT_LT(layer, plans.size());
+                const LayerPlan& plan = plans[layer++];
                 LayerHeader h;
                 ASSERT_TRUE(DecodeLayer(chunk.data, object_form, &h));
-                EXPECT_EQ(h.number, spec.number);
-                EXPECT_EQ(h.flags, spec.flags);
-                EXPECT_EQ(h.hidden, !lwlo && (spec.flags & 1));
-                EXPECT_EQ(std::string(reinterpret_cast<const char*>(h.name), h.name_length), spec.name);
-                EXPECT_EQ(h.has_parent, !lwlo && spec.parent >= 0);
+                EXPECT_EQ(h.number, plan.number);
+                EXPECT_EQ(h.flags, plan.flags);
+                EXPECT_EQ(h.hidden, !lwlo && (plan.flags & 1));
+                EXPECT_EQ(std::string(reinterpret_cast<const char*>(h.name), h.name_length), plan.name);
+                EXPECT_EQ(h.has_parent, !lwlo && plan.parent >= 0);
                 if (h.has_parent) {
-                    EXPECT_EQ(h.parent, spec.parent);
+                    EXPECT_EQ(h.parent, plan.parent);
                 }
             }
-            EXPECT_EQ(layer, specs.size());
+            EXPECT_EQ(layer, plans.size());
         }
     }
 }

@@ -33,14 +33,14 @@ using tools::SurfaceRecipe;
 struct Shape {
     std::vector<std::array<float, 3>> points;
     std::vector<std::vector<uint32_t>> polygons;
-    std::vector<int> surface_of;  // index into the specs; empty: all on the first
+    std::vector<int> surface_of;  // index into the looks; empty: all on the first
 
-    Bytes Build(const char* form, const std::vector<SurfaceRecipe>& specs) const {
+    Bytes Build(const char* form, const std::vector<SurfaceRecipe>& looks) const {
         const int count = static_cast<int>(polygons.size());
         if (std::string(form) == "LWOB") {
             tools::LwoWriter w;
             for (const auto& p : points) w.AddPoint(p[0], p[1], p[2]);
-            for (const SurfaceRecipe& s : specs) w.AddSurface(s);
+            for (const SurfaceRecipe& s : looks) w.AddSurface(s);
             for (int k = 0; k < count; ++k) {
                 w.AddPolygon(std::vector<uint16_t>(polygons[k].begin(), polygons[k].end()),
                              static_cast<int16_t>(1 + (surface_of.empty() ? 0 : surface_of[k])));
@@ -50,7 +50,7 @@ struct Shape {
         tools::LayeredWriter w(form);
         w.AddLayer(0, 0, "shape");
         for (const auto& p : points) w.AddPoint(p[0], p[1], p[2]);
-        for (const SurfaceRecipe& s : specs) w.AddSurface(s);
+        for (const SurfaceRecipe& s : looks) w.AddSurface(s);
         for (int k = 0; k < count; ++k) {
             w.UseSurface(surface_of.empty() ? 0 : surface_of[k]);
             w.AddPolygon(polygons[k]);
