@@ -3,10 +3,10 @@
 #include "tools/qavren/batch.h"
 
 #include <pthread.h>
-#include <sched.h>
 #include <cstdlib>
 #include <unistd.h>
 
+#include "platform/threads.h"
 #include "tools/qavren/signals.h"
 
 namespace qavren::cli {
@@ -58,12 +58,7 @@ void RunInTurn(int count, const BatchWork& work) {
 
 }  // namespace
 
-int AvailableProcessors() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? static_cast<int>(online) : 1;
-}
+int AvailableProcessors() { return platform::ProcessorCount(); }
 
 void RunBatch(int count, int jobs, const BatchWork& work) {
     if (jobs > count) jobs = count;
