@@ -8,7 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#ifdef __EMSCRIPTEN__
 #include <emscripten/emscripten.h>
+#else  // the native build of the same entry, for the benchmark's comparison
+#define EMSCRIPTEN_KEEPALIVE __attribute__((visibility("default")))
+#endif
 
 #include "object/forms.h"
 #include "object/object_buffer.h"

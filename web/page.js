@@ -25,12 +25,20 @@ function supported() {
   return true;
 }
 
+const SERVE_IT = "Serve the page's folder from a web server (python3 -m http.server -d build/web), not as a file.";
+
 function startWorker(onReply) {
-  const worker = new Worker("worker.js");
+  let worker;
+  try {
+    worker = new Worker("worker.js");
+  } catch (refused) {
+    fail(`This browser refused to start the page's drawing workers (${refused.message}). ${SERVE_IT}`);
+    return null;
+  }
   worker.onmessage = (event) => onReply(event.data);
   worker.onerror = (event) => {
     event.preventDefault();
-    fail(`A drawing worker stopped: ${event.message || "it could not be loaded"}. Serve the page's folder from a web server, not as a file.`);
+    fail(`A drawing worker stopped: ${event.message || "it could not be loaded"}. ${SERVE_IT}`);
   };
   return worker;
 }
@@ -190,6 +198,7 @@ function openView(tile) {
   view.angles = L.THUMBNAIL_ANGLES;
   view.report = true;
   if (!view.worker) view.worker = startWorker(onView);
+  if (!view.worker) return;
   $("view-name").textContent = tile.path;
   $("report").textContent = "";
   $("viewer").hidden = false;
@@ -241,11 +250,13 @@ function wireView() {
 }
 
 function main() {
-  if (!supported()) {
+  if (supported()) {
+    for (let w = 0; w < queue.free.length; ++w) workers.push(startWorker((reply) => onThumbnail(w, reply)));
+  }
+  if (!workers.length || workers.includes(null)) {
     for (const input of document.querySelectorAll("input")) input.disabled = true;
     return;
   }
-  for (let w = 0; w < queue.free.length; ++w) workers.push(startWorker((reply) => onThumbnail(w, reply)));
   const drop = $("drop");
   drop.addEventListener("dragover", (e) => {
     e.preventDefault();

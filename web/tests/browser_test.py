@@ -23,11 +23,9 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
-web, qavren, corpora = sys.argv[1:4]
-shots = sys.argv[4] if len(sys.argv) > 4 else None
 
 
-def expected(path, scratch):
+def expected(qavren, path, scratch):
     """The command's picture as RGBA bytes, or its words for the failure."""
     png = os.path.join(scratch, "t.png")
     run = subprocess.run([qavren, "thumbnail", "-s", "256", os.path.basename(path), png], capture_output=True,
@@ -37,7 +35,7 @@ def expected(path, scratch):
     return subprocess.run(["convert", png, "-depth", "8", "RGBA:-"], capture_output=True, check=True).stdout, None
 
 
-def serve():
+def serve(web):
     class Quiet(http.server.SimpleHTTPRequestHandler):
         def log_message(self, *args):
             pass
@@ -59,7 +57,11 @@ def browser(net_log):
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
-def main():
+def pick_enabled(driver):
+    return driver.find_element(By.ID, "pick-files").is_enabled()
+
+
+def main(web, qavren, corpora, shots):
     scratch = tempfile.mkdtemp(prefix="qavren-web-")
     files = sorted(os.path.realpath(os.path.join(corpora, d, n)) for d in ("lwo", "lwo2")
                    for n in os.listdir(os.path.join(corpora, d)) if n.lower().endswith(".lwo"))
@@ -68,7 +70,7 @@ def main():
         data = whole.read()
         cut.write(data[:200])  # its POLS chunk cut short
     files.append(damaged)
-    server = serve()
+    server = serve(web)
     origin = "http://127.0.0.1:%d" % server.server_address[1]
     net_log = os.path.join(scratch, "net.json")
     driver = browser(net_log)
@@ -78,6 +80,7 @@ def main():
         pick = driver.find_element(By.ID, "pick-files")
         driver.execute_script("arguments[0].style.display = 'block'", pick)
         pick.send_keys("\n".join(files))
+        driver.execute_script("arguments[0].style.display = ''", pick)
         WebDriverWait(driver, 400, 0.5).until(lambda d: d.execute_script(
             "return document.querySelectorAll('.tile').length === arguments[0] &&"
             " !document.querySelector('.tile[data-state=drawing]')", len(files)))
@@ -89,7 +92,7 @@ def main():
                     message: m ? m.textContent : '', pixels: btoa(s)}; })""")
         done = errors = 0
         for path, tile in zip(files, tiles):
-            rgba, words = expected(path, scratch)
+            rgba, words = expected(qavren, path, scratch)
             name = os.path.basename(path)
             if tile["name"] != name:
                 failures.append("%s: a tile named %s in its place" % (name, tile["name"]))
@@ -114,7 +117,8 @@ def main():
             driver.save_screenshot(os.path.join(shots, "web.png"))
 
         # The large view: drag turns it, Escape closes it.
-        driver.find_element(By.CSS_SELECTOR, ".tile[data-state=done][data-name='%s']" % os.path.basename(files[1])).click()
+        shown = "helix_teddy.lwo" if any(f.endswith("/helix_teddy.lwo") for f in files) else os.path.basename(files[1])
+        driver.find_element(By.CSS_SELECTOR, ".tile[data-state=done][data-name='%s']" % shown).click()
         view = driver.find_element(By.ID, "view")
         wait_view = lambda: WebDriverWait(driver, 60, 0.1).until(lambda d: view.get_attribute("data-state") == "done")
         wait_view()
@@ -136,6 +140,11 @@ def main():
         for entry in driver.get_log("browser"):
             if entry["level"] == "SEVERE":
                 failures.append("console: %s" % entry["message"])
+        # Without WebAssembly the page says so and takes no files.
+        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": "delete window.WebAssembly"})
+        driver.get(origin + "/index.html")
+        if "WebAssembly" not in driver.find_element(By.ID, "failure").text or pick_enabled(driver):
+            failures.append("without WebAssembly the page does not say so")
         print("web_browser: %d thumbnails as the command draws them, %d refused in its words" % (done, errors))
     finally:
         driver.quit()
@@ -156,4 +165,5 @@ def main():
     return 1 if failures else 0
 
 
-sys.exit(main())
+if __name__ == "__main__":
+    sys.exit(main(*(os.path.abspath(a) for a in sys.argv[1:4]), sys.argv[4] if len(sys.argv) > 4 else None))
