@@ -41,7 +41,7 @@ bool Background(int32_t code, qavren::ShadedBackground* out) {
     } else if (code == kBackgroundCanvas) {
         *out = {Kind::kCanvas, 0};
     } else if (code >= 0 && code <= 0xFFFFFF) {
-        *out = {Kind::kColour, static_cast<qavren::Colour>(code)};
+        *out = {Kind::kColour, qavren::Rgb((code >> 16) & 0xFF, (code >> 8) & 0xFF, code & 0xFF)};
     } else {
         return false;
     }

@@ -26,7 +26,7 @@ function checkQueue() {
     let next = 0;
     for (const n of batches) {
       q.add(Array.from({ length: n }, () => next++));
-      assert(held.size <= workers);
+      assert.strictEqual(held.size, Math.min(workers, next - q.finished), "every free worker busy");
       while (held.size > Math.max(0, workers - 1)) {  // finish all but one, in a shuffled order
         const w = [...held.keys()][(next * 7) % held.size];
         held.delete(w);
@@ -116,14 +116,26 @@ async function checkAgainstCommand() {
         ++drawn;
       }
     }
-  } finally {
+  } catch (failure) {
     fs.rmSync(scratch, { recursive: true, force: true });
+    throw failure;
   }
   assert(drawn > 40 && refused > 0, `${drawn} drawn, ${refused} refused`);
+  // The large view's choices, as the command's options.
+  const teddy = path.join(corpus, "lwo", "helix_teddy.lwo"), png = path.join(scratch, "v.png");
+  for (const [options, style, background] of [[["--polygons", "--angles", "10,20,30"], 1, -1],
+    [["--wireframe"], 0, -1], [["--background", "ff8000", "--angles", "-5,0,90"], 2, 0xff8000],
+    [["--background", "canvas"], 2, -2]]) {
+    execFileSync(qavren, ["thumbnail", "-s", "300x200", ...options, teddy, png]);
+    const angles = options.includes("--angles") ? options[options.indexOf("--angles") + 1].split(",").map(Number)
+                                                : L.THUMBNAIL_ANGLES;
+    const got = L.drawPicture(core, teddy, fs.readFileSync(teddy), 300, 200, style, angles, background);
+    assert(Buffer.from(got.pixels).equals(readPng(png)), options.join(" "));
+  }
   // The report is `qavren info`'s text, surfaces included.
-  const teddy = path.join(corpus, "lwo", "helix_teddy.lwo");
   assert.strictEqual(L.objectReport(core, teddy, fs.readFileSync(teddy), [10, 20, 30]),
                      execFileSync(qavren, ["info", "--angles", "10,20,30", teddy]).toString());
+  fs.rmSync(scratch, { recursive: true, force: true });
   console.log(`web_logic: ${drawn} pictures the same as the command's, ${refused} failures in its words`);
 }
 
