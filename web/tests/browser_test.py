@@ -122,8 +122,12 @@ def main(web, qavren, corpora, shots):
         view = driver.find_element(By.ID, "view")
         wait_view = lambda: WebDriverWait(driver, 60, 0.1).until(lambda d: view.get_attribute("data-state") == "done")
         wait_view()
-        WebDriverWait(driver, 10).until(lambda d: "surfaces" in d.find_element(By.ID, "report").text or
-                                        "polygons" in d.find_element(By.ID, "report").text)
+        path = next(f for f in files if os.path.basename(f) == shown)
+        info = subprocess.run([qavren, "info", "--angles", "-30,35,0", shown], capture_output=True, text=True,
+                              cwd=os.path.dirname(path)).stdout
+        WebDriverWait(driver, 10).until(lambda d: d.find_element(By.ID, "report").text)
+        if driver.execute_script("return document.getElementById('report').textContent") != info:
+            failures.append("the large view's report is not what qavren info says")
         shown_now = lambda: hashlib.sha256(driver.execute_script("return arguments[0].toDataURL()", view).encode()).hexdigest()
         before = (view.get_attribute("data-angles"), shown_now())
         ActionChains(driver).move_to_element(view).click_and_hold().move_by_offset(60, -40).release().perform()

@@ -49,7 +49,7 @@ function checkWords() {
     [L.backgroundCode("none"), -1], [L.backgroundCode("canvas"), -2], [L.backgroundCode("#00ff80"), 0x00ff80],
     [L.backgroundCode("#FFFFFF"), 0xffffff], [L.backgroundCode("#12345"), null], [L.backgroundCode("red"), null],
     [L.dragAngles([-30, 35, 0], 20, -10), [-35, 45, 0]], [L.dragAngles([170, -175, 9], 0, 40), [-170, -175, 9]],
-    [L.dragAngles([0, 179, 0], 4, 0), [0, -179, 0]], [L.keyAngles([0, 0, 0], "ArrowRight"), [0, 5, 0]],
+    [L.dragAngles([0, 179, 0], 4, 0), [0, -179, 0]], [L.dragAngles([0, 170, 0], 20, 0), [0, 180, 0]], [L.keyAngles([0, 0, 0], "ArrowRight"), [0, 5, 0]],
     [L.keyAngles([0, 0, 0], "ArrowUp"), [-5, 0, 0]], [L.keyAngles([0, 180, 0], "ArrowRight"), [0, -175, 0]],
     [L.keyAngles([0, 0, 0], "a"), null], [L.anglesText([-30, 35, 0]), "-30,35,0"],
     [L.isObject("a/b/Box.LWO", true), true], [L.isObject("a/Images/box.png", true), false],
