@@ -4,7 +4,6 @@
 // or, where they overlap enough and the surface has a coverage, nearest
 // first into the pixels not yet written, to the same picture.
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 
@@ -22,7 +21,7 @@ namespace {
 
 // Not an exact third: the float nearest it, widened to double.
 constexpr float kThird = 0.33333334f;
-static_assert(std::bit_cast<uint32_t>(kThird) == 0x3EAAAAABu, "the depth factor is float 0x3EAAAAAB");
+static_assert(__builtin_bit_cast(uint32_t, kThird) == 0x3EAAAAABu, "the depth factor is float 0x3EAAAAAB");
 
 constexpr Brush kFrontBrush{Rgb(255, 255, 255)};
 constexpr Brush kBackBrush{Rgb(128, 128, 128)};

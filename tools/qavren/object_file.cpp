@@ -99,18 +99,6 @@ bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error) {
     return false;
 }
 
-void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status draw, Message* error) {
-    Message why;
-    if (draw == status::kNoMemory) {
-        Format(&why, "not enough memory to draw it");
-    } else {
-        ObjectReport report;
-        ExamineObject(buffer, &report);
-        if (!DescribeFault(report, &why)) Format(&why, "cannot be drawn (status %d)", draw);
-    }
-    Format(error, "%s: %s", path, why.text);
-}
-
 bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
                       const RenderSettings& settings, Message* error, const ShadedBackground& background) {
     if (DrawsShaded(settings) && background.kind == ShadedBackground::Kind::kNone) {

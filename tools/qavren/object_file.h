@@ -7,6 +7,7 @@
 #include "object/status.h"
 #include "settings/render_settings.h"
 #include "tools/qavren/message.h"
+#include "tools/qavren/object_report.h"
 #include "tools/qavren/picture_file.h"
 
 namespace qavren::cli {
@@ -22,9 +23,6 @@ bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error);
 // Loads the whole file whatever it holds, for the report. False with the
 // reason in *error when it cannot be read.
 bool LoadAnyObject(const char* path, ObjectBuffer* buffer, Message* error);
-
-// "PATH: what is wrong" for an object that loaded but failed to draw.
-void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status draw, Message* error);
 
 // Load, draw, write: the whole of one picture job. False with one line in
 // *error naming the file at fault.

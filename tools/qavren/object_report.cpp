@@ -495,4 +495,16 @@ void DescribeHit(const SearchHit& hit, const char tag[4], Message* out) {
     }
 }
 
+void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status draw, Message* error) {
+    Message why;
+    if (draw == status::kNoMemory) {
+        Format(&why, "not enough memory to draw it");
+    } else {
+        ObjectReport report;
+        ExamineObject(buffer, &report);
+        if (!DescribeFault(report, &why)) Format(&why, "cannot be drawn (status %d)", draw);
+    }
+    Format(error, "%s: %s", path, why.text);
+}
+
 }  // namespace qavren::cli

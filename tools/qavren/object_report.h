@@ -165,4 +165,9 @@ bool DescribeFault(const ObjectReport& report, Message* out);
 // data of the SRFS chunk at byte 12", ...
 void DescribeHit(const SearchHit& hit, const char tag[4], Message* out);
 
+// "NAME: what is wrong" for an object that loaded but failed to draw
+// (`draw` is CheckForm's or the renderer's Status): the command's words,
+// and the page's.
+void DescribeDrawFailure(const char* name, const ObjectBuffer& buffer, Status draw, Message* error);
+
 }  // namespace qavren::cli
