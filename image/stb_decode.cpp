@@ -54,6 +54,13 @@ namespace qavren::image_internal {
 
 Status DecodeWithStb(const uint8_t* bytes, size_t size, Image* out) {
     const int length = static_cast<int>(size);  // the caller proved size <= INT_MAX
+    // stb_image takes a white matte off PSD images of four or more channels
+    // in float arithmetic whose out-of-range results it converts to bytes
+    // unchecked (undefined behaviour, pixels that depend on the build): such
+    // images are not read.
+    if (size >= 14 && std::memcmp(bytes, "8BPS", 4) == 0 && (bytes[12] << 8 | bytes[13]) >= 4) {
+        return status::kUnsupportedInput;
+    }
     g_allocation_failed = false;
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) {
