@@ -51,6 +51,47 @@ void* StbReallocate(void* old_block, size_t old_size, size_t new_size) {
 #include <stb_image.h>
 
 namespace qavren::image_internal {
+namespace {
+
+// stb_image (2.27) builds each JPEG Huffman table without checking that its
+// code counts add up to at most 256, and writes past its tables when they do
+// not. Every DHT segment it could reach is checked here first: the segments
+// are walked by their lengths from the start, and after each one (and in
+// entropy-coded data) the next marker is the next 0xFF followed by neither 0,
+// 0xFF nor a restart, as stb_image finds it; up to the end of the image.
+bool JpegTablesFit(const uint8_t* bytes, size_t size) {
+    size_t at = 0;
+    while (at + 1 < size) {
+        if (bytes[at] != 0xFF || bytes[at + 1] == 0xFF || bytes[at + 1] == 0 ||
+            (bytes[at + 1] >= 0xD0 && bytes[at + 1] <= 0xD7)) {
+            ++at;  // entropy-coded data, fill bytes or junk
+            continue;
+        }
+        const uint8_t marker = bytes[at + 1];
+        if (marker == 0xD9) return true;  // EOI
+        if (marker == 0xD8 || marker == 0x01) {  // SOI, TEM: no length
+            at += 2;
+            continue;
+        }
+        if (at + 4 > size) return true;
+        const size_t length = size_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        const size_t end = at + 2 + length < size ? at + 2 + length : size;
+        if (marker == 0xC4) {
+            // Tables are read while the segment lasts, their counts even
+            // from past its end (and as zeros past the file's).
+            for (size_t t = at + 4; t < end;) {
+                uint32_t codes = 0;
+                for (size_t k = 1; k <= 16; ++k) codes += t + k < size ? bytes[t + k] : 0;
+                if (codes > 256) return false;
+                t += 17 + codes;
+            }
+        }
+        at = length >= 2 ? end : at + 2;
+    }
+    return true;
+}
+
+}  // namespace
 
 Status DecodeWithStb(const uint8_t* bytes, size_t size, Image* out) {
     const int length = static_cast<int>(size);  // the caller proved size <= INT_MAX
@@ -61,6 +102,7 @@ Status DecodeWithStb(const uint8_t* bytes, size_t size, Image* out) {
     if (size >= 14 && std::memcmp(bytes, "8BPS", 4) == 0 && (bytes[12] << 8 | bytes[13]) >= 4) {
         return status::kUnsupportedInput;
     }
+    if (bytes[0] == 0xFF && !JpegTablesFit(bytes, size)) return status::kCorrupt;  // stb_image's JPEG test
     g_allocation_failed = false;
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) {

@@ -151,6 +151,18 @@ TEST(DecodeImage, OversizedAndEmptyHeadersAreRefused) {
     }
 }
 
+// A Huffman table of more than 256 codes, which stb_image would build past
+// its arrays, is refused (found among the tables of the baseline image).
+TEST(DecodeImage, OversizedHuffmanTablesAreRefused) {
+    Bytes bytes = Fixture("baseline.jpg");
+    size_t at = 2;
+    while (at + 4 < bytes.size() && !(bytes[at] == 0xff && bytes[at + 1] == 0xc4)) at += 2 + (bytes[at + 2] << 8 | bytes[at + 3]);
+    ASSERT_LT(at + 21, bytes.size());
+    bytes[at + 5 + 15] = 0xff;  // 255 more codes of 16 bits
+    Image image;
+    EXPECT_EQ(Decode(bytes, &image), status::kCorrupt);
+}
+
 // ILBM written here: `index` per pixel (planes <= 8) or RGBA values (24, 32).
 struct IlbmPlan {
     uint32_t width, height, planes;
