@@ -158,7 +158,9 @@ TEST(DecodeImage, OversizedHuffmanTablesAreRefused) {
     size_t at = 2;
     while (at + 4 < bytes.size() && !(bytes[at] == 0xff && bytes[at + 1] == 0xc4)) at += 2 + (bytes[at + 2] << 8 | bytes[at + 3]);
     ASSERT_LT(at + 21, bytes.size());
-    bytes[at + 5 + 15] = 0xff;  // 255 more codes of 16 bits
+    int codes = 0;
+    for (size_t k = at + 5; k < at + 21; ++k) codes += bytes[k];
+    bytes[at + 20] = static_cast<uint8_t>(bytes[at + 20] + 257 - codes);  // one code too many, at 16 bits
     Image image;
     EXPECT_EQ(Decode(bytes, &image), status::kCorrupt);
 }
