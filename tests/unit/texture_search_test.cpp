@@ -71,13 +71,17 @@ TEST(TextureSearch, OnDisk) {
         std::ofstream(root / path, std::ios::binary) << bytes;
     };
     for (const char* p : {"c/Images/sign/Arrow.jpg", "c/Objects/LWO2/beside.png", "c/Objects/LWO2/Images/inimages.png",
-                          "c/IMAGES/up2.png", "Images/up3.png", "3DS/deep.jpg", "caller/called.png",
-                          "c/Objects/LWO2/Twin.png", "c/Objects/LWO2/twin.png", "c/Objects/LWO2/\xC0\xE9.png",
-                          "c/Objects/LWO2/Images/fifo.png"}) {
+                          "Images/up3.png", "3DS/deep.jpg", "caller/called.png", "c/Objects/LWO2/Images/fifo.png"}) {
         put(p, p);
     }
     fs::create_directories(objects / "dir.png");
 #ifndef _WIN32
+    // Names that differ only by case, and legacy bytes, exist side by side only where the
+    // file system keeps them apart.
+    for (const char* p : {"c/IMAGES/up2.png", "c/Objects/LWO2/Twin.png", "c/Objects/LWO2/twin.png",
+                          "c/Objects/LWO2/\xC0\xE9.png"}) {
+        put(p, p);
+    }
     ASSERT_EQ(::mkfifo((objects / "fifo.png").c_str(), 0600), 0);
     put("c/Objects/LWO2/big.png");
     fs::resize_file(objects / "big.png", kMaxImageFileBytes + 1);
@@ -92,19 +96,19 @@ TEST(TextureSearch, OnDisk) {
         {"images/sign/ARROW.JPG", "c/Images/sign/Arrow.jpg"},
         {"C:\\work\\BESIDE.png", "c/Objects/LWO2/beside.png"},
         {"PC:x/inimages.PNG", "c/Objects/LWO2/Images/inimages.png"},
-        {"Q:up2.png", "c/IMAGES/up2.png"},
         {"/u/up3.png", "Images/up3.png"},
         {"C:\\Users\\me\\test\\3ds\\deep.jpg", "3DS/deep.jpg"},
         {"called.png", "caller/called.png"},
-        {"twin.png", "c/Objects/LWO2/twin.png"},
-        {"TWIN.png", "c/Objects/LWO2/Twin.png"},
-        {"D:\\\xC0\xE9.png", "c/Objects/LWO2/\xC0\xE9.png"},
         {"D:\\\xE0\xE9.png", ""},
         {"dir.png", ""},
         {"missing.png", ""},
         {"", ""},
         {"\\", ""},
 #ifndef _WIN32
+        {"Q:up2.png", "c/IMAGES/up2.png"},
+        {"twin.png", "c/Objects/LWO2/twin.png"},
+        {"TWIN.png", "c/Objects/LWO2/Twin.png"},
+        {"D:\\\xC0\xE9.png", "c/Objects/LWO2/\xC0\xE9.png"},
         {"fifo.png", "c/Objects/LWO2/Images/fifo.png"},
         {"big.png", ""},
 #endif
