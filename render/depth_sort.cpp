@@ -245,7 +245,7 @@ ThreadedSort SortByDepthOnThreads(Triangle* records, int32_t low, int32_t high, 
     const int64_t count = int64_t{high} - low + 1;
     const uint64_t budget = ComparisonBudget(count);
     const int64_t useful = std::min<int64_t>(std::min(threads, kMaxThreads), count / kRecordsPerThread);
-    if (useful <= 1) return {SortByDepthWithin(records, low, high, budget), true};
+    if (useful <= 1) return {SortByDepthWithin(records, low, high, budget), true, 1};
 
     Range ranges[kRangesPerThread * kMaxThreads];
     int32_t ranges_made = 1;
@@ -269,9 +269,9 @@ ThreadedSort SortByDepthOnThreads(Triangle* records, int32_t low, int32_t high, 
         sorter.Sort(ranges[k].low, ranges[k].high);
         if (sorter.work().fell_back) fell_back.store(true);
     };
-    RunPieces(ranges_made, static_cast<int32_t>(useful), sort_range);
+    const int32_t ran = RunPieces(ranges_made, static_cast<int32_t>(useful), sort_range);
     const SortWork work{total.load(), fell_back.load()};
-    return {work, !work.fell_back && work.comparisons <= budget};
+    return {work, !work.fell_back && work.comparisons <= budget, ran};
 }
 
 }  // namespace qavren

@@ -49,6 +49,7 @@ SortWork SortByDepthWithin(Triangle* records, int32_t low, int32_t high, uint64_
 struct ThreadedSort {
     SortWork work;
     bool exact;
+    int32_t threads;  // that sorted ranges: 1 when the caller sorted alone
 };
 ThreadedSort SortByDepthOnThreads(Triangle* records, int32_t low, int32_t high, int32_t threads);
 

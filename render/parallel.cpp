@@ -25,6 +25,7 @@ void TakePieces(void* shared) {
 }
 
 std::atomic<int32_t> g_drawing_threads{0};
+std::atomic<DrawObserver> g_draw_observer{nullptr};
 
 }  // namespace
 
@@ -49,6 +50,12 @@ void SetDrawingThreads(int32_t threads) { g_drawing_threads.store(std::clamp(thr
 int32_t DrawingThreads() {
     const int32_t set = g_drawing_threads.load();
     return set > 0 ? set : std::min(platform::ProcessorCount(), kMaxThreads);
+}
+
+void SetDrawObserver(DrawObserver observer) { g_draw_observer.store(observer); }
+
+void ReportDraw(const DrawReport& report) {
+    if (const DrawObserver observer = g_draw_observer.load()) observer(report);
 }
 
 }  // namespace qavren

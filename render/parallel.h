@@ -33,4 +33,24 @@ int32_t RunPieces(int32_t count, int32_t threads, Job& job) {
 void SetDrawingThreads(int32_t threads);
 int32_t DrawingThreads();
 
+// What drawing one picture did with threads, for whoever watches (tests,
+// `qavren --verbose`): the threads it was allowed (DrawingThreads() then),
+// those that painted its bands (1 when the caller drew it alone), its bands
+// of rows, and for the polygon style how the depth sort on threads went:
+// exactly the one-thread order, or past its budget and done again on one
+// thread. The wireframe reports nothing.
+struct DrawReport {
+    enum class Sort : uint8_t { kNone, kExact, kFellBack };
+    int32_t allowed = 0;
+    int32_t threads = 0;
+    int32_t bands = 0;
+    Sort sort = Sort::kNone;
+    int32_t sort_threads = 0;
+};
+// Called on the drawing call's own thread once its picture is drawn;
+// process-wide, null (the default) for none. The plug-ins set none.
+using DrawObserver = void (*)(const DrawReport& report);
+void SetDrawObserver(DrawObserver observer);
+void ReportDraw(const DrawReport& report);
+
 }  // namespace qavren

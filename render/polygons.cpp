@@ -163,8 +163,8 @@ int32_t BandsFor(const Surface& surface, uint32_t count, int32_t threads) {
     return std::min(static_cast<int32_t>(useful) * kBandsPerThread, most);
 }
 
-void PaintInBands(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
-                  bool nearest, int32_t bands, int32_t threads) {
+int32_t PaintInBands(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
+                     bool nearest, int32_t bands, int32_t threads) {
     constexpr int32_t kRowGroup = 1 << Coverage::kBandShift;
     const int32_t top = surface.top(), rows = surface.bottom() - top + 1;
     const int32_t groups = (rows + kRowGroup - 1) / kRowGroup;
@@ -181,8 +181,9 @@ void PaintInBands(Surface& surface, const ProjectedPoints& points, const Triangl
         PaintRecords(part, points, records, count, true);
         part.FinishBackdrop();
     };
-    RunPieces(bands, threads, band);
+    const int32_t ran = RunPieces(bands, threads, band);
     surface.BackdropDrawnInRows();
+    return ran;
 }
 
 }  // namespace
@@ -204,11 +205,15 @@ void FillTriangles(const ObjectPolygons& polygons, const ProjectedPoints& points
 }
 
 void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
-                    int32_t threads) {
+                    int32_t threads, DrawReport* report) {
     const bool nearest = surface.coverage() && OverlapPays(surface, points, records, count);
     const int32_t bands = BandsFor(surface, count, threads);
+    DrawReport ignored;
+    if (!report) report = &ignored;
+    report->bands = bands;
+    report->threads = 1;
     if (bands > 1) {
-        PaintInBands(surface, points, records, count, nearest, bands, threads);
+        report->threads = PaintInBands(surface, points, records, count, nearest, bands, threads);
         return;
     }
     if (!nearest) surface.PaintInOrder();  // nothing to do without a coverage
@@ -229,13 +234,19 @@ Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width,
     FillTriangles(polygons, points, records);
     const auto last = static_cast<int32_t>(count) - 1;  // count <= kMaxTriangles
     const int32_t threads = DrawingThreads();
-    if (!SortByDepthOnThreads(records, 0, last, threads).exact) {
+    DrawReport report;
+    report.allowed = threads;
+    const ThreadedSort sorted = SortByDepthOnThreads(records, 0, last, threads);
+    report.sort = sorted.exact ? DrawReport::Sort::kExact : DrawReport::Sort::kFellBack;
+    report.sort_threads = sorted.threads;
+    if (!sorted.exact) {
         // Near the quadratic worst case, where the order depends on where the
         // budget ran out: built again and sorted on one thread.
         FillTriangles(polygons, points, records);
         SortByDepth(records, 0, last);
     }
-    PaintTriangles(surface, points, records, static_cast<uint32_t>(count), threads);
+    PaintTriangles(surface, points, records, static_cast<uint32_t>(count), threads, &report);
+    ReportDraw(report);
     return status::kOk;
 }
 

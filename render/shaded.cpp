@@ -775,7 +775,11 @@ Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int
         }
         free_lanes.fetch_or(uint64_t{1} << k);
     };
-    RunPieces(runs, lane_count, run);
+    DrawReport report;
+    report.allowed = DrawingThreads();
+    report.bands = band_count;
+    report.threads = RunPieces(runs, lane_count, run);
+    ReportDraw(report);
     return status::kOk;
 }
 

@@ -7,6 +7,7 @@
 #include "object/geometry.h"
 #include "object/status.h"
 #include "render/depth_sort.h"
+#include "render/parallel.h"
 #include "render/projection.h"
 #include "render/surface.h"
 
@@ -29,8 +30,9 @@ void FillTriangles(const ObjectPolygons& polygons, const ProjectedPoints& points
 // count - 1, nearest first, each written once, and painting stops as soon
 // as the canvas is full. Where the work pays for them, up to `threads`
 // threads paint bands of rows at once (the backdrop too, when it is still
-// to draw), each band the pixels the whole would have there.
+// to draw), each band the pixels the whole would have there. *report, when
+// given, gets the bands and the threads that painted them.
 void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
-                    int32_t threads = 1);
+                    int32_t threads = 1, DrawReport* report = nullptr);
 
 }  // namespace qavren

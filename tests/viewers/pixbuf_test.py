@@ -190,6 +190,27 @@ class Loader(unittest.TestCase):
                 except GLib.Error:
                     pass
 
+    def test_degenerate_sizes_refused_cleanly(self):
+        """A size with no pixels (either side or both 0) is refused as such;
+        one too large for memory (a side past the largest picture, or the
+        product past it) as wanting memory; nothing is drawn either way."""
+        path = os.path.join(SOURCE, "examples", "cube.lwo")
+        with open(path, "rb") as f:
+            data = f.read()
+        none, memory = GdkPixbuf.PixbufError.FAILED, GdkPixbuf.PixbufError.INSUFFICIENT_MEMORY
+        table = [((0, 30), none), ((40, 0), none), ((0, 0), none), ((1, 0), none), ((0, 1), none),
+                 ((2**31 - 1, 1), memory), ((1, 2**31 - 1), memory), ((2**31 - 1, 2**31 - 1), memory),
+                 ((65536, 65536), memory), ((1 << 24, 40), memory)]
+        for size, code in table:
+            ways = [("in pieces", lambda: load_in_pieces(data, random.Random(5), size=size))]
+            if size[0] and size[1]:  # 0 means "as the file says" to the scaling call
+                ways.append(("at scale", lambda: GdkPixbuf.Pixbuf.new_from_file_at_scale(path, size[0], size[1], False)))
+            for way, load in ways:
+                with self.subTest(size=size, way=way):
+                    with self.assertRaises(GLib.Error) as caught:
+                        load()
+                    self.assertEqual(caught.exception.code, int(code))
+
     def test_gdk_pixbuf_thumbnailer(self):
         path = os.path.join(SOURCE, "examples", "torus.lwo")
         out = os.path.join(WORK.name, "thumb.png")

@@ -120,9 +120,17 @@ bool OutputFile::Commit(Message* error, const char* why) {
     }
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) return Fail(error, nullptr);  // NFS reports a full disk here
-    if (mode_ == WriteMode::kReplace && ::rename(temp_, target_) != 0) return Fail(error, nullptr);
-    RemovePendingFile(slot_);
+    // Finished, renamed and unlisted with the signals held off: the handler
+    // sees the file either listed under its temporary name or committed.
+    sigset_t mask;
+    BlockInterruptions(&mask);
+    const bool committed = ::close(fd) == 0 &&  // NFS reports a full disk here
+                           (mode_ != WriteMode::kReplace || ::rename(temp_, target_) == 0);
+    if (committed) RemovePendingFile(slot_);
+    const int saved = errno;
+    RestoreSignalMask(mask);
+    errno = saved;
+    if (!committed) return Fail(error, nullptr);
     slot_ = -1;
     temp_[0] = '\0';
     created_ = false;
@@ -155,9 +163,12 @@ void OutputFile::Discard() {
         (void)ignored;
     }
     Close();
+    sigset_t mask;
+    BlockInterruptions(&mask);  // unlisted with its name freed: no other file's name can be unlinked
     if (mode_ == WriteMode::kInPlace && created_) ::unlink(target_);
     if (temp_[0]) ::unlink(temp_);
     RemovePendingFile(slot_);
+    RestoreSignalMask(mask);
     slot_ = -1;
     temp_[0] = '\0';
     created_ = false;

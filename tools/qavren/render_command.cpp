@@ -257,6 +257,26 @@ struct Report {
     int failed = 0;
 };
 
+// What drawing the picture of this thread's current job did with threads
+// (each job is drawn on the thread that runs it), for -v.
+thread_local DrawReport t_drawn;
+void KeepDrawReport(const DrawReport& report) { t_drawn = report; }
+
+// "; threads: 2 of 2, bands: 4, sort: exact on 2" inside the parentheses
+// of a drawn picture's line, when its style drew on threads at all.
+void DescribeThreads(Message* m) {
+    if (t_drawn.allowed <= 0) return;
+    size_t used = std::strlen(m->text);
+    if (used > 0 && m->text[used - 1] == ')') --used;  // inside the parentheses
+    const char* sort = t_drawn.sort == DrawReport::Sort::kExact      ? ", sort: exact on "
+                       : t_drawn.sort == DrawReport::Sort::kFellBack ? ", sort: fell back from "
+                                                                     : "";
+    char sort_threads[16] = "";
+    if (*sort) std::snprintf(sort_threads, sizeof sort_threads, "%d", t_drawn.sort_threads);
+    std::snprintf(m->text + used, sizeof m->text - used, "; threads: %d of %d, bands: %d%s%s)", t_drawn.threads,
+                  t_drawn.allowed, t_drawn.bands, sort, sort_threads);
+}
+
 void RenderOne(void* context, int index, Outcome* outcome) {
     const RenderJob& job = *static_cast<const Report*>(context)->job;
     const Plan& plan = *static_cast<const Report*>(context)->plan;
@@ -273,9 +293,13 @@ void RenderOne(void* context, int index, Outcome* outcome) {
         const int n = slash ? std::snprintf(folder, sizeof folder, "%.*s", static_cast<int>(slash - output), output) : 0;
         if (n > 0 && static_cast<size_t>(n) < sizeof folder && !MakeDirectories(folder, &outcome->text)) return;
     }
+    t_drawn = DrawReport();
     outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text,
                                    job.background);
-    if (outcome->ok) DescribeWritten(input, output, job.settings, &outcome->text);
+    if (outcome->ok) {
+        DescribeWritten(input, output, job.settings, &outcome->text);
+        DescribeThreads(&outcome->text);
+    }
 }
 
 void ReportOne(void* context, int index, const Outcome& outcome) {
@@ -306,6 +330,7 @@ int RenderAll(RenderJob& job, const Plan& plan, int failed_before) {
     const int threads = job.threads ? job.threads : AvailableProcessors();
     const int at_once = jobs < n ? jobs : n > 0 ? n : 1;
     SetDrawingThreads(threads / at_once > 1 ? threads / at_once : 1);
+    if (job.verbosity == Verbosity::kVerbose) SetDrawObserver(KeepDrawReport);
     RunBatch(n, jobs, BatchWork{RenderOne, ReportOne, &report});
     progress.Clear();
     if (report.failed > failed_before && n > 1 && job.verbosity != Verbosity::kQuiet) {

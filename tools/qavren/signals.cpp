@@ -1,11 +1,15 @@
 // The signal handler and the table of files it removes. The handler calls
 // only async-signal-safe functions (unlink, write, sigaction, raise) and
-// lock-free atomics, and reads only slots whose names are complete. Worker
-// threads go on while it runs: it first stops new files being made, then
-// waits until no thread is between making a file and listing it.
+// lock-free atomics, and reads only slots whose names are complete. A thread
+// making a file and listing it, or committing a file and unlisting it, keeps
+// the signals blocked meanwhile, so the handler never runs between the two
+// steps on that thread. Worker threads go on while it runs on another: it
+// first stops new files being made, then waits until no thread is between
+// making a file and listing it.
 #include "tools/qavren/signals.h"
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <pthread.h>
 #include <csignal>
@@ -25,14 +29,13 @@ struct PendingFile {
 PendingFile g_pending[kMaxPendingFiles];
 std::atomic<const char*> g_clear_line{nullptr};
 std::atomic<bool> g_stopping{false};
-std::atomic<int> g_creating{0};     // threads between making a file and listing it
-thread_local bool t_creating = false;  // this thread is: the handler cannot wait for itself
+std::atomic<int> g_creating{0};  // threads between making a file and listing it
 
 constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
 
 void RemovePendingAndDie(int signal_number) {
     g_stopping.store(true);
-    while (!t_creating && g_creating.load() != 0) {
+    while (g_creating.load() != 0) {  // never this thread: it blocks the signals meanwhile
     }
     for (PendingFile& p : g_pending) {
         if (p.named) ::unlink(p.path);
@@ -65,11 +68,12 @@ void InstallSignalHandlers() {
 
 int CreateRemovableFile(char* path, int (*create)(char* path), int* slot) {
     *slot = -1;
-    t_creating = true;
+    sigset_t mask;
+    BlockInterruptions(&mask);
     g_creating.fetch_add(1);
     if (g_stopping.load()) {
         g_creating.fetch_sub(1);
-        for (;;) ::pause();  // the handler is ending the process
+        for (;;) ::pause();  // the handler, on another thread, is ending the process
     }
     const int fd = create(path);
     for (int k = 0; fd >= 0 && *slot < 0 && k < kMaxPendingFiles && std::strlen(path) < PATH_MAX; ++k) {
@@ -80,7 +84,9 @@ int CreateRemovableFile(char* path, int (*create)(char* path), int* slot) {
         *slot = k;
     }
     g_creating.fetch_sub(1);
-    t_creating = false;
+    const int saved = errno;
+    RestoreSignalMask(mask);  // a signal that came meanwhile is handled here, the file listed
+    errno = saved;
     return fd;
 }
 

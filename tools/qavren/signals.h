@@ -19,7 +19,9 @@ void InstallSignalHandlers();
 // taken (the file is then simply not removed). Once a signal has come no new
 // file is made: the calling thread waits for the end.
 int CreateRemovableFile(char* path, int (*create)(char* path), int* slot);
-// The file is finished or gone: it is no longer removed on a signal.
+// The file is finished or gone: it is no longer removed on a signal. Call it
+// with the interruptions blocked together with the step that finished or
+// removed the file.
 void RemovePendingFile(int slot);
 
 // Keeps the interrupting signals off the calling thread and the threads it
