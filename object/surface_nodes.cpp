@@ -10,13 +10,38 @@
 //       in which, below a chunk naming the value's type ("vparam3") and
 //       perhaps another FORM VALU, a chunk of blank tag holds a U4 count and
 //       that many doubles: the input's value, colours as 0..1.
-//     FORM NCON, one per connection: INME (the node whose input it is), IINM
+//     FORM NCON, holding connections: INME (the node whose input it is), IINM
 //       (that input), IINN (the node plugged in), IONM (its output).
+//     One FORM NCON may hold several connections in a row; each INME starts
+//     the next one.
 // The material is the node plugged into the "Material" input of the node
-// named "Surface"; a node that is not plugged in shades nothing.
+// named "Surface"; a node that is not plugged in shades nothing. Besides
+// colour, diffuse and luminosity it gives the specular highlight: the
+// Standard node's "Specular" and "Glossiness", the Principled BSDF node's
+// "Specular" and 1 - "Roughness".
+//
+// Textures of the material's colour, as the corpus files hold them:
+//   - layers in the Color input itself: its FORM ENTR's FORM VALU holds,
+//     after the value, FORM TXTR with one FORM BLOK per layer, laid out as
+//     an LWO2 BLOK with 4-byte lengths (texture_blocks.cpp); the CHAN there
+//     says "txtr", the input says which channel it is;
+//   - an Image node wired to it: a connection whose INME is the material,
+//     IINM "Color" and IINN the Image node ("Image (1)"). That node's FORM
+//     NDTA holds, each length 4 bytes: IMAP (U4 projection, numbered as
+//     LWO2's PROJ), IAXS (U4 axis), IUVI (S0 UV map), IUTL and IVTL (U4
+//     wrap, numbered as LWO2's WRAP), IINV (U4 negative), IPIX (U4 pixel
+//     blending), IWRL (U4 world coordinates), IMOD (U4 blending; 0 in every
+//     file, not read: the image is the input's colour), FORM IIMG > FORM
+//     CLIP > FORM STIL around a blank-tagged image name (the name itself,
+//     no CLIP index), and FORM ISCL (size), IPOS (centre), IROT (rotation),
+//     IUTD and IVTD (repeats) and IOPC (opacity), each as FORM VPRM > FORM
+//     VPVL around a blank-tagged chunk of floats and an envelope. The Image
+//     node's layer lies on top of the input's own.
 #include "object/surface_nodes.h"
 
 #include <cstring>
+
+#include "object/texture_blocks.h"
 
 namespace qavren {
 namespace {
@@ -82,8 +107,23 @@ bool FindDoubles(const ByteReader& data, uint32_t n, int depth, double* out) {
     return false;
 }
 
+// The FORM BLOKs inside the FORM TXTR of an input's FORM VALU.
+void ReadInputLayers(const ByteReader& value, NodeMaterial* m, TextureRecords* textures) {
+    SubChunkWalk walk(value, true);
+    const uint8_t* tag = nullptr;
+    ByteReader d, layers, block;
+    while (walk.Next(&tag, &d) == 1) {
+        if (!FormOf(tag, d, "TXTR", &layers)) continue;
+        SubChunkWalk blocks(layers, true);
+        while (blocks.Next(&tag, &d) == 1) {
+            if (FormOf(tag, d, "BLOK", &block)) ReadTextureBlock(block, true, true, textures, &m->skipped_layers);
+        }
+        return;
+    }
+}
+
 // One input of the material node; the first of each name counts.
-void ReadEntry(const ByteReader& entry, NodeMaterial* m) {
+void ReadEntry(const ByteReader& entry, NodeMaterial* m, TextureRecords* textures) {
     SubChunkWalk walk(entry, true);
     const uint8_t* tag = nullptr;
     ByteReader d, value;
@@ -98,6 +138,7 @@ void ReadEntry(const ByteReader& entry, NodeMaterial* m) {
     if (Equals(name, "Color") && !m->has_colour && FindDoubles(value, 3, 0, v)) {
         m->has_colour = true;
         std::memcpy(m->colour, v, sizeof v);
+        if (textures) ReadInputLayers(value, m, textures);
     } else if (Equals(name, "Diffuse") && !m->has_diffuse && FindDoubles(value, 1, 0, v)) {
         m->has_diffuse = true;
         m->diffuse = v[0];
@@ -105,70 +146,181 @@ void ReadEntry(const ByteReader& entry, NodeMaterial* m) {
                FindDoubles(value, 1, 0, v)) {
         m->has_luminosity = true;
         m->luminosity = v[0];
+    } else if (Equals(name, "Specular") && !m->has_specular && FindDoubles(value, 1, 0, v)) {
+        m->has_specular = true;
+        m->specular = v[0];
+    } else if ((Equals(name, "Glossiness") || Equals(name, "Roughness")) && !m->has_glossiness &&
+               FindDoubles(value, 1, 0, v)) {
+        m->has_glossiness = true;
+        m->glossiness = Equals(name, "Roughness") ? 1 - v[0] : v[0];
     }
 }
 
 // Every FORM ENTR at or below `data`.
-void ReadEntries(const ByteReader& data, int depth, NodeMaterial* m) {
+void ReadEntries(const ByteReader& data, int depth, NodeMaterial* m, TextureRecords* textures) {
     SubChunkWalk walk(data, true);
     const uint8_t* tag = nullptr;
     ByteReader d;
     while (walk.Next(&tag, &d) == 1) {
         ByteReader body;
         if (FormOf(tag, d, "ENTR", &body)) {
-            ReadEntry(body, m);
+            ReadEntry(body, m, textures);
         } else if (Is(tag, "FORM") && depth < kMaxDepth && d.remaining() >= 4) {
             body = d;
             body.Skip(4);
-            ReadEntries(body, depth + 1, m);
+            ReadEntries(body, depth + 1, m, textures);
         }
     }
 }
 
-// The node a FORM NCON plugs into the Surface node's Material input.
-bool MaterialOf(const ByteReader& connection, Text* material) {
-    SubChunkWalk walk(connection, true);
+// The connections of a FORM NCON, each handed to `take` (the node whose
+// input it is, that input, the node plugged in); each INME starts one.
+template <typename Take>
+void ForEachConnection(const ByteReader& connections, Take take) {
+    SubChunkWalk walk(connections, true);
     const uint8_t* tag = nullptr;
     ByteReader d;
     Text to_node, input, from_node;
+    bool open = false;
     while (walk.Next(&tag, &d) == 1) {
-        if (Is(tag, "INME")) to_node = StringOf(d);
+        if (Is(tag, "INME")) {
+            if (open) take(to_node, input, from_node);
+            to_node = StringOf(d);
+            input = from_node = Text{};
+            open = true;
+        }
         if (Is(tag, "IINM")) input = StringOf(d);
         if (Is(tag, "IINN")) from_node = StringOf(d);
     }
-    if (!Equals(to_node, "Surface") || !Equals(input, "Material") || from_node.length == 0) return false;
-    *material = from_node;
-    return true;
+    if (open) take(to_node, input, from_node);
+}
+
+// The first n floats an Image node keeps in FORM VPRM > FORM VPVL > a
+// blank-tagged chunk.
+bool ImageValue(const ByteReader& form, uint32_t n, float* out) {
+    SubChunkWalk walk(form, true);
+    const uint8_t* tag = nullptr;
+    ByteReader d, inner, v;
+    while (walk.Next(&tag, &d) == 1) {
+        if (!FormOf(tag, d, "VPRM", &inner)) continue;
+        SubChunkWalk nested(inner, true);
+        while (nested.Next(&tag, &d) == 1) {
+            if (!Is(tag, "FORM") || !ValueOf(tag, d, true, "VPVL", &v) || v.remaining() < 4 * n) continue;
+            for (uint32_t k = 0; k < n; ++k) out[k] = ByteReader::LoadF32(v.position() + 4 * k);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The image name in FORM IIMG > FORM CLIP > FORM STIL.
+TextName ImageName(const ByteReader& image) {
+    SubChunkWalk walk(image, true);
+    const uint8_t* tag = nullptr;
+    ByteReader d, clip, v;
+    while (walk.Next(&tag, &d) == 1) {
+        if (!FormOf(tag, d, "CLIP", &clip)) continue;
+        SubChunkWalk inner(clip, true);
+        while (inner.Next(&tag, &d) == 1) {
+            if (!ValueOf(tag, d, true, "STIL", &v)) continue;
+            const Text name = StringOf(v);
+            return {name.bytes, name.length};
+        }
+    }
+    return {};
+}
+
+uint32_t U4Of(const ByteReader& d, uint32_t fallback) {
+    return d.remaining() >= 4 ? ByteReader::LoadU32(d.position()) : fallback;
+}
+
+// An Image node's FORM NDTA as a layer on top of the input's own; none
+// without an image name or with a projection out of range.
+void ReadImageNode(const ByteReader& data, NodeMaterial* m, TextureRecords* textures) {
+    static const uint8_t kTop[] = {0xFF};
+    TextureLayer l;
+    l.ordinal = {kTop, 1};
+    l.projection = Projection::kUv;
+    uint32_t projection = static_cast<uint32_t>(Projection::kUv);
+    SubChunkWalk walk(data, true);
+    const uint8_t* tag = nullptr;
+    ByteReader d, body;
+    float v[3];
+    while (walk.Next(&tag, &d) == 1) {
+        if (Is(tag, "IMAP")) projection = U4Of(d, projection);
+        if (Is(tag, "IAXS") && U4Of(d, 3) <= 2) l.axis = static_cast<uint8_t>(U4Of(d, 0));
+        if (Is(tag, "IUVI")) l.uv_map = {StringOf(d).bytes, StringOf(d).length};
+        if (Is(tag, "IUTL") && U4Of(d, 4) <= 3) l.wrap_width = static_cast<WrapMode>(U4Of(d, 1));
+        if (Is(tag, "IVTL") && U4Of(d, 4) <= 3) l.wrap_height = static_cast<WrapMode>(U4Of(d, 1));
+        if (Is(tag, "IINV")) l.negative = U4Of(d, 0) != 0;
+        if (Is(tag, "IPIX")) l.pixel_blending = U4Of(d, 0) != 0;
+        if (Is(tag, "IWRL")) l.world_coordinates = U4Of(d, 0) != 0;
+        if (FormOf(tag, d, "IIMG", &body)) l.image = ImageName(body);
+        if (FormOf(tag, d, "ISCL", &body) && ImageValue(body, 3, v)) {
+            for (int k = 0; k < 3; ++k) l.size[k] = FiniteOr(v[k], 0) != 0 ? v[k] : 1;
+        }
+        if (FormOf(tag, d, "IPOS", &body) && ImageValue(body, 3, v)) {
+            for (int k = 0; k < 3; ++k) l.centre[k] = FiniteOr(v[k], 0);
+        }
+        if (FormOf(tag, d, "IROT", &body) && ImageValue(body, 3, v)) {
+            for (int k = 0; k < 3; ++k) l.rotation[k] = FiniteOr(v[k], 0);
+        }
+        if (FormOf(tag, d, "IUTD", &body) && ImageValue(body, 1, v) && FiniteOr(v[0], 0) != 0) l.repeat_width = v[0];
+        if (FormOf(tag, d, "IVTD", &body) && ImageValue(body, 1, v) && FiniteOr(v[0], 0) != 0) l.repeat_height = v[0];
+        if (FormOf(tag, d, "IOPC", &body) && ImageValue(body, 1, v)) {
+            l.opacity = FiniteOr(v[0], 1) < 0 ? 0 : FiniteOr(v[0], 1) > 1 ? 1 : FiniteOr(v[0], 1);
+        }
+    }
+    if (projection > static_cast<uint32_t>(Projection::kUv) || l.image.length == 0) {
+        ++m->skipped_layers;
+        return;
+    }
+    l.projection = static_cast<Projection>(projection);
+    TextureLayer* kept = textures->AddLayer();
+    if (kept) *kept = l;
 }
 
 }  // namespace
 
-void ReadNodeMaterial(const ByteReader& nodes, NodeMaterial* material) {
+void ReadNodeMaterial(const ByteReader& nodes, NodeMaterial* material, TextureRecords* textures) {
     *material = NodeMaterial{};
     SubChunkWalk walk(nodes, true);
     const uint8_t* tag = nullptr;
     ByteReader d, body, graph;
-    Text name;
+    Text name, image;
     bool has_graph = false, connected = false;
     while (walk.Next(&tag, &d) == 1) {
         if (!has_graph && FormOf(tag, d, "NNDS", &graph)) has_graph = true;
-        if (!connected && FormOf(tag, d, "NCON", &body)) connected = MaterialOf(body, &name);
+        if (connected || !FormOf(tag, d, "NCON", &body)) continue;
+        ForEachConnection(body, [&](const Text& to_node, const Text& input, const Text& from_node) {
+            if (connected || !Equals(to_node, "Surface") || !Equals(input, "Material") || !from_node.length) return;
+            connected = true;
+            name = from_node;
+        });
+        // The Image node wired to the material's colour, wherever it is listed.
+        ForEachConnection(body, [&](const Text& to_node, const Text& input, const Text& from_node) {
+            if (connected && !image.length && Same(to_node, name) && Equals(input, "Color")) image = from_node;
+        });
     }
     if (!has_graph || !connected) return;
-    SubChunkWalk nodes_walk(graph, true);
-    while (nodes_walk.Next(&tag, &d) == 1) {
-        if (!FormOf(tag, d, "NTAG", &body)) continue;
-        SubChunkWalk node(body, true);
-        Text node_name;
-        ByteReader data;
-        bool has_data = false;
-        while (node.Next(&tag, &d) == 1) {
-            if (Is(tag, "NNME")) node_name = StringOf(d);
-            if (FormOf(tag, d, "NDTA", &data)) has_data = true;
-        }
-        if (has_data && Same(node_name, name)) {
-            ReadEntries(data, 0, material);
-            return;
+    // The material's own layers first, then the Image node's on top.
+    for (int pass = 0; pass < (textures && image.length ? 2 : 1); ++pass) {
+        SubChunkWalk nodes_walk(graph, true);
+        const Text& wanted = pass == 0 ? name : image;
+        while (nodes_walk.Next(&tag, &d) == 1) {
+            if (!FormOf(tag, d, "NTAG", &body)) continue;
+            SubChunkWalk node(body, true);
+            Text node_name;
+            ByteReader data;
+            bool has_data = false;
+            while (node.Next(&tag, &d) == 1) {
+                if (Is(tag, "NNME")) node_name = StringOf(d);
+                if (FormOf(tag, d, "NDTA", &data)) has_data = true;
+            }
+            if (!has_data || !Same(node_name, wanted)) continue;
+            if (pass == 0) ReadEntries(data, 0, material, textures);
+            if (pass == 1) ReadImageNode(data, material, textures);
+            break;
         }
     }
 }

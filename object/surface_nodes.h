@@ -9,6 +9,7 @@
 
 #include "object/byte_reader.h"
 #include "object/status.h"
+#include "object/textures.h"
 
 namespace qavren {
 
@@ -47,11 +48,19 @@ struct NodeMaterial {
     double diffuse = 0;
     bool has_luminosity = false;
     double luminosity = 0;
+    bool has_specular = false;
+    double specular = 0;
+    bool has_glossiness = false;
+    double glossiness = 0;  // "Glossiness", or 1 - the Principled BSDF node's "Roughness"
+    uint32_t skipped_layers = 0;  // colour layers of the material that are not image maps
 };
 
 // Reads the node that the FORM NODS data `nodes` (after its type) plugs
-// into its Surface node's Material input: its "Color", "Diffuse" and
-// "Luminosity" (the Principled BSDF node's "Luminous") inputs.
-void ReadNodeMaterial(const ByteReader& nodes, NodeMaterial* material);
+// into its Surface node's Material input: its "Color", "Diffuse",
+// "Luminosity" (the Principled BSDF node's "Luminous"), "Specular" and
+// "Glossiness" (or "Roughness") inputs. The image layers of its Color input
+// and an Image node wired to that input go to `textures` (which may be
+// null), in that order.
+void ReadNodeMaterial(const ByteReader& nodes, NodeMaterial* material, TextureRecords* textures);
 
 }  // namespace qavren

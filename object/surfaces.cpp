@@ -42,6 +42,7 @@
 
 #include "object/layers.h"
 #include "object/surface_nodes.h"
+#include "object/texture_blocks.h"
 #include "platform/memory.h"
 
 namespace qavren {
@@ -95,10 +96,23 @@ void ForEachName(ByteReader data, Take take) {
     while (ReadName(&data, &name, &length)) take(name, length);
 }
 
-// An LWOB or LWLO SURF chunk's sub-chunks. False when they run past it.
-bool DecodeLwobLook(const ByteReader& subchunks, SurfaceLook* look) {
+// LWOB's glossiness is the highlight's exponent (16, 64, 256, 1024 for low
+// to very high); as the newer forms' 0..1 it is (log2 e - 2) / 10.
+float GlossinessOfExponent(uint16_t exponent) {
+    if (exponent == 0) return SurfaceLook{}.glossiness;
+    return static_cast<float>(std::clamp((std::log2(static_cast<double>(exponent)) - 2) / 10, 0.0, 1.0));
+}
+
+float Unit(double v, float fallback) {
+    if (!std::isfinite(v)) return fallback;
+    return static_cast<float>(std::clamp(v, 0.0, 1.0));
+}
+
+// An LWOB or LWLO SURF chunk's sub-chunks, its texture sub-chunks handed to
+// `textures`. False when they run past it.
+bool DecodeLwobLook(const ByteReader& subchunks, SurfaceLook* look, LwobTextureReader* textures) {
     SurfaceLook l;
-    bool smooth = false, has_angle = false, float_diffuse = false, float_luminosity = false;
+    bool smooth = false, has_angle = false, float_diffuse = false, float_luminosity = false, float_specular = false;
     double angle = 0;
     SubChunkWalk walk(subchunks, false);
     const uint8_t* tag = nullptr;
@@ -128,7 +142,15 @@ bool DecodeLwobLook(const ByteReader& subchunks, SurfaceLook* look) {
         } else if (Is(tag, "VLUM") && n >= 4) {
             float_luminosity = true;
             l.luminosity = Share(F32(d), SurfaceLook{}.luminosity);
+        } else if (Is(tag, "SPEC") && n >= 2 && !float_specular) {
+            l.specular = Share(ByteReader::LoadU16(p) / 256.0, l.specular);
+        } else if (Is(tag, "VSPC") && n >= 4) {
+            float_specular = true;
+            l.specular = Share(F32(d), SurfaceLook{}.specular);
+        } else if (Is(tag, "GLOS") && n >= 2) {
+            l.glossiness = GlossinessOfExponent(ByteReader::LoadU16(p));
         }
+        textures->Take(tag, d);
     }
     if (s != 0) return false;
     l.smoothing = !smooth ? 0.0f : has_angle ? Angle(angle) : kLightWaveSmoothing;
@@ -137,8 +159,10 @@ bool DecodeLwobLook(const ByteReader& subchunks, SurfaceLook* look) {
 }
 
 // An LWO2 SURF chunk's sub-chunks (2-byte lengths) or an LWO3 FORM SURF's
-// (4-byte lengths). False when they run past it.
-bool DecodeLwo2Look(const ByteReader& subchunks, bool wide, SurfaceLook* look) {
+// (4-byte lengths), its colour layers and vertex colours going to
+// `textures`. False when they run past it.
+bool DecodeLwo2Look(const ByteReader& subchunks, bool wide, SurfaceLook* look, TextureRecords* textures,
+                    uint32_t* skipped, VertexColourMap* vertex_colours) {
     SurfaceLook l;
     SubChunkWalk walk(subchunks, wide);
     const uint8_t* tag = nullptr;
@@ -160,10 +184,23 @@ bool DecodeLwo2Look(const ByteReader& subchunks, bool wide, SurfaceLook* look) {
             l.smoothing = Angle(F32(d));
         } else if (Is(tag, "SIDE") && n >= 2) {
             l.double_sided = ByteReader::LoadU16(p) == 3;
+        } else if (Is(tag, "SPEC") && n >= 4) {
+            l.specular = Share(F32(d), l.specular);
+        } else if (Is(tag, "GLOS") && n >= 4) {
+            l.glossiness = Unit(F32(d), l.glossiness);
+        } else if (Is(tag, "VCOL")) {
+            ReadVertexColours(d, vertex_colours);
+        } else if (!wide && Is(tag, "BLOK")) {
+            ReadTextureBlock(d, false, false, textures, skipped);
+        } else if (wide && Is(tag, "FORM") && n >= 4 && Is(p, "BLOK")) {
+            ByteReader block = d;
+            block.Skip(4);
+            ReadTextureBlock(block, true, false, textures, skipped);
         } else if (wide && Is(tag, "FORM") && n >= 4 && Is(p, "NODS")) {
             ByteReader nodes = d;
             nodes.Skip(4);
-            ReadNodeMaterial(nodes, &material);
+            ReadNodeMaterial(nodes, &material, textures);
+            *skipped += material.skipped_layers;
         }
     }
     if (s != 0) return false;
@@ -174,6 +211,8 @@ bool DecodeLwo2Look(const ByteReader& subchunks, bool wide, SurfaceLook* look) {
     }
     if (material.has_diffuse) l.diffuse = Share(material.diffuse, l.diffuse);
     if (material.has_luminosity) l.luminosity = Share(material.luminosity, l.luminosity);
+    if (material.has_specular) l.specular = Share(material.specular, l.specular);
+    if (material.has_glossiness) l.glossiness = Unit(material.glossiness, l.glossiness);
     *look = l;
     return true;
 }
@@ -227,6 +266,7 @@ T* AllocateArray(uint64_t count) {
 ObjectSurfaces::~ObjectSurfaces() { Clear(); }
 
 void ObjectSurfaces::Clear() {
+    textures_.Clear();
     platform::Free(looks_);
     platform::Free(entries_);
     platform::Free(polygon_surfaces_);
@@ -301,14 +341,22 @@ Status ObjectSurfaces::Read(const ObjectBuffer& buffer, const ObjectPolygons& po
         });
         ReadDescriptions(buffer, form, order);
         platform::Free(order);
+        textures_.ResolveImages();
+        textures_.WantMaps();
         ReadPolygonSurfaces(buffer, polygons, point_count, tagged);
+        textures_.FinishMaps();
+        if (textures_.out_of_memory()) {
+            Clear();
+            return status::kNoMemory;
+        }
     }
     entries_[0].polygons = 0;
     for (uint32_t k = 0; k < polygon_count_; ++k) ++entries_[SurfaceOf(k)].polygons;
     return status::kOk;
 }
 
-void ObjectSurfaces::Describe(const uint8_t* name, uint32_t length, const SurfaceLook& look, const uint32_t* order) {
+void ObjectSurfaces::Describe(const uint8_t* name, uint32_t length, const SurfaceLook& look, uint32_t textures,
+                              const uint32_t* order) {
     const uint32_t names = surface_count_ - 1;
     const uint32_t* end = order + names;
     const uint32_t* at = std::lower_bound(order, end, 0u, [&](uint32_t s, uint32_t) {
@@ -318,6 +366,7 @@ void ObjectSurfaces::Describe(const uint8_t* name, uint32_t length, const Surfac
         Entry& e = entries_[*at];
         if (e.described) continue;  // an earlier SURF of this name rules
         e.described = true;
+        e.textures = textures;
         looks_[*at] = look;
     }
 }
@@ -333,20 +382,36 @@ void ObjectSurfaces::ReadDescriptions(const ObjectBuffer& buffer, ObjectForm for
         ByteReader subchunks;
         SurfaceLook look;
         bool ok = false;
+        uint32_t skipped = 0;
+        VertexColourMap vertex_colours;
+        textures_.BeginSurface();
         if (Is(chunk.tag, "SURF")) {
             if (!ReadName(&body, &name, &length)) continue;
             if (lwob_layout) {
-                ok = DecodeLwobLook(body, &look);
+                LwobTextureReader textures(&textures_);
+                ok = DecodeLwobLook(body, &look, &textures);
+                skipped = textures.skipped();
             } else {
                 const uint8_t* source = nullptr;
                 uint32_t source_length = 0;
-                ok = ReadName(&body, &source, &source_length) && DecodeLwo2Look(body, false, &look);
+                ok = ReadName(&body, &source, &source_length) &&
+                     DecodeLwo2Look(body, false, &look, &textures_, &skipped, &vertex_colours);
             }
         } else if (!lwob_layout && Is(chunk.tag, "FORM") && body.remaining() >= 4 && Is(body.position(), "SURF")) {
             body.Skip(4);
-            ok = SplitLwo3Surface(body, &name, &length, &subchunks) && DecodeLwo2Look(subchunks, true, &look);
+            ok = SplitLwo3Surface(body, &name, &length, &subchunks) &&
+                 DecodeLwo2Look(subchunks, true, &look, &textures_, &skipped, &vertex_colours);
+        } else if (!lwob_layout && Is(chunk.tag, "CLIP")) {
+            ReadClip(body, false, &textures_);
+        } else if (!lwob_layout && Is(chunk.tag, "FORM") && body.remaining() >= 4 && Is(body.position(), "CLIP")) {
+            body.Skip(4);
+            ReadClip(body, true, &textures_);
         }
-        if (ok) Describe(name, length, look, order);
+        if (!ok) {
+            textures_.DropSurface();
+            continue;
+        }
+        Describe(name, length, look, textures_.EndSurface(skipped, vertex_colours), order);
     }
 }
 
@@ -368,12 +433,31 @@ void ObjectSurfaces::ReadPolygonSurfaces(const ObjectBuffer& buffer, const Objec
     // The chunks in file order beside the polygon walk: a POLS chunk's drawn
     // polygons are those the walk hands out from it, none in a hidden layer
     // or of a type that is not drawn.
+    // Beside them, the points of the layers that are drawn, as the layer walk
+    // counts them, for the vertex maps that the texture records want.
     ChunkWalk chunks(buffer.data(), buffer.size());
     Chunk chunk;
-    bool has_list = false;
-    uint32_t first = 0, count = 0;
+    bool has_list = false, hidden = false;
+    uint32_t first = 0, count = 0, total_points = 0;
+    VertexMapPlace place;
+    const bool maps = textures_.map_count() > 0;
     while (chunks.Next(&chunk) == 1) {
-        if (Is(chunk.tag, "LAYR")) has_list = false;
+        if (Is(chunk.tag, "LAYR")) {
+            LayerHeader layer;
+            hidden = DecodeLayer(chunk.data, ObjectForm::kLwo2, &layer) && layer.hidden;
+            has_list = false;
+            place = VertexMapPlace{};
+        }
+        if (!hidden && Is(chunk.tag, "PNTS")) {
+            place.first_point = total_points;
+            place.layer_points = chunk.data.remaining() / 12;
+            total_points += place.layer_points;
+        }
+        if (maps && !hidden && (Is(chunk.tag, "VMAP") || Is(chunk.tag, "VMAD"))) {
+            place.first_polygon = has_list ? first : 0;
+            place.polygon_count = has_list ? count : 0;
+            ReadVertexMap(chunk.data, Is(chunk.tag, "VMAD"), place, &textures_);
+        }
         if (Is(chunk.tag, "POLS")) {
             first = k;
             for (; s == 1 && k < polygon_count_ && walk.layers().chunk().offset == chunk.offset; ++k) {

@@ -12,6 +12,7 @@
 #include "object/geometry.h"
 #include "object/object_buffer.h"
 #include "object/status.h"
+#include "object/textures.h"
 
 namespace qavren {
 
@@ -24,6 +25,8 @@ struct SurfaceLook {
     float luminosity = 0.0f;  // LUMI: light of its own, added to the lit colour
     float smoothing = 0.0f;   // the smoothing angle in radians; 0: flat faces
     bool double_sided = false;  // SIDE 3 (LWO2, LWO3), FLAG bit value 256 (LWOB, LWLO)
+    float specular = 0.0f;      // SPEC: the share of the light the highlight returns, 0..2
+    float glossiness = 0.4f;    // GLOS, 0..1: how small the highlight is (exponent 2^(10 g + 2))
 };
 
 // A surface's name as the file spells it: the bytes before its NUL, inside
@@ -62,19 +65,32 @@ public:
     bool described(uint32_t surface) const { return entries_[surface].described; }
     uint32_t polygons_using(uint32_t surface) const { return entries_[surface].polygons; }
 
+    // Of surface s < surface_count(): its colour layers (bottom first) and
+    // vertex colours; layer k < textures(s).count is layer(s, k).
+    const SurfaceTextures& textures(uint32_t surface) const { return textures_.surface(entries_[surface].textures); }
+    const TextureLayer& layer(uint32_t surface, uint32_t k) const {
+        return textures_.layer(textures(surface).first + k);
+    }
+    // The CLIPs and the values of the vertex maps the layers use.
+    const TextureRecords& texture_records() const { return textures_; }
+
 private:
     struct Entry {
         const uint8_t* name;
         uint32_t name_length;
         uint32_t polygons;
+        uint32_t textures;  // the SURF's number in textures_
         bool described;
     };
     void Clear();
     Status AllocateSurfaces(uint32_t count);
     void ReadDescriptions(const ObjectBuffer& buffer, ObjectForm form, const uint32_t* order);
-    void Describe(const uint8_t* name, uint32_t length, const SurfaceLook& look, const uint32_t* order);
+    void Describe(const uint8_t* name, uint32_t length, const SurfaceLook& look, uint32_t textures,
+                  const uint32_t* order);
     void ReadPolygonSurfaces(const ObjectBuffer& buffer, const ObjectPolygons& polygons, uint32_t point_count,
                              bool tagged);
+
+    TextureRecords textures_;
 
     SurfaceLook* looks_ = nullptr;
     Entry* entries_ = nullptr;

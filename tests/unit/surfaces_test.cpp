@@ -16,6 +16,7 @@
 #include "object/surfaces.h"
 #include "platform/memory.h"
 #include "tests/unit/picture_code.h"
+#include "tests/unit/surface_reading.h"
 #include "tests/unit/test_files.h"
 #include "tools/lwogen/hostile.h"
 #include "tools/lwogen/layered_writer.h"
@@ -28,28 +29,6 @@ using Bytes = std::vector<uint8_t>;
 using tools::LayeredWriter;
 using tools::LwoWriter;
 using tools::SurfaceRecipe;
-
-// An object loaded and its surfaces read, as a renderer reads them once the
-// polygon walk has passed.
-struct Read {
-    ObjectBuffer buffer;
-    ObjectSurfaces surfaces;
-    uint32_t polygons = 0;
-    Status status = status::kCorrupt;
-
-    explicit Read(const Bytes& bytes) {
-        if (buffer.LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size())) != 0) return;
-        ObjectPoints points;
-        ObjectPolygons list;
-        if (Failed(points.Find(buffer)) || Failed(list.Find(buffer))) return;
-        PolygonWalk walk(list, points.count());
-        Polygon p;
-        Status s;
-        while ((s = walk.Next(&p)) == 1) ++polygons;
-        if (Failed(s)) return;
-        status = surfaces.Read(buffer, list, points.count(), polygons);
-    }
-};
 
 std::string NameOf(const ObjectSurfaces& s, uint32_t surface) {
     const SurfaceName n = s.name(surface);
@@ -80,6 +59,15 @@ void ExpectLook(const SurfaceLook& got, const SurfaceLook& want) {
     EXPECT_EQ(got.luminosity, want.luminosity);
     EXPECT_EQ(got.smoothing, want.smoothing);
     EXPECT_EQ(got.double_sided, want.double_sided);
+}
+
+SurfaceRecipe Recipe(const char* name, uint8_t red, uint8_t green, uint8_t blue) {
+    SurfaceRecipe s;
+    s.name = name;
+    s.red = red;
+    s.green = green;
+    s.blue = blue;
+    return s;
 }
 
 struct Random {
@@ -278,7 +266,10 @@ TEST(SurfacesDamaged, DefaultSurfaceWhereTheDamageReachesAndTheObjectDraws) {
 // the surface did not have.
 TEST(SurfacesDamaged, EveryCutOfASurfaceReads) {
     for (const char* form : {"LWOB", "LWO2", "LWO3"}) {
-        SurfaceRecipe recipe{"Cut", 10, 20, 30, true, 0.5f, 0.5f, 0.25f, true, true};
+        SurfaceRecipe recipe = Recipe("Cut", 10, 20, 30);
+        recipe.smooth = recipe.float_shares = recipe.double_sided = true;
+        recipe.angle = recipe.diffuse = 0.5f;
+        recipe.luminosity = 0.25f;
         LayeredWriter layered(form);
         LwoWriter lwob;
         Bytes whole;
@@ -318,9 +309,9 @@ TEST(SurfacesDamaged, EveryCutOfASurfaceReads) {
 TEST(SurfacesMemory, EachFailedAllocationIsReportedAndNothingLeaks) {
     LayeredWriter w("LWO3");
     for (int k = 0; k < 4; ++k) w.AddPoint(float(k), 1.f, float(k & 1));
-    w.UseSurface(w.AddSurface(SurfaceRecipe{"A", 1, 2, 3}));
+    w.UseSurface(w.AddSurface(Recipe("A", 1, 2, 3)));
     w.AddPolygon({0, 1, 2});
-    w.UseSurface(w.AddSurface(SurfaceRecipe{"B", 4, 5, 6}));
+    w.UseSurface(w.AddSurface(Recipe("B", 4, 5, 6)));
     w.AddPolygon({1, 2, 3});
     const Bytes bytes = w.Build();
     ObjectBuffer buffer;

@@ -113,9 +113,13 @@ Bytes WithLength(Bytes b, const char* tag, uint32_t length) {
 Bytes SurfacedCube(const char* form, const Bytes& red) {
     static const std::vector<uint32_t> kQuads[6] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
                                                     {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    SurfaceRecipe red_name{"Red"};
+    SurfaceRecipe red_name;
+    red_name.name = "Red";
     red_name.described = false;
-    SurfaceRecipe blue{"Blue", 0, 0, 255};
+    SurfaceRecipe blue;
+    blue.name = "Blue";
+    blue.red = blue.green = 0;
+    blue.blue = 255;
     Bytes b;
     if (std::strcmp(form, "LWOB") == 0) {
         LwoWriter w;

@@ -129,6 +129,12 @@ public:
                 AppendPolygonTags(body, c);
             }
         }
+        uint32_t clip = 0;
+        for (const SurfaceRecipe& recipe : surfaces_) {
+            for (const TextureRecipe& t : recipe.textures) {
+                if (recipe.described && !IsLwlo()) AppendClip(body, ++clip, t.image, form_ == "LWO3");
+            }
+        }
         AppendSurface(body);
         Bytes file = {'F', 'O', 'R', 'M'};
         LwoWriter::PutU32(file, static_cast<uint32_t>(body.size()));
@@ -270,7 +276,7 @@ private:
     }
 
     // An LWO2 SURF: name, source, 2-byte sub-chunks, one of odd length.
-    static Bytes Lwo2Surface(const SurfaceRecipe& recipe) {
+    static Bytes Lwo2Surface(const SurfaceRecipe& recipe, uint32_t first_clip) {
         Bytes surf;
         PutName(surf, recipe.name);
         PutName(surf, "");
@@ -287,12 +293,13 @@ private:
         LwoWriter::AppendSubChunk(surf, "LUMI", share);
         if (recipe.smooth) LwoWriter::AppendSubChunk(surf, "SMAN", LwoWriter::F32Bytes(recipe.angle));
         if (recipe.double_sided) LwoWriter::AppendSubChunk(surf, "SIDE", LwoWriter::U16Bytes(3));
+        for (const TextureRecipe& t : recipe.textures) AppendTextureBlock(surf, t, first_clip++, false);
         return surf;
     }
 
     // One input of an LWO3 node: its name and its doubles, nested as real
     // files nest them.
-    static Bytes NodeInput(const char* name, std::initializer_list<double> values) {
+    static Bytes NodeInput(const char* name, std::initializer_list<double> values, const Bytes& after = {}) {
         Bytes count;
         LwoWriter::PutU32(count, static_cast<uint32_t>(values.size()));
         for (double v : values) PutF64(count, v);
@@ -303,6 +310,7 @@ private:
         PutName(type, values.size() == 3 ? "vparam3" : "vparam");
         LwoWriter::AppendChunk(outer, "    ", type);
         LwoWriter::AppendChunk(outer, "FORM", inner);
+        if (!after.empty()) LwoWriter::AppendChunk(outer, "FORM", after);
         Bytes entry = {'E', 'N', 'T', 'R'};
         Bytes text;
         PutName(text, name);
@@ -339,7 +347,7 @@ private:
     // with 4-byte lengths, and the node graph holding the look: a Standard
     // node plugged into the Surface node, behind a Principled BSDF node of
     // another colour that is not plugged in.
-    static Bytes Lwo3Surface(const SurfaceRecipe& recipe) {
+    static Bytes Lwo3Surface(const SurfaceRecipe& recipe, uint32_t first_clip) {
         Bytes form = {'S', 'U', 'R', 'F'};
         Bytes names;
         PutName(names, recipe.name);
@@ -351,8 +359,11 @@ private:
         AppendNode(graph, "Surface", "Surface", "ATTR", {});
         AppendNode(graph, "Principled BSDF", "Principled BSDF (1)", "ATTR",
                    {NodeInput("Color", {0.1, 0.2, 0.3}), NodeInput("Luminous", {0.75})});
+        Bytes layers;
+        if (!recipe.textures.empty()) layers = {'T', 'X', 'T', 'R'};
+        for (const TextureRecipe& t : recipe.textures) AppendTextureBlock(layers, t, first_clip++, true);
         AppendNode(graph, "Standard", "Standard (1)", "SATR",
-                   {NodeInput("Color", {recipe.red / 255.0, recipe.green / 255.0, recipe.blue / 255.0}),
+                   {NodeInput("Color", {recipe.red / 255.0, recipe.green / 255.0, recipe.blue / 255.0}, layers),
                     NodeInput("Luminosity", {recipe.luminosity}), NodeInput("Diffuse", {recipe.diffuse})});
         Bytes connection = {'N', 'C', 'O', 'N'};
         const char* const fields[][2] = {
@@ -374,18 +385,20 @@ private:
     // FORM SURF with 4-byte ones in LWO3; LWLO gets an LWOB-style SURF.
     void AppendSurface(Bytes& body) const {
         if (!surfaces_.empty()) {
+            uint32_t clip = 1;
             for (const SurfaceRecipe& recipe : surfaces_) {
                 if (!recipe.described) continue;
                 if (form_ == "LWO3") {
-                    LwoWriter::AppendChunk(body, "FORM", Lwo3Surface(recipe));
+                    LwoWriter::AppendChunk(body, "FORM", Lwo3Surface(recipe, clip));
                 } else if (!IsLwlo()) {
-                    LwoWriter::AppendChunk(body, "SURF", Lwo2Surface(recipe));
+                    LwoWriter::AppendChunk(body, "SURF", Lwo2Surface(recipe, clip));
                 } else {
                     Bytes surf;
                     PutName(surf, recipe.name);
                     LwoWriter::AppendLwobLook(surf, recipe);
                     LwoWriter::AppendChunk(body, "SURF", surf);
                 }
+                clip += static_cast<uint32_t>(recipe.textures.size());
             }
             return;
         }

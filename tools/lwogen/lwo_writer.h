@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/lwogen/texture_writer.h"
+
 namespace qavren::tools {
 
 // One surface as a writer describes it, in each form's own encoding.
@@ -21,6 +23,7 @@ struct SurfaceRecipe {
     bool float_shares = false;  // LWOB: VDIF and VLUM beside DIFF and LUMI
     bool double_sided = false;
     bool described = true;    // false: the name alone, without a SURF chunk
+    std::vector<TextureRecipe> textures;  // colour layers, bottom first; CLIPs numbered from 1 over the object
 };
 
 class LwoWriter {
@@ -136,6 +139,7 @@ public:
         if (recipe.luminosity != 0.0f || recipe.float_shares) {
             AppendSubChunk(surf, "LUMI", U16Bytes(static_cast<uint16_t>(recipe.luminosity * 256.0f + 0.5f) + off));
         }
+        for (const TextureRecipe& t : recipe.textures) AppendLwobTexture(surf, t);
     }
 
 private:
