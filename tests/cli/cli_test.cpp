@@ -519,7 +519,13 @@ TEST_F(Info, ListsTheSurfaces) {
 // or not a polygon uses it; a name without a SURF chunk that no polygon
 // uses is not. In each of the four forms.
 TEST_F(Info, ListsEverySurfaceTheFileDescribes) {
-    tools::SurfaceRecipe spare{"Spare", 10, 20, 30}, used{"Used", 40, 50, 60}, named{"Named"}, last{"Last", 70, 80, 90};
+    auto recipe = [](const char* name, uint8_t red, uint8_t green, uint8_t blue) {
+        tools::SurfaceRecipe s;
+        s.name = name, s.red = red, s.green = green, s.blue = blue;
+        return s;
+    };
+    tools::SurfaceRecipe spare = recipe("Spare", 10, 20, 30), used = recipe("Used", 40, 50, 60),
+                         named = recipe("Named", 200, 200, 200), last = recipe("Last", 70, 80, 90);
     named.described = false;
     for (const char* form : {"LWOB", "LWLO", "LWO2", "LWO3"}) {
         SCOPED_TRACE(form);
