@@ -30,6 +30,19 @@ public:
         return true;
     }
 
+    // A VX index of the later forms: 2 bytes, or 4 with 0xFF on top.
+    bool ReadVx(uint32_t* v) {
+        if (left_ >= 4 && p_[0] == 0xFF) {
+            *v = LoadU32(p_) & 0x00FFFFFFu;
+            Advance(4);
+            return true;
+        }
+        uint16_t short_index = 0;
+        if (!ReadU16(&short_index)) return false;
+        *v = short_index;
+        return true;
+    }
+
     bool Skip(uint32_t n) {
         if (left_ < n) return false;
         Advance(n);

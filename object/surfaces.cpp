@@ -243,18 +243,6 @@ bool NameLess(const uint8_t* a, uint32_t an, const uint8_t* b, uint32_t bn) {
     return c != 0 ? c < 0 : an < bn;
 }
 
-// Reads a VX: 2 bytes, or 4 with 0xFF on top.
-bool ReadVx(ByteReader* r, uint32_t* value) {
-    if (r->remaining() >= 4 && r->position()[0] == 0xFF) {
-        *value = ByteReader::LoadU32(r->position()) & 0x00FFFFFFu;
-        return r->Skip(4);
-    }
-    uint16_t v = 0;
-    if (!r->ReadU16(&v)) return false;
-    *value = v;
-    return true;
-}
-
 template <typename T>
 T* AllocateArray(uint64_t count) {
     if (count > SIZE_MAX / sizeof(T)) return nullptr;
@@ -471,7 +459,7 @@ void ObjectSurfaces::ReadPolygonSurfaces(const ObjectBuffer& buffer, const Objec
         data.Skip(4);
         uint32_t index = 0;
         uint16_t tag = 0;
-        while (ReadVx(&data, &index) && data.ReadU16(&tag)) {
+        while (data.ReadVx(&index) && data.ReadU16(&tag)) {
             if (index < count && tag < names) polygon_surfaces_[first + index] = tag + 1u;
         }
     }

@@ -82,17 +82,6 @@ void ReadVector(const ByteReader& d, float out[3], float fallback, bool nonzero)
 
 float Unit(float v, float fallback) { return std::clamp(FiniteOr(v, fallback), 0.0f, 1.0f); }
 
-bool ReadVx(ByteReader* r, uint32_t* value) {
-    if (r->remaining() >= 4 && r->position()[0] == 0xFF) {
-        *value = ByteReader::LoadU32(r->position()) & 0x00FFFFFFu;
-        return r->Skip(4);
-    }
-    uint16_t v = 0;
-    if (!r->ReadU16(&v)) return false;
-    *value = v;
-    return true;
-}
-
 WrapMode LwobWrap(uint16_t v, WrapMode fallback) {
     switch (v) {
     case 0: return WrapMode::kReset;
@@ -276,7 +265,7 @@ void ReadTextureBlock(const ByteReader& block, bool wide, bool any_channel, Text
         } else if (Is(tag, "IMAG")) {
             ByteReader r = d;
             uint32_t index = 0;
-            l.names_clip = ReadVx(&r, &index);
+            l.names_clip = r.ReadVx(&index);
             l.clip_index = index;
         } else if (Is(tag, "WRAP") && n >= 4) {
             l.wrap_width = Lwo2Wrap(ByteReader::LoadU16(p), l.wrap_width);
@@ -311,7 +300,7 @@ bool ReadVertexColours(const ByteReader& data, VertexColourMap* colours) {
     r.Skip(4);
     uint32_t envelope = 0;
     VertexColourMap v;
-    if (!ReadVx(&r, &envelope) || r.remaining() < 4 || !ColourMapTypeOf(r.position(), &v.type)) return false;
+    if (!r.ReadVx(&envelope) || r.remaining() < 4 || !ColourMapTypeOf(r.position(), &v.type)) return false;
     r.Skip(4);
     v.map = NameIn(r);
     if (v.map.length == 0) return false;
@@ -375,7 +364,7 @@ void ReadVertexMap(const ByteReader& data, bool per_corner, const VertexMapPlace
     r = AfterName(r);
     const uint32_t value_bytes = 4u * dimension;
     uint32_t point = 0, polygon = 0;
-    while (ReadVx(&r, &point) && (!per_corner || ReadVx(&r, &polygon)) && r.remaining() >= value_bytes) {
+    while (r.ReadVx(&point) && (!per_corner || r.ReadVx(&polygon)) && r.remaining() >= value_bytes) {
         float v[4] = {0, 0, 0, 1};
         for (uint32_t k = 0; k < dimension && k < 4; ++k) v[k] = FiniteOr(F32At(r, k), 0);
         r.Skip(value_bytes);
