@@ -103,7 +103,8 @@ EMSCRIPTEN_KEEPALIVE int32_t qavren_draw(const char* name, const uint8_t* bytes,
 // after "qavren: ".
 EMSCRIPTEN_KEEPALIVE const char* qavren_failure() { return g_failure.text; }
 
-// What `qavren info --angles X,Y,Z NAME` prints for the object; valid until
+// What `qavren info --no-textures --angles X,Y,Z NAME` prints for the object
+// (no disk here: image files are not looked up); valid until
 // the next call. Null when there is no memory for the text.
 EMSCRIPTEN_KEEPALIVE const char* qavren_report(const char* name, const uint8_t* bytes, uint32_t length,
                                                int32_t angle_x, int32_t angle_y, int32_t angle_z) {

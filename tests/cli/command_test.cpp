@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,8 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <sstream>
+#include <fstream>
 
 #include "tests/cli/cli_harness.h"
 #include "tools/lwogen/layered_writer.h"
@@ -293,6 +296,104 @@ TEST_F(TakingTurns, RunsForOneObjectGoOneAtATime) {
 
 namespace qavren::testing {
 namespace {
+
+using TextureListing = CliTest;
+
+// `info` lists each image layer with the file that answers its stored name:
+// beside the object (case folded), in Images/ above it, in a --textures
+// folder, or none; --no-textures looks for nothing.
+TEST_F(TextureListing, NamesTheFileFoundForEachLayer) {
+    std::vector<tools::TextureRecipe> layers(5);
+    layers[0].projection = 5;
+    layers[0].uv_map = "Texture";
+    layers[0].image = "C:\\maps\\Beside.PNG";
+    layers[1].projection = 0, layers[1].axis = 2, layers[1].image = "Q:art/Images/above.jpg";
+    layers[2].projection = 1, layers[2].axis = 0, layers[2].image = "far.bmp";
+    layers[3].projection = 3, layers[3].image = "missing.tga";
+    layers[4].projection = 2, layers[4].axis = 1, layers[4].image = "fifo.png";
+    tools::SurfaceRecipe surface;
+    surface.name = "Skin";
+    surface.textures = layers;
+    tools::LayeredWriter w("LWO2");
+    w.UseSurface(w.AddSurface(surface));
+    w.AddLayer(0);
+    for (int k = 0; k < 4; ++k) w.AddPoint(float(k & 1), float(k >> 1), 0);
+    w.AddPolygon({0, 1, 3, 2});
+    fs::create_directories(dir_ / "Images");
+    fs::create_directories(dir_ / "Objects" / "car");
+    fs::create_directories(dir_ / "extra");
+    Put("Objects/car/t.lwo", w.Build());
+    Put("Objects/car/beside.png", {1});
+    Put("Images/above.jpg", {2});
+    Put("extra/far.bmp", {3});
+    ASSERT_EQ(mkfifo((dir_ / "Objects/car/fifo.png").c_str(), 0600), 0);
+    const std::string uv = "               layer UV \"Texture\", image \"C:\\maps\\Beside.PNG\": ";
+    const std::string planar = "               layer planar z, image \"Q:art/Images/above.jpg\": ";
+    const std::string cylinder = "               layer cylindrical x, image \"far.bmp\": ";
+    const std::string cubic = "               layer cubic, image \"missing.tga\": ";
+    const std::string sphere = "               layer spherical y, image \"fifo.png\": ";
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> lines;
+    } kCases[] = {
+        {{"info", "Objects/car/t.lwo"},
+         {uv + "found Objects/car/beside.png", planar + "found ./Images/above.jpg",
+          cylinder + "not found", cubic + "not found", sphere + "not found"}},
+        {{"info", "--textures", "nowhere", "--textures=extra", "Objects/car/t.lwo"},
+         {uv + "found Objects/car/beside.png", planar + "found ./Images/above.jpg",
+          cylinder + "found extra/far.bmp", cubic + "not found", sphere + "not found"}},
+        {{"info", "--no-textures", "--textures", "extra", "Objects/car/t.lwo"},
+         {uv + "not looked up", planar + "not looked up", cylinder + "not looked up", cubic + "not looked up",
+          sphere + "not looked up"}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.args[1]);
+        const CommandResult r = RunQavren(c.args, dir_);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        std::vector<std::string> lines;
+        for (size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+            if (r.out.compare(at, 21, "               layer ") == 0) lines.push_back(r.out.substr(at, end - at));
+        }
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+// The textured corpus as its own oracle: each layer `info` lists is found,
+// and the file found is the one the manifest gives for a colour image.
+TEST_F(TextureListing, FindsEveryColourImageOfTheTexturedCorpus) {
+    const fs::path corpus = fs::path(QAVREN_SOURCE_DIR) / ".." / "shared" / "corpus" / "textured";
+    std::ifstream manifest(corpus / "MANIFEST.tsv", std::ios::binary);
+    if (!manifest) GTEST_SKIP() << "no textured corpus beside the checkout";
+    std::string line;
+    std::getline(manifest, line);
+    int found = 0;
+    while (std::getline(manifest, line)) {
+        std::vector<std::string> f;
+        std::stringstream fields(line);
+        for (std::string s; std::getline(fields, s, '\t');) f.push_back(s);
+        ASSERT_GE(f.size(), 7u);
+        SCOPED_TRACE(f[0]);
+        std::vector<fs::path> colour;  // "name -> path (source; format; CHANNELS) | ..."
+        const std::string images = f[6] + " | ";
+        for (size_t at = 0, end; (end = images.find(" | ", at)) != std::string::npos; at = end + 3) {
+            const std::string entry = images.substr(at, end - at);
+            const size_t arrow = entry.find(" -> ") + 4;
+            if (entry.find("COLR", entry.rfind("; ")) == std::string::npos) continue;
+            colour.push_back(corpus / f[0] / entry.substr(arrow, entry.find(" (", arrow) - arrow));
+        }
+        const CommandResult r = RunQavren({"info", f[5]}, corpus / f[0]);
+        EXPECT_EQ(r.out.find(": not found\n"), std::string::npos) << r.out;
+        for (size_t at = 0; (at = r.out.find("\": found ", at)) != std::string::npos; ++found) {
+            at += 9;
+            const fs::path file = corpus / f[0] / r.out.substr(at, r.out.find('\n', at) - at);
+            EXPECT_TRUE(std::any_of(colour.begin(), colour.end(), [&](const fs::path& p) {
+                std::error_code e;
+                return fs::equivalent(p, file, e);
+            })) << file;
+        }
+    }
+    EXPECT_GE(found, 80);
+}
 
 using ManualPage = CliTest;
 

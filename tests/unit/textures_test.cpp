@@ -200,6 +200,60 @@ TEST(TexturesHostile, DamagedTextureDataNeverFailsTheRead) {
     }
 }
 
+// VMAP and VMAD values written by lwogen read back in both layered forms:
+// per point up to the layer's last point, per corner, RGBA colours; a value
+// one point past the layer is dropped.
+TEST(TexturesOracle, VertexMapValuesReadAsWritten) {
+    for (const char* form : {"LWO2", "LWO3"}) {
+        SCOPED_TRACE(form);
+        TextureRecipe uv;
+        uv.projection = 5;
+        uv.uv_map = "UV";
+        tools::SurfaceRecipe recipe;
+        recipe.name = "Tex";
+        recipe.textures = {uv};
+        recipe.vertex_colours = "Paint";
+        tools::LayeredWriter w(form);
+        w.UseSurface(w.AddSurface(recipe));
+        w.AddLayer(0);
+        for (int k = 0; k < 5; ++k) w.AddPoint(float(k & 1), float(k >> 1), 0);
+        w.AddPolygon({0, 1, 3, 2});
+        w.AddPolygon({2, 3, 4});
+        std::vector<tools::VertexMapValue> points;
+        for (uint32_t p = 0; p <= 5; ++p) points.push_back({p, 0, {p * 0.25f, 1 - p * 0.125f}});
+        w.AddVertexMap("TXUV", 2, "UV", points);
+        w.AddVertexMap("TXUV", 2, "UV", {{4, 1, {9, 8}}, {3, 0, {7, 6}}}, true);
+        w.AddVertexMap("RGBA", 4, "Paint", {{4, 0, {0.5f, 0.25f, 1, 0.75f}}});
+        const Bytes bytes = w.Build();
+        Read r(bytes);
+        ASSERT_EQ(r.status, 0);
+        const TextureRecords& t = r.surfaces.texture_records();
+        const int32_t m = t.FindMap(VertexMapType::kUv, r.surfaces.layer(1, 0).uv_map);
+        ASSERT_GE(m, 0);
+        const VertexMapValues& v = t.map(static_cast<uint32_t>(m));
+        ASSERT_EQ(v.point_count, 5u);
+        for (uint32_t p = 0; p < 5; ++p) {
+            EXPECT_EQ(v.points[p].point, p);
+            EXPECT_EQ(v.points[p].value[0], p * 0.25f);
+            EXPECT_EQ(v.points[p].value[1], 1 - p * 0.125f);
+        }
+        ASSERT_EQ(v.corner_count, 2u);
+        EXPECT_EQ(v.corners[0].polygon, 0u);
+        EXPECT_EQ(v.corners[0].point, 3u);
+        EXPECT_EQ(v.corners[0].value[0], 7.0f);
+        EXPECT_EQ(v.corners[1].polygon, 1u);
+        EXPECT_EQ(v.corners[1].point, 4u);
+        EXPECT_EQ(v.corners[1].value[1], 8.0f);
+        const int32_t c = t.FindMap(VertexMapType::kColour, r.surfaces.textures(1).vertex_colours.map);
+        ASSERT_GE(c, 0);
+        ASSERT_EQ(t.map(static_cast<uint32_t>(c)).point_count, 1u);
+        const PointValue& paint = t.map(static_cast<uint32_t>(c)).points[0];
+        EXPECT_EQ(paint.point, 4u);
+        EXPECT_EQ(paint.value[3], 0.75f);
+        EXPECT_EQ(paint.value[1], 0.25f);
+    }
+}
+
 // The textured corpus: every image the manifest lists for an object's
 // colour channel is named by one of its colour layers; every other image
 // it lists outside node graphs is named by one of its CLIPs.

@@ -30,7 +30,7 @@ public:
     // Starts a layer; points and polygons go into the latest one. Without a
     // layer they go before any LAYR chunk. Flags bit 0 hides an LWO2/LWO3 layer.
     void AddLayer(uint16_t number, uint16_t flags = 0, const std::string& name = "", int parent = -1) {
-        layers_.push_back({number, flags, name, parent, {}, 0, {}});
+        layers_.push_back({number, flags, name, parent, {}, 0, {}, {}});
     }
 
     // The point's number within its layer.
@@ -57,6 +57,13 @@ public:
         }
         LwoWriter::PutU16(out, static_cast<uint16_t>(indices.size() & 0x3FF));
         for (uint32_t i : indices) PutIndex(out, i, long_indices);
+    }
+
+    // A VMAP (or, `per_corner`, a VMAD) of the latest layer, written after
+    // its polygons (see AppendVertexMap); LWO2 and LWO3 only.
+    void AddVertexMap(const char type[4], uint16_t dimension, const std::string& name,
+                      const std::vector<VertexMapValue>& values, bool per_corner = false) {
+        AppendVertexMap(Current().maps, type, dimension, name, values, per_corner);
     }
 
     // Surfaces, numbered from 0 in the order added: the TAGS (LWO2, LWO3)
@@ -128,6 +135,7 @@ public:
                 LwoWriter::AppendChunk(body, "POLS", pols);
                 AppendPolygonTags(body, c);
             }
+            body.insert(body.end(), l.maps.begin(), l.maps.end());
         }
         uint32_t clip = 0;
         for (const SurfaceRecipe& recipe : surfaces_) {
@@ -215,12 +223,13 @@ private:
         Bytes points;
         uint32_t point_count;
         std::vector<Pols> chunks;
+        Bytes maps;  // VMAP and VMAD chunks
     };
 
     bool IsLwlo() const { return form_ == "LWLO"; }
 
     Layer& Current() {
-        if (layers_.empty()) layers_.push_back({-1, 0, "", -1, {}, 0, {}});
+        if (layers_.empty()) layers_.push_back({-1, 0, "", -1, {}, 0, {}, {}});
         return layers_.back();
     }
 
@@ -275,6 +284,15 @@ private:
         if (any) LwoWriter::AppendChunk(body, "PTAG", ptag);
     }
 
+    // VCOL: intensity 1, no envelope, an RGBA map.
+    static Bytes VertexColours(const SurfaceRecipe& recipe) {
+        Bytes v = LwoWriter::F32Bytes(1.0f);
+        LwoWriter::PutU16(v, 0);
+        v.insert(v.end(), {'R', 'G', 'B', 'A'});
+        PutName(v, recipe.vertex_colours);
+        return v;
+    }
+
     // An LWO2 SURF: name, source, 2-byte sub-chunks, one of odd length.
     static Bytes Lwo2Surface(const SurfaceRecipe& recipe, uint32_t first_clip) {
         Bytes surf;
@@ -294,6 +312,7 @@ private:
         if (recipe.smooth) LwoWriter::AppendSubChunk(surf, "SMAN", LwoWriter::F32Bytes(recipe.angle));
         if (recipe.double_sided) LwoWriter::AppendSubChunk(surf, "SIDE", LwoWriter::U16Bytes(3));
         for (const TextureRecipe& t : recipe.textures) AppendTextureBlock(surf, t, first_clip++, false);
+        if (!recipe.vertex_colours.empty()) LwoWriter::AppendSubChunk(surf, "VCOL", VertexColours(recipe));
         return surf;
     }
 
@@ -355,6 +374,7 @@ private:
         LwoWriter::AppendChunk(form, "    ", names);
         if (recipe.smooth) LwoWriter::AppendChunk(form, "SMAN", LwoWriter::F32Bytes(recipe.angle));
         if (recipe.double_sided) LwoWriter::AppendChunk(form, "SIDE", LwoWriter::U16Bytes(3));
+        if (!recipe.vertex_colours.empty()) LwoWriter::AppendChunk(form, "VCOL", VertexColours(recipe));
         Bytes graph = {'N', 'N', 'D', 'S'};
         AppendNode(graph, "Surface", "Surface", "ATTR", {});
         AppendNode(graph, "Principled BSDF", "Principled BSDF (1)", "ATTR",

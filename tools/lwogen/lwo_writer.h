@@ -24,6 +24,7 @@ struct SurfaceRecipe {
     bool double_sided = false;
     bool described = true;    // false: the name alone, without a SURF chunk
     std::vector<TextureRecipe> textures;  // colour layers, bottom first; CLIPs numbered from 1 over the object
+    std::string vertex_colours;  // LWO2, LWO3: VCOL naming this RGBA map, when not empty
 };
 
 class LwoWriter {

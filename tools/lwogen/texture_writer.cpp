@@ -130,4 +130,21 @@ void AppendClip(Bytes& body, uint32_t clip, const std::string& name, bool wide) 
     LwoWriter::AppendChunk(body, "CLIP", data);
 }
 
+void AppendVertexMap(Bytes& body, const char type[4], uint16_t dimension, const std::string& name,
+                     const std::vector<VertexMapValue>& values, bool per_corner) {
+    Bytes data(type, type + 4);
+    LwoWriter::PutU16(data, dimension);
+    PutName(data, name);
+    auto vx = [&data](uint32_t n) {
+        if (n < 0xFF00) LwoWriter::PutU16(data, static_cast<uint16_t>(n));
+        else LwoWriter::PutU32(data, 0xFF000000u | n);
+    };
+    for (const VertexMapValue& v : values) {
+        vx(v.point);
+        if (per_corner) vx(v.polygon);
+        for (uint16_t k = 0; k < dimension; ++k) LwoWriter::PutF32(data, k < v.value.size() ? v.value[k] : 0.0f);
+    }
+    LwoWriter::AppendChunk(body, per_corner ? "VMAD" : "VMAP", data);
+}
+
 }  // namespace qavren::tools

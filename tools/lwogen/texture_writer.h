@@ -41,4 +41,17 @@ void AppendTextureBlock(TextureBytes& out, const TextureRecipe& t, uint32_t clip
 // A CLIP chunk (LWO2) or FORM CLIP (LWO3) with a STIL name, appended to the object's body.
 void AppendClip(TextureBytes& body, uint32_t clip, const std::string& name, bool wide);
 
+// One value of a vertex map: its point (numbered in its layer), for a
+// per-corner map its polygon too, and `dimension` floats.
+struct VertexMapValue {
+    uint32_t point = 0;
+    uint32_t polygon = 0;
+    std::vector<float> value;
+};
+// A VMAP chunk (per point) or, with `per_corner`, a VMAD chunk (per polygon
+// corner) of type "TXUV", "RGB " or "RGBA", appended to the object's body
+// (LWO2 and LWO3 alike); numbers are VX, each value has `dimension` floats.
+void AppendVertexMap(TextureBytes& body, const char type[4], uint16_t dimension, const std::string& name,
+                     const std::vector<VertexMapValue>& values, bool per_corner);
+
 }  // namespace qavren::tools

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "image/texture_source.h"
 #include "object/byte_reader.h"
 #include "object/geometry.h"
 #include "object/lwob.h"
@@ -248,8 +249,37 @@ void GatherLayered(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectRepo
     GatherPolygons(polygons, buffer.data(), points.count(), true, &r->polygons);
 }
 
+// Surface `s`'s colour layers and vertex colours, its images looked for in
+// `source` (when given).
+void GatherTextures(const ObjectSurfaces& surfaces, uint32_t s, const TextureSource* source, SurfaceList* list,
+                    SurfaceFacts* f) {
+    const SurfaceTextures& t = surfaces.textures(s);
+    f->first_texture = list->texture_count;
+    f->textures = t.count;
+    f->skipped_textures = t.skipped;
+    f->has_vertex_colours = t.vertex_colours.present;
+    CopyName(t.vertex_colours.map.bytes, t.vertex_colours.map.length, f->vertex_colours, sizeof f->vertex_colours);
+    for (uint32_t k = 0; k < t.count && list->texture_count < kMaxListedTextures; ++k) {
+        const TextureLayer& layer = surfaces.layer(s, k);
+        TextureFacts& x = list->textures[list->texture_count++];
+        ++f->listed_textures;
+        x.projection = layer.projection;
+        x.axis = layer.axis;
+        x.enabled = layer.enabled;
+        CopyName(layer.uv_map.bytes, layer.uv_map.length, x.uv_map, sizeof x.uv_map);
+        CopyName(layer.image.bytes, layer.image.length, x.image, sizeof x.image);
+        if (!source) continue;
+        ImageBytes bytes;
+        x.search = source->Find(layer.image.bytes, layer.image.length, &bytes) == status::kOk ? ImageSearch::kFound
+                                                                                               : ImageSearch::kNotFound;
+        const char* found = bytes.found();
+        CopyName(reinterpret_cast<const uint8_t*>(found), static_cast<uint32_t>(std::strlen(found)), x.found,
+                 sizeof x.found);
+    }
+}
+
 // The surfaces of an object that draws, read as the shaded style reads them.
-void GatherSurfaces(const ObjectBuffer& buffer, ObjectReport* r) {
+void GatherSurfaces(const ObjectBuffer& buffer, const TextureSource* source, ObjectReport* r) {
     ObjectPoints points;
     ObjectPolygons polygons;
     ObjectSurfaces surfaces;
@@ -269,6 +299,7 @@ void GatherSurfaces(const ObjectBuffer& buffer, ObjectReport* r) {
             f.described = surfaces.described(s);
             f.look = surfaces.look(s);
             f.polygons = surfaces.polygons_using(s);
+            GatherTextures(surfaces, s, source, &list, &f);
         }
         ++list.count;
     }
@@ -422,6 +453,11 @@ bool IsDrawnType(int type) { return type == kFace || type == kPatch || type == k
 void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report) { ExamineObject(buffer, ModelTurn(), report); }
 
 void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectReport* report) {
+    ExamineObject(buffer, turn, nullptr, report);
+}
+
+void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, const TextureSource* textures,
+                   ObjectReport* report) {
     *report = ObjectReport{};
     report->file_size = buffer.size();
     report->form = CheckForm(buffer);
@@ -437,7 +473,7 @@ void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectRepo
     report->known_form = IdentifyForm(buffer, &report->object_form);
     if (report->form == status::kLwob) GatherPlugInView(buffer, turn, report);
     if (report->known_form && report->object_form != ObjectForm::kLwob) GatherLayered(buffer, turn, report);
-    if (ExpectedDrawStatus(*report) == status::kOk) GatherSurfaces(buffer, report);
+    if (ExpectedDrawStatus(*report) == status::kOk) GatherSurfaces(buffer, textures, report);
 }
 
 Status ExpectedDrawStatus(const ObjectReport& r) {

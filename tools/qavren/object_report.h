@@ -15,8 +15,13 @@
 #include "object/object_buffer.h"
 #include "object/status.h"
 #include "object/surfaces.h"
+#include "object/textures.h"
 #include "render/view.h"
 #include "tools/qavren/message.h"
+
+namespace qavren {
+class TextureSource;
+}
 
 namespace qavren::cli {
 
@@ -98,6 +103,22 @@ struct PointFacts {
 
 constexpr int kMaxListedChunks = 48;
 
+// Whether a layer's image was looked for, and with what result.
+enum class ImageSearch : uint8_t { kNotLookedUp, kFound, kNotFound };
+
+// A colour texture layer of a listed surface; names printable, cut to fit.
+struct TextureFacts {
+    Projection projection = Projection::kPlanar;
+    uint8_t axis = 0;
+    bool enabled = true;
+    char uv_map[32] = "";
+    char image[96] = "";            // the stored name (a CLIP's, for layers naming one)
+    ImageSearch search = ImageSearch::kNotLookedUp;
+    char found[160] = "";           // the file that answers it
+};
+
+constexpr int kMaxListedTextures = 48;
+
 // A surface as the shaded style sees it: surface 0 (the default) when some
 // polygons have no surface of their own, the others when polygons use them
 // or a SURF chunk describes them.
@@ -107,6 +128,12 @@ struct SurfaceFacts {
     bool described = false;         // a SURF chunk of its name was read
     SurfaceLook look;
     uint32_t polygons = 0;
+    uint32_t first_texture = 0;     // its listed layers: SurfaceList::textures[first_texture + k]
+    uint32_t listed_textures = 0;
+    uint32_t textures = 0;          // all its kept colour layers, listed or not
+    uint32_t skipped_textures = 0;  // colour layers not kept (procedural, no image...)
+    bool has_vertex_colours = false;
+    char vertex_colours[32] = "";   // the VCOL map's name
 };
 
 constexpr int kMaxListedSurfaces = 64;
@@ -115,6 +142,8 @@ struct SurfaceList {
     SurfaceFacts surfaces[kMaxListedSurfaces];
     uint32_t count = 0;             // all that are listed or would be
     bool read = false;              // false: the object does not draw, or no memory
+    TextureFacts textures[kMaxListedTextures];
+    uint32_t texture_count = 0;     // listed
 };
 
 struct ObjectReport {
@@ -149,6 +178,10 @@ void ExamineObject(const ObjectBuffer& buffer, ObjectReport* report);
 // The same with the points turned as the renderers turn them: the bounds
 // (and the off-centre note) are the turned model's.
 void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectReport* report);
+// The same, with each texture layer's image looked for in `textures` (null:
+// not looked up, as where there is no disk).
+void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, const TextureSource* textures,
+                   ObjectReport* report);
 
 // The Status the renderers would return for this object: CheckForm's
 // failure for data of none of the four forms, -5 for a chunk, layer or

@@ -121,7 +121,46 @@ void PrintModel(std::FILE* out, const ObjectReport& r) {
     }
 }
 
-// Each surface: name, colour, smoothing, and the polygons that use it.
+const char* ProjectionWords(Projection p) {
+    switch (p) {
+    case Projection::kPlanar: return "planar";
+    case Projection::kCylindrical: return "cylindrical";
+    case Projection::kSpherical: return "spherical";
+    case Projection::kCubic: return "cubic";
+    case Projection::kFront: return "front";
+    case Projection::kUv: return "UV";
+    }
+    return "?";
+}
+
+// A surface's colour layers, bottom first, one a line, and its vertex colours.
+void PrintTextures(std::FILE* out, const SurfaceList& list, const SurfaceFacts& f) {
+    for (uint32_t k = 0; k < f.listed_textures; ++k) {
+        const TextureFacts& t = list.textures[f.first_texture + k];
+        std::fprintf(out, "               layer %s", ProjectionWords(t.projection));
+        const bool has_axis = t.projection == Projection::kPlanar || t.projection == Projection::kCylindrical ||
+                              t.projection == Projection::kSpherical;
+        if (has_axis) std::fprintf(out, " %c", "xyz"[t.axis < 3 ? t.axis : 0]);
+        if (t.projection == Projection::kUv) std::fprintf(out, " \"%s\"", t.uv_map);
+        std::fprintf(out, "%s, image \"%s\": ", t.enabled ? "" : " (disabled)", t.image);
+        if (t.search == ImageSearch::kFound) {
+            std::fprintf(out, "found %s\n", t.found);
+        } else {
+            std::fprintf(out, t.search == ImageSearch::kNotFound ? "not found\n" : "not looked up\n");
+        }
+    }
+    if (f.listed_textures < f.textures) {
+        std::fprintf(out, "               ... and %u more image layers\n", f.textures - f.listed_textures);
+    }
+    if (f.skipped_textures) {
+        std::fprintf(out, "               %u colour layer%s not drawn (procedural, gradient, shader or no image)\n",
+                     f.skipped_textures, f.skipped_textures == 1 ? "" : "s");
+    }
+    if (f.has_vertex_colours) std::fprintf(out, "               vertex colours \"%s\"\n", f.vertex_colours);
+}
+
+// Each surface: name, colour, smoothing, the polygons that use it, and its
+// texture layers.
 void PrintSurfaces(std::FILE* out, const ObjectReport& r) {
     const SurfaceList& list = r.surfaces;
     if (!list.read || list.count == 0) return;
@@ -148,6 +187,7 @@ void PrintSurfaces(std::FILE* out, const ObjectReport& r) {
         if (l.double_sided) std::fprintf(out, ", double-sided");
         if (!f.is_default && !f.described) std::fprintf(out, " (no SURF chunk: the default look)");
         std::fprintf(out, "; %u polygon%s\n", f.polygons, f.polygons == 1 ? "" : "s");
+        PrintTextures(out, list, f);
     }
     if (listed < list.count) std::fprintf(out, "             ... and %u more\n", list.count - listed);
 }

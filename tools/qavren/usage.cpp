@@ -83,14 +83,19 @@ constexpr const char kRenderHelp[] =
     "written through (its target is replaced, the link stays).\n";
 
 constexpr const char kInfoHelp[] =
-    "Usage: qavren info [--angles=X,Y,Z] FILE...\n"
+    "Usage: qavren info [--angles=X,Y,Z] [--textures DIR]... [--no-textures] FILE...\n"
     "Tells what each object holds: its form, its layers (number, name, hidden or\n"
     "not, points, polygons by type), point and polygon counts, the vertex counts\n"
     "of its polygons, its bounds, its chunks (as laid out in the file and, for\n"
     "LWOB, as the viewer plug-in's search finds them), what the plug-in does with\n"
     "it and, in plain words, what is wrong with it. The exit status is 0 when\n"
     "every FILE can be drawn. With --angles (as render takes it) the bounds are\n"
-    "those of the turned model, the ones the picture is fitted to.\n";
+    "those of the turned model, the ones the picture is fitted to. Each surface's\n"
+    "image layers are listed with their projection, axis or UV map, the image name\n"
+    "the object stores and the file found for it (beside the object, in Images/\n"
+    "folders near it, then in each --textures DIR), or \"not found\"; with\n"
+    "--no-textures no file is looked for (\"not looked up\"). These two options\n"
+    "belong to info only for now.\n";
 
 constexpr const char kThumbnailHelp[] =
     "Usage: qavren thumbnail -s SIZE [--shaded | --wireframe | --polygons] [--angles=X,Y,Z] [--take-turns] FILE OUT\n"

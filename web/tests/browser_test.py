@@ -123,7 +123,7 @@ def main(web, qavren, corpora, shots):
         wait_view = lambda: WebDriverWait(driver, 60, 0.1).until(lambda d: view.get_attribute("data-state") == "done")
         wait_view()
         path = next(f for f in files if os.path.basename(f) == shown)
-        info = subprocess.run([qavren, "info", "--angles", "-30,35,0", shown], capture_output=True, text=True,
+        info = subprocess.run([qavren, "info", "--no-textures", "--angles", "-30,35,0", shown], capture_output=True, text=True,
                               cwd=os.path.dirname(path)).stdout
         WebDriverWait(driver, 10).until(lambda d: d.find_element(By.ID, "report").text)
         if driver.execute_script("return document.getElementById('report').textContent") != info:
