@@ -21,6 +21,7 @@
 #include <fstream>
 
 #include "tests/cli/cli_harness.h"
+#include "tests/unit/test_files.h"
 #include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
 #include "tools/qavren/turns.h"
@@ -362,15 +363,10 @@ TEST_F(TextureListing, NamesTheFileFoundForEachLayer) {
 // and the file found is the one the manifest gives for a colour image.
 TEST_F(TextureListing, FindsEveryColourImageOfTheTexturedCorpus) {
     const fs::path corpus = fs::path(QAVREN_SOURCE_DIR) / ".." / "shared" / "corpus" / "textured";
-    std::ifstream manifest(corpus / "MANIFEST.tsv", std::ios::binary);
-    if (!manifest) GTEST_SKIP() << "no textured corpus beside the checkout";
-    std::string line;
-    std::getline(manifest, line);
+    const auto rows = testing::ManifestRows(corpus);
+    if (rows.empty()) GTEST_SKIP() << "no textured corpus beside the checkout";
     int found = 0;
-    while (std::getline(manifest, line)) {
-        std::vector<std::string> f;
-        std::stringstream fields(line);
-        for (std::string s; std::getline(fields, s, '\t');) f.push_back(s);
+    for (const auto& f : rows) {
         ASSERT_GE(f.size(), 7u);
         SCOPED_TRACE(f[0]);
         std::vector<fs::path> colour;  // "name -> path (source; format; CHANNELS) | ..."

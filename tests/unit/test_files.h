@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,20 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
 // The shared corpus of real LightWave files, beside the checkout.
 inline std::filesystem::path CorpusDir() {
     return std::filesystem::path(QAVREN_SOURCE_DIR) / ".." / "shared" / "corpus" / "lwo";
+}
+
+// A corpus folder's MANIFEST.tsv, a row of tab-separated fields a line,
+// its heading left out; no rows when there is no manifest.
+inline std::vector<std::vector<std::string>> ManifestRows(const std::filesystem::path& dir) {
+    std::vector<std::vector<std::string>> rows;
+    std::ifstream manifest(dir / "MANIFEST.tsv", std::ios::binary);
+    std::string line;
+    for (std::getline(manifest, line); std::getline(manifest, line);) {
+        std::stringstream fields(line);
+        rows.emplace_back();
+        for (std::string s; std::getline(fields, s, '\t');) rows.back().push_back(s);
+    }
+    return rows;
 }
 
 }  // namespace qavren::testing

@@ -259,15 +259,10 @@ TEST(TexturesOracle, VertexMapValuesReadAsWritten) {
 // it lists outside node graphs is named by one of its CLIPs.
 TEST(TexturesCorpus, ManifestImagesAreInTheRecords) {
     const auto dir = testing::CorpusDir().parent_path() / "textured";
-    std::ifstream manifest(dir / "MANIFEST.tsv", std::ios::binary);
-    if (!manifest) GTEST_SKIP() << "no textured corpus beside the checkout";
-    std::string line;
-    std::getline(manifest, line);
+    const auto rows = testing::ManifestRows(dir);
+    if (rows.empty()) GTEST_SKIP() << "no textured corpus beside the checkout";
     int objects = 0, layers = 0;
-    while (std::getline(manifest, line)) {
-        std::vector<std::string> f;
-        std::stringstream fields(line);
-        for (std::string s; std::getline(fields, s, '\t');) f.push_back(s);
+    for (const auto& f : rows) {
         ASSERT_GE(f.size(), 7u);
         SCOPED_TRACE(f[0]);
         const Bytes bytes = testing::ReadFile((dir / f[0] / f[5]).string());
