@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "image/image_internal.h"
-#include "object/byte_reader.h"
+#include "platform/byte_reader.h"
 #include "platform/memory.h"
 
 namespace qavren::image_internal {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "object/status.h"
+#include "platform/status.h"
 
 namespace qavren {
 

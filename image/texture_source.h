@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "image/image.h"
-#include "object/status.h"
+#include "platform/status.h"
 
 namespace qavren {
 

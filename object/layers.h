@@ -10,11 +10,11 @@
 
 #include <cstdint>
 
-#include "object/byte_reader.h"
 #include "object/forms.h"
 #include "object/object_buffer.h"
 #include "object/polygon_records.h"
-#include "object/status.h"
+#include "platform/byte_reader.h"
+#include "platform/status.h"
 
 namespace qavren {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "object/status.h"
 #include "platform/file.h"
+#include "platform/status.h"
 
 namespace qavren {
 

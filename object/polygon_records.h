@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "object/byte_reader.h"
-#include "object/status.h"
+#include "platform/byte_reader.h"
+#include "platform/status.h"
 
 namespace qavren {
 

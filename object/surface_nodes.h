@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "object/byte_reader.h"
-#include "object/status.h"
 #include "object/textures.h"
+#include "platform/byte_reader.h"
+#include "platform/status.h"
 
 namespace qavren {
 

@@ -11,8 +11,8 @@
 
 #include "object/geometry.h"
 #include "object/object_buffer.h"
-#include "object/status.h"
 #include "object/textures.h"
+#include "platform/status.h"
 
 namespace qavren {
 

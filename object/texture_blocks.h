@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "object/byte_reader.h"
 #include "object/textures.h"
+#include "platform/byte_reader.h"
 
 namespace qavren {
 

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "object/status.h"
+#include "platform/status.h"
 
 namespace qavren {
 

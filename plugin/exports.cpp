@@ -8,8 +8,8 @@
 
 #include "object/lwob.h"
 #include "object/object_buffer.h"
+#include "platform/fp_guard.h"
 #include "plugin/exports.h"
-#include "plugin/fp_guard.h"
 #include "plugin/host_codes.h"
 #include "plugin/host_input.h"
 #include "plugin/picture.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "object/status.h"
+#include "platform/status.h"
 
 namespace qavren {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 #include "plugin/plugin_info.h"
 #include "settings/settings_store.h"
 

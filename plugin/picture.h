@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 #include "settings/render_settings.h"
 
 namespace qavren {

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "object/object_buffer.h"
+#include "platform/fp_guard.h"
 #include "plugin/exports.h"
-#include "plugin/fp_guard.h"
 #include "plugin/host_codes.h"
 #include "plugin/host_input.h"
 #include "plugin/picture.h"

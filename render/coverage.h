@@ -9,7 +9,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "object/status.h"
+#include "platform/status.h"
 
 namespace qavren {
 

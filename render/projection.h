@@ -8,7 +8,7 @@
 
 #include "object/geometry.h"
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 #include "render/surface.h"
 #include "render/view.h"
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 #include "render/surface.h"
 
 namespace qavren {

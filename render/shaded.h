@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 #include "render/view.h"
 
 namespace qavren {

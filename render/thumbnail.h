@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 #include "render/canvas.h"
 
 namespace qavren {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "object/geometry.h"
-#include "object/status.h"
+#include "platform/status.h"
 #include "render/depth_sort.h"
 #include "render/parallel.h"
 #include "render/projection.h"

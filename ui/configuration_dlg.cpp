@@ -4,8 +4,8 @@
 // The dialogs are created with the wide-character functions: the templates
 // hold their Japanese texts as UTF-16, and through the 8-bit functions they
 // would pass the system code page and turn into "?" on any non-Japanese one.
+#include "platform/fp_guard.h"
 #include "plugin/exports.h"
-#include "plugin/fp_guard.h"
 #include "ui/dialogs.h"
 
 namespace qavren::ui {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 #include "settings/render_settings.h"
 #include "tools/qavren/message.h"
 #include "tools/qavren/object_report.h"

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "image/texture_source.h"
-#include "object/byte_reader.h"
 #include "object/geometry.h"
 #include "object/lwob.h"
+#include "platform/byte_reader.h"
 #include "plugin/host_codes.h"
 #include "plugin/plugin_info.h"
 

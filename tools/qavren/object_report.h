@@ -13,9 +13,9 @@
 #include "object/forms.h"
 #include "object/layers.h"
 #include "object/object_buffer.h"
-#include "object/status.h"
 #include "object/surfaces.h"
 #include "object/textures.h"
+#include "platform/status.h"
 #include "render/view.h"
 #include "tools/qavren/message.h"
 

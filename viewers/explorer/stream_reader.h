@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 
 namespace qavren::explorer {
 

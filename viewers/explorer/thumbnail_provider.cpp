@@ -10,7 +10,7 @@
 #include <new>
 
 #include "object/forms.h"
-#include "plugin/fp_guard.h"
+#include "platform/fp_guard.h"
 #include "render/thumbnail.h"
 #include "viewers/explorer/module.h"
 #include "viewers/explorer/premultiply.h"

@@ -7,7 +7,7 @@
 #include <QSize>
 
 #include "object/object_buffer.h"
-#include "object/status.h"
+#include "platform/status.h"
 
 namespace qavren::viewers {
 
