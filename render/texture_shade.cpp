@@ -69,4 +69,30 @@ void ProjectedFootprint(const TextureBinding& binding, const float position[3], 
     }
 }
 
+bool VertexMapAt(const VertexMapValues& map, uint32_t polygon, uint32_t point, float value[4]) {
+    // Both lists are sorted (corners by polygon, then point): binary searches.
+    uint32_t lo = 0, hi = map.corner_count;
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        const CornerValue& c = map.corners[mid];
+        if (c.polygon < polygon || (c.polygon == polygon && c.point < point)) lo = mid + 1;
+        else hi = mid;
+    }
+    if (lo < map.corner_count && map.corners[lo].polygon == polygon && map.corners[lo].point == point) {
+        for (int k = 0; k < 4; ++k) value[k] = map.corners[lo].value[k];
+        return true;
+    }
+    lo = 0, hi = map.point_count;
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (map.points[mid].point < point) lo = mid + 1;
+        else hi = mid;
+    }
+    if (lo < map.point_count && map.points[lo].point == point) {
+        for (int k = 0; k < 4; ++k) value[k] = map.points[lo].value[k];
+        return true;
+    }
+    return false;
+}
+
 }  // namespace qavren

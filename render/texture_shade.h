@@ -51,4 +51,9 @@ Rgb ShadeTextured(const TextureBinding* layers, uint32_t count, Rgb base, const 
 void ProjectedFootprint(const TextureBinding& binding, const float position[3], const float normal[3],
                         const float step_x[3], const float step_y[3], float* du, float* dv);
 
+// The value of a vertex map at a polygon's corner: the polygon's own value
+// for that point (VMAD) if the map holds one, else the point's (VMAP). False
+// where the map holds neither (the layer then gives nothing there).
+bool VertexMapAt(const VertexMapValues& map, uint32_t polygon, uint32_t point, float value[4]);
+
 }  // namespace qavren
