@@ -143,7 +143,15 @@ TEST(TextureSampling, LayersLayOnInOrder) {
     s[0].has_uv = false;  // no UV value: the surface colour shows through
     EXPECT_NEAR(ShadeTextured(b, 2, {0, 0, 1}, at, normal, s).b, .5f, 1e-6);
     const float left[3] = {-.25f, .25f, 0};  // red: luminance .2126
-    EXPECT_NEAR(ShadeTextured(b + 1, 5, {0, 0, 1}, left, normal, s + 1).b, 1 - .2126f * .5f, 1e-6);
+    const Rgb masked = ShadeTextured(b + 1, 5, {1, 1, 1}, left, normal, s + 1);
+    EXPECT_NEAR(masked.g, 1 - .2126f * .5f, 1e-6); EXPECT_NEAR(masked.b, masked.g, 1e-6);
+    // Across a longitude's seam the footprint is the short way round.
+    TextureLayer round;
+    round.projection = Projection::kSpherical, round.axis = 1;
+    const float east[3] = {.01f, 0, 1}, west[3] = {-.01f, 0, 1};
+    float du, dv;
+    ProjectedFootprint({&round, TextureMapping(round), &image}, east, normal, west, east, &du, &dv);
+    EXPECT_NEAR(du, .02f / (2 * 3.14159265f), 1e-5); EXPECT_EQ(dv, 0);
 }
 
 // A polygon's own value for a point wins over the point's; neither: none.
