@@ -30,7 +30,7 @@ double Cosine(double r) {  // |r| <= π/4: Taylor to r^12
     return 1 + r2 * (-0.5 + r2 * (1.0 / 24 + r2 * (-1.0 / 720 + r2 * (1.0 / 40320 + r2 * (-1.0 / 3628800 + r2 / 479001600)))));
 }
 
-// The longitude in units of a whole turn, in [0, 1): 1/2 + θ / 2π.
+// The longitude in units of a whole turn, in (0, 1]: 1/2 + θ / 2π.
 double Turn(double s, double n) { return 0.5 + ArcTangent2(s, n) / kTwoPi; }
 
 }  // namespace

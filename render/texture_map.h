@@ -9,7 +9,8 @@
 //
 // Placement. A point p is first taken into the texture's own frame:
 //   q = R⁻¹ (p - centre),  R = H(heading) · P(pitch) · B(bank)
-// (bank about z, then pitch about x, then heading about y, LWO2's ROTA), and
+// (bank about z, then pitch about x, then heading about y, LWO2's ROTA:
+// heading turns +z towards +x, pitch +z towards -y, bank +x towards +y), and
 // then, for the projections that measure lengths, divided by the size.
 // Object and world coordinates are the same here: an object file places the
 // object at the origin, so the world-coordinates flag changes nothing.
@@ -23,8 +24,8 @@
 // for x, atan2(x, y) for z (the image's middle faces the front view, -z, for
 // the y axis and +y for the others; the seam lies opposite, and u grows
 // eastwards seen from outside with the axis's positive end up), and φ is the
-// latitude, atan2(a, √(s² + n²)) with n the third coordinate: +π/2 at the
-// axis's positive end, the image's top row. Repeats scale from the seam and
+// latitude, atan2(a, the distance from the axis): +π/2 at the axis's
+// positive end, the image's top row. Repeats scale from the seam and
 // from the top row: v = 1 - repeat_h · (1/2 - φ / π).
 //   cubic        planar along the axis in which the normal is largest
 //                (ties: x before y before z)
@@ -37,7 +38,7 @@
 // from polynomials of our own (no library atan2, sin or cos, whose last
 // bits differ between C libraries), so every build gives the same bits.
 // NaN or infinite inputs give NaN or infinite coordinates, which the
-// sampler treats as lying outside the image.
+// sampler reads safely (texture_image.h).
 #pragma once
 
 #include "object/textures.h"
