@@ -44,6 +44,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "render/surface_internal.h"
+
 namespace qavren::shaded_detail {
 namespace {
 
@@ -61,10 +63,11 @@ bool TriangleBounds(const Vertex& a, const Vertex& b, const Vertex& c, int32_t c
                     int64_t* i0, int64_t* i1, int64_t* j0, int64_t* j1) {
     const int64_t min_x = std::min(a.x, std::min(b.x, c.x)), max_x = std::max(a.x, std::max(b.x, c.x));
     const int64_t min_y = std::min(a.y, std::min(b.y, c.y)), max_y = std::max(a.y, std::max(b.y, c.y));
-    *i0 = std::max<int64_t>(0, FloorDiv(min_x - kHalf + kOne - 1, kOne));
-    *i1 = std::min<int64_t>(columns - 1, FloorDiv(max_x - kHalf, kOne));
-    *j0 = std::max<int64_t>(top, FloorDiv(min_y - kHalf + kOne - 1, kOne));
-    *j1 = std::min<int64_t>(bottom - 1, FloorDiv(max_y - kHalf, kOne));
+    // The first and last sample centres i kOne + kHalf within the extent.
+    *i0 = std::max<int64_t>(0, (min_x - kHalf + kOne - 1) >> kSubBits);
+    *i1 = std::min<int64_t>(columns - 1, (max_x - kHalf) >> kSubBits);
+    *j0 = std::max<int64_t>(top, (min_y - kHalf + kOne - 1) >> kSubBits);
+    *j1 = std::min<int64_t>(bottom - 1, (max_y - kHalf) >> kSubBits);
     if (*i0 > *i1 || *j0 > *j1) return false;
     return (int64_t{b.x} - a.x) * (int64_t{c.y} - a.y) - (int64_t{b.y} - a.y) * (int64_t{c.x} - a.x) != 0;
 }

@@ -9,13 +9,17 @@
 
 #include "render/projection.h"
 #include "render/shaded_samples.h"
-#include "render/surface_internal.h"
 
 namespace qavren::shaded_detail {
 
+// Divisions by these powers of two are arithmetic shifts, which round
+// toward minus infinity (as C++20 defines >> for negative values): floor
+// division without a divide. Other divisors go through
+// surface_detail::FloorDiv.
 constexpr int32_t kSubBits = 4;
 constexpr int64_t kOne = int64_t{1} << kSubBits;  // one sample in fixed point
 constexpr int64_t kHalf = kOne / 2;               // a sample's centre
+static_assert(ShadedSamples::kSide == 2, "a pixel's first sample is its sample number with the low bit cleared");
 
 // 0xRRGGBB.
 inline uint32_t Packed(uint32_t r, uint32_t g, uint32_t b) { return r << 16 | g << 8 | b; }
@@ -73,10 +77,8 @@ private:
 bool TriangleBounds(const Vertex& a, const Vertex& b, const Vertex& c, int32_t columns, int32_t top, int32_t bottom,
                     int64_t* i0, int64_t* i1, int64_t* j0, int64_t* j1);
 
-// The first sample of the pixel that sample i belongs to.
-inline int64_t PixelStart64(int64_t i) {
-    return surface_detail::FloorDiv(i, ShadedSamples::kSide) * ShadedSamples::kSide;
-}
+// The first sample of the pixel that sample i belongs to: floor(i / 2) * 2.
+inline int64_t PixelStart64(int64_t i) { return i >> 1 << 1; }
 inline int32_t PixelStart(int32_t i) { return static_cast<int32_t>(PixelStart64(i)); }
 
 // Draws into the band a ShadedSamples block holds now: a sample keeps what
