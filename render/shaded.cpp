@@ -35,8 +35,8 @@ namespace qavren {
 namespace shaded_detail {
 
 // The walk repeats the one CountPolygons checked.
-Status Neighbours::Build(const ObjectPolygons& polygons, const float* turned, uint32_t point_count, uint32_t polygon_count,
-             uint64_t corners) {
+Status Neighbours::Build(const ObjectPolygons& polygons, const float* turned, uint32_t point_count,
+                         uint32_t polygon_count, uint64_t corners) {
     if (Failed(first_.Allocate(uint64_t{point_count} + 1)) || Failed(list_.Allocate(corners)) ||
         Failed(normals_.Allocate(uint64_t{polygon_count} * 3))) {
         return status::kNoMemory;
@@ -336,46 +336,46 @@ Status DrawBands(const Shape* shapes, uint32_t shape_count, const BandBins& bins
     // Runs of consecutive bands; the worker's index names its lane, which no
     // other thread holds while it runs.
     auto run = [&](int32_t piece, int32_t worker) {
-    Lane& lane = lanes[worker];
-    uint32_t* active = &lane.active[0];
-    const int32_t begin = static_cast<int32_t>(int64_t{band_count} * piece / runs);
-    const int32_t end = static_cast<int32_t>(int64_t{band_count} * (piece + 1) / runs);
-    // The shapes reaching the run's first band, in their order.
-    uint32_t count = 0;
-    for (uint32_t n = 0; n < shape_count; ++n) {
-        if (shapes[n].first_band < begin && shapes[n].last_band >= begin) active[count++] = n;
-    }
-    for (int32_t b = begin; b < end; ++b) {
-        // Those still reaching this band, merged with those starting in
-        // it, from the back: both lists are in the shapes' order.
-        uint32_t kept = 0;
-        for (uint32_t n = 0; n < count; ++n) {
-            if (shapes[active[n]].last_band >= b) active[kept++] = active[n];
+        Lane& lane = lanes[worker];
+        uint32_t* active = &lane.active[0];
+        const int32_t begin = static_cast<int32_t>(int64_t{band_count} * piece / runs);
+        const int32_t end = static_cast<int32_t>(int64_t{band_count} * (piece + 1) / runs);
+        // The shapes reaching the run's first band, in their order.
+        uint32_t count = 0;
+        for (uint32_t n = 0; n < shape_count; ++n) {
+            if (shapes[n].first_band < begin && shapes[n].last_band >= begin) active[count++] = n;
         }
-        const uint32_t* added = &order[first[static_cast<uint32_t>(b)]];
-        uint32_t from_added = first[b + uint64_t{1}] - first[static_cast<uint32_t>(b)];
-        count = kept + from_added;
-        for (uint32_t to = count; from_added > 0;) {
-            if (kept > 0 && active[kept - 1] > added[from_added - 1]) {
-                active[--to] = active[--kept];
-            } else {
-                active[--to] = added[--from_added];
+        for (int32_t b = begin; b < end; ++b) {
+            // Those still reaching this band, merged with those starting in
+            // it, from the back: both lists are in the shapes' order.
+            uint32_t kept = 0;
+            for (uint32_t n = 0; n < count; ++n) {
+                if (shapes[active[n]].last_band >= b) active[kept++] = active[n];
             }
-        }
-        lane.samples.Start(bands.Top(b), bands.RowsOf(b));
-        Rasteriser raster(&lane.samples, fit);
-        for (uint32_t n = 0; n < count; ++n) {
-            const Shape& shape = shapes[active[n]];
-            if (shape.kind == Shape::kTriangle) {
-                raster.Triangle(shape.geometry.corner[0], shape.geometry.corner[1], shape.geometry.corner[2]);
-            } else if (shape.kind == Shape::kLine) {
-                raster.Line(shape.geometry.point[0], shape.geometry.point[1], shape.colour);
-            } else {
-                raster.Dot(shape.geometry.point[0], shape.colour);
+            const uint32_t* added = &order[first[static_cast<uint32_t>(b)]];
+            uint32_t from_added = first[b + uint64_t{1}] - first[static_cast<uint32_t>(b)];
+            count = kept + from_added;
+            for (uint32_t to = count; from_added > 0;) {
+                if (kept > 0 && active[kept - 1] > added[from_added - 1]) {
+                    active[--to] = active[--kept];
+                } else {
+                    active[--to] = added[--from_added];
+                }
             }
+            lane.samples.Start(bands.Top(b), bands.RowsOf(b));
+            Rasteriser raster(&lane.samples, fit);
+            for (uint32_t n = 0; n < count; ++n) {
+                const Shape& shape = shapes[active[n]];
+                if (shape.kind == Shape::kTriangle) {
+                    raster.Triangle(shape.geometry.corner[0], shape.geometry.corner[1], shape.geometry.corner[2]);
+                } else if (shape.kind == Shape::kLine) {
+                    raster.Line(shape.geometry.point[0], shape.geometry.point[1], shape.colour);
+                } else {
+                    raster.Dot(shape.geometry.point[0], shape.colour);
+                }
+            }
+            resolve(context, lane.samples);
         }
-        resolve(context, lane.samples);
-    }
     };
     DrawReport report;
     report.allowed = threads;
