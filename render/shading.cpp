@@ -1,5 +1,13 @@
 // Face normals by Newell's method, and smooth normals as the mean of the
 // face normals around a point within the surface's angle.
+//
+// Newell's method: summed over the polygon's edges u -> v, the terms
+// (u.y - v.y)(u.z + v.z) and its two rotations are twice the signed areas
+// of the polygon's shadows on the yz, zx and xy planes. For a planar
+// polygon they are its normal times twice its area, whichever corner it
+// starts at and however many corners it has; for a bent one, a normal
+// averaged over its shape. Only sums, products and one sqrt, taken in the
+// order written: the same bits on every build.
 #include "render/shading.h"
 
 namespace qavren::shaded_detail {
