@@ -39,15 +39,15 @@ void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeader
 }
 
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
-                   uint8_t* bits) {
+                   uint8_t* bits, const DrawingOptions& drawing) {
     if (DrawsShaded(settings)) {
         return DrawShadedCanvas(buffer, ViewAngle(settings, settings.angle_x), ViewAngle(settings, settings.angle_y),
                                 ViewAngle(settings, settings.angle_z), 0, ShadedBackground{},
-                                {bits, layout.width, layout.height, layout.stride});
+                                {bits, layout.width, layout.height, layout.stride}, drawing);
     }
     return DrawCanvas(buffer, settings.mode, ViewAngle(settings, settings.angle_x),
                       ViewAngle(settings, settings.angle_y), ViewAngle(settings, settings.angle_z),
-                      {bits, layout.width, layout.height, layout.stride});
+                      {bits, layout.width, layout.height, layout.stride}, drawing);
 }
 
 int32_t HeaderCode(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings) {
@@ -67,7 +67,7 @@ int32_t PictureInfoAnswer(Status load_status, const ObjectBuffer& header, const 
 }
 
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
-                        void** info, void** bits) {
+                        void** info, void** bits, const DrawingOptions& drawing) {
     int32_t code = HeaderCode(load_status, buffer, settings);
     if (code != host::kSuccess) return code;
     if (!info || !bits) return host::kMemoryError;
@@ -85,7 +85,7 @@ int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const Re
         return host::kOutOfMemory;
     }
     WriteBitmapHeader(layout, static_cast<uint8_t*>(header_block));
-    code = MapToHostCode(DrawPicture(buffer, settings, layout, static_cast<uint8_t*>(pixel_block)));
+    code = MapToHostCode(DrawPicture(buffer, settings, layout, static_cast<uint8_t*>(pixel_block), drawing));
     if (code != host::kSuccess) {
         platform::FreeHostBlock(header_block);
         platform::FreeHostBlock(pixel_block);

@@ -7,6 +7,7 @@
 
 #include "object/object_buffer.h"
 #include "platform/status.h"
+#include "render/parallel.h"
 #include "settings/render_settings.h"
 
 namespace qavren {
@@ -28,10 +29,10 @@ bool ComputeLayout(int32_t width, int32_t height, PictureLayout* layout);
 void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeaderSize]);
 
 // Background, grid and the model in the settings' mode (shaded when they ask
-// for it), drawn straight into `bits` (layout.image_size bytes). Returns the
-// renderer's Status.
+// for it), drawn straight into `bits` (layout.image_size bytes) as `drawing`
+// says (the plug-in draws with the default). Returns the renderer's Status.
 Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
-                   uint8_t* bits);
+                   uint8_t* bits, const DrawingOptions& drawing = {});
 
 // The host code for a loaded input at its header: 0 when it is an object
 // the plug-in draws (LWOB, or a newer form the settings' Forms value
@@ -51,8 +52,9 @@ int32_t PictureInfoAnswer(Status load_status, const ObjectBuffer& header, const 
 // two host blocks, the drawing. Returns the host code; on success the two
 // blocks are stored in *info and *bits for the host to free. On a failure
 // after they were allocated both are freed and both out-pointers nulled;
-// on an earlier failure the out-pointers are untouched.
+// on an earlier failure the out-pointers are untouched. The picture is
+// drawn as `drawing` says; the plug-in passes the default.
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
-                        void** info, void** bits);
+                        void** info, void** bits, const DrawingOptions& drawing = {});
 
 }  // namespace qavren

@@ -53,7 +53,7 @@ void DrawBackdrop(Surface& surface) {
 }  // namespace
 
 Status DrawCanvas(const ObjectBuffer& buffer, int32_t mode, int32_t angle_x, int32_t angle_y, int32_t angle_z,
-                  const CanvasBlock& block) {
+                  const CanvasBlock& block, const DrawingOptions& drawing) {
     Surface surface(block.bits, block.width, block.height, block.stride);
     // Triangles nearest first where the coverage is a small part of the
     // picture's memory and can be had; otherwise (the pixels are the same),
@@ -67,14 +67,16 @@ Status DrawCanvas(const ObjectBuffer& buffer, int32_t mode, int32_t angle_x, int
     } else {
         DrawBackdrop(surface);
     }
-    const auto draw = mode == 0 ? DrawWireframe : DrawPolygons;
-    const Status drawn = draw(buffer, surface, block.width, block.height, angle_x, angle_y, angle_z);
+    const Status drawn =
+        mode == 0 ? DrawWireframe(buffer, surface, block.width, block.height, angle_x, angle_y, angle_z)
+                  : DrawPolygons(buffer, surface, block.width, block.height, angle_x, angle_y, angle_z, drawing);
     surface.FinishBackdrop();  // after a failure too: the canvas as the plain order leaves it
     return drawn;
 }
 
 Status DrawShadedCanvas(const ObjectBuffer& buffer, int32_t angle_x, int32_t angle_y, int32_t angle_z,
-                        int32_t margin, const ShadedBackground& background, const CanvasBlock& block) {
+                        int32_t margin, const ShadedBackground& background, const CanvasBlock& block,
+                        const DrawingOptions& drawing) {
     Surface surface(block.bits, block.width, block.height, block.stride);
     if (background.kind == ShadedBackground::Kind::kColour) {
         surface.Fill(background.colour);
@@ -98,7 +100,8 @@ Status DrawShadedCanvas(const ObjectBuffer& buffer, int32_t angle_x, int32_t ang
             }
         }
     };
-    return DrawShaded(buffer, block.width, block.height, margin, ModelTurn(angle_x, angle_y, angle_z), resolve);
+    return DrawShaded(buffer, block.width, block.height, margin, ModelTurn(angle_x, angle_y, angle_z), drawing,
+                      resolve);
 }
 
 }  // namespace qavren

@@ -7,6 +7,7 @@
 
 #include "object/object_buffer.h"
 #include "platform/status.h"
+#include "render/parallel.h"
 #include "render/surface.h"
 
 namespace qavren {
@@ -22,9 +23,10 @@ struct CanvasBlock {
 
 // Background, grid and the model: the wireframe for mode 0, the polygons
 // for any other mode, turned by the three angles (all zero: the front
-// view). Returns the renderer's Status.
+// view), the polygons on the threads `drawing` allows. Returns the
+// renderer's Status.
 Status DrawCanvas(const ObjectBuffer& buffer, int32_t mode, int32_t angle_x, int32_t angle_y, int32_t angle_z,
-                  const CanvasBlock& block);
+                  const CanvasBlock& block, const DrawingOptions& drawing = {});
 
 // What the shaded model is drawn over: the canvas's background and grid,
 // nothing (transparent; only an RGBA picture has that), or a plain colour.
@@ -38,10 +40,11 @@ struct ShadedBackground {
 // a plain colour (kNone is drawn as the canvas here), fitted into the canvas
 // less `margin` pixels a side. Each pixel is its four samples averaged,
 // those the model left empty taking the backdrop's pixel, band by band as
-// the bands are drawn. 0, -4 when the samples (a band block a drawing
-// thread) or the renderer's blocks cannot be had, or the renderer's
-// failure; the block then holds the backdrop alone.
+// the bands are drawn, as `drawing` says. kOk, kNoMemory when the samples
+// (a band block a drawing thread) or the renderer's blocks cannot be had, or
+// the renderer's failure; the block then holds the backdrop alone.
 Status DrawShadedCanvas(const ObjectBuffer& buffer, int32_t angle_x, int32_t angle_y, int32_t angle_z,
-                        int32_t margin, const ShadedBackground& background, const CanvasBlock& block);
+                        int32_t margin, const ShadedBackground& background, const CanvasBlock& block,
+                        const DrawingOptions& drawing = {});
 
 }  // namespace qavren

@@ -264,7 +264,7 @@ ThreadedSort SortByDepthOnThreads(Triangle* records, int32_t low, int32_t high, 
     }
     std::atomic<uint64_t> total{split};
     std::atomic<bool> fell_back{false};
-    auto sort_range = [&](int32_t k) {
+    auto sort_range = [&](int32_t k, int32_t /*worker*/) {
         Sorter sorter(records, budget, &total);
         sorter.Sort(ranges[k].low, ranges[k].high);
         if (sorter.work().fell_back) fell_back.store(true);

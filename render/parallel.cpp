@@ -1,5 +1,6 @@
 // RunPieces: a shared counter hands out the pieces; workers are started
-// through platform/ (whose failures are results, not exceptions) and joined.
+// through platform/ (whose failures are results, not exceptions), each with
+// its index, and joined.
 #include "render/parallel.h"
 
 #include <algorithm>
@@ -17,14 +18,19 @@ struct Pieces {
     void* context;
 };
 
-void TakePieces(void* shared) {
-    auto& pieces = *static_cast<Pieces*>(shared);
-    for (int32_t k; (k = pieces.next.fetch_add(1, std::memory_order_relaxed)) < pieces.count;) {
-        pieces.run(pieces.context, k);
+// One thread's place at the counter: the pieces, and the thread's index.
+struct Taker {
+    Pieces* pieces;
+    int32_t worker;
+};
+
+void TakePieces(void* taker) {
+    const auto& [pieces, worker] = *static_cast<const Taker*>(taker);
+    for (int32_t k; (k = pieces->next.fetch_add(1, std::memory_order_relaxed)) < pieces->count;) {
+        pieces->run(pieces->context, k, worker);
     }
 }
 
-std::atomic<int32_t> g_drawing_threads{0};
 std::atomic<DrawObserver> g_draw_observer{nullptr};
 
 }  // namespace
@@ -36,20 +42,21 @@ int32_t RunPieces(int32_t count, int32_t threads, PieceOfWork run, void* context
     pieces.count = count;
     pieces.run = run;
     pieces.context = context;
+    // Workers 1, 2, ... in the order they start, so that the indices of
+    // those that did are 1 .. started.
+    Taker takers[kMaxThreads];
+    for (int32_t k = 0; k < wanted; ++k) takers[k] = {&pieces, k};
     // Joined on every path: by Join below, or by their destructors.
     platform::WorkerThread workers[kMaxThreads - 1];
     int32_t started = 0;
-    while (started < wanted - 1 && workers[started].Start(TakePieces, &pieces)) ++started;
-    TakePieces(&pieces);
+    while (started < wanted - 1 && workers[started].Start(TakePieces, &takers[started + 1])) ++started;
+    TakePieces(&takers[0]);
     for (int32_t k = 0; k < started; ++k) workers[k].Join();
     return started + 1;
 }
 
-void SetDrawingThreads(int32_t threads) { g_drawing_threads.store(std::clamp(threads, 0, kMaxThreads)); }
-
-int32_t DrawingThreads() {
-    const int32_t set = g_drawing_threads.load();
-    return set > 0 ? set : std::min(platform::ProcessorCount(), kMaxThreads);
+int32_t DrawingThreads(const DrawingOptions& options) {
+    return std::min(options.threads > 0 ? options.threads : platform::ProcessorCount(), kMaxThreads);
 }
 
 void SetDrawObserver(DrawObserver observer) { g_draw_observer.store(observer); }

@@ -169,7 +169,7 @@ int32_t PaintInBands(Surface& surface, const ProjectedPoints& points, const Tria
     const int32_t top = surface.top(), rows = surface.bottom() - top + 1;
     const int32_t groups = (rows + kRowGroup - 1) / kRowGroup;
     const Coverage* whole = nearest ? surface.coverage() : nullptr;
-    auto band = [&](int32_t k) {
+    auto band = [&](int32_t k, int32_t /*worker*/) {
         // Groups of eight rows shared out as evenly as they go.
         const int32_t first = top + kRowGroup * static_cast<int32_t>(int64_t{groups} * k / bands);
         const int32_t end = top + kRowGroup * static_cast<int32_t>(int64_t{groups} * (k + 1) / bands);
@@ -221,7 +221,7 @@ void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Trian
 }
 
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
-                    int32_t angle_x, int32_t angle_y, int32_t angle_z) {
+                    int32_t angle_x, int32_t angle_y, int32_t angle_z, const DrawingOptions& drawing) {
     ProjectedPoints points;
     ObjectPolygons polygons;
     if (const Status s = PrepareModel(buffer, width, height, ModelTurn(angle_x, angle_y, angle_z), &points, &polygons); s != status::kOk) return s;
@@ -233,7 +233,7 @@ Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width,
     Triangle* records = triangles.records();
     FillTriangles(polygons, points, records);
     const auto last = static_cast<int32_t>(count) - 1;  // count <= kMaxTriangles
-    const int32_t threads = DrawingThreads();
+    const int32_t threads = DrawingThreads(drawing);
     DrawReport report;
     report.allowed = threads;
     const ThreadedSort sorted = SortByDepthOnThreads(records, 0, last, threads);

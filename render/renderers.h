@@ -13,20 +13,22 @@
 
 #include "object/object_buffer.h"
 #include "platform/status.h"
+#include "render/parallel.h"
 #include "render/surface.h"
 
 namespace qavren {
 
-// 0 on success; -4 or -5 on failure; CheckForm's result unchanged for data
+// kOk on success; kNoMemory or kCorrupt on failure; CheckForm's result unchanged for data
 // of none of the four forms. Once the polygons are found the surface keeps
 // the white pen.
 Status DrawWireframe(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height, int32_t angle_x,
                      int32_t angle_y, int32_t angle_z);
 
-// 0 on success; -4 or -5 on failure (a bad record anywhere is found before
+// kOk on success; kNoMemory or kCorrupt on failure (a bad record anywhere is found before
 // anything is drawn); CheckForm's result unchanged for data of none of the
-// four forms. The surface's pen and brush are as they were on entry.
+// four forms. The surface's pen and brush are as they were on entry. The
+// sort and the painting run on the threads `drawing` allows.
 Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height, int32_t angle_x,
-                    int32_t angle_y, int32_t angle_z);
+                    int32_t angle_y, int32_t angle_z, const DrawingOptions& drawing);
 
 }  // namespace qavren

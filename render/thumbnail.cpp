@@ -82,7 +82,8 @@ Status DrawTransparent(const ObjectBuffer& buffer, int32_t width, int32_t height
     };
     const int32_t margin = options.margin ? ThumbnailMargin(width, height) : 0;
     const Status drawn = DrawShaded(buffer, width, height, margin,
-                                    ModelTurn(options.angle_x, options.angle_y, options.angle_z), resolve);
+                                    ModelTurn(options.angle_x, options.angle_y, options.angle_z), options.drawing,
+                                    resolve);
     if (Failed(drawn)) {
         out->Allocate(0, 0);  // frees the picture: nothing handed out on failure
         return drawn;
@@ -108,9 +109,10 @@ Status DrawThumbnail(const ObjectBuffer& buffer, int32_t width, int32_t height, 
     const CanvasBlock block{bits, width, height, static_cast<uint32_t>(stride)};
     const Status drawn =
         shaded ? DrawShadedCanvas(buffer, options.angle_x, options.angle_y, options.angle_z,
-                                  options.margin ? ThumbnailMargin(width, height) : 0, options.background, block)
+                                  options.margin ? ThumbnailMargin(width, height) : 0, options.background, block,
+                                  options.drawing)
                : DrawCanvas(buffer, options.style == ThumbnailStyle::kWireframe ? 0 : 1, options.angle_x,
-                            options.angle_y, options.angle_z, block);
+                            options.angle_y, options.angle_z, block, options.drawing);
     if (Failed(drawn)) return drawn;
     if (const Status s = out->Allocate(width, height); Failed(s)) return s;
     for (int32_t y = 0; y < height; ++y) {

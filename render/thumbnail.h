@@ -23,8 +23,8 @@ public:
     RgbaPicture& operator=(const RgbaPicture&) = delete;
     ~RgbaPicture();
 
-    // 0, or -4 when a side is not positive, above 2^28, or the block would
-    // exceed 2^31 - 1 bytes or cannot be had. Any earlier block is freed.
+    // kOk, or kNoMemory when a side is not positive, above 2^28, or the block
+    // would exceed 2^31 - 1 bytes or cannot be had. Any earlier block is freed.
     Status Allocate(int32_t width, int32_t height);
 
     int32_t width() const { return width_; }
@@ -55,6 +55,7 @@ struct ThumbnailOptions {
     int32_t angle_z = 0;
     ShadedBackground background = {ShadedBackground::Kind::kNone, 0};
     bool margin = true;  // ThumbnailMargin pixels a side
+    DrawingOptions drawing;  // the threads and bands it is drawn with
 };
 
 // The margin of a width × height thumbnail: a twentieth of the shorter side,
@@ -65,9 +66,9 @@ int32_t ThumbnailMargin(int32_t width, int32_t height);
 ThumbnailOptions ThumbnailDefaults();
 
 // Draws the object in `buffer` (any of the four forms) at width × height.
-// 0 with the picture in *out; -4 for a size refused or memory not had; -5
-// for a corrupt object; CheckForm's result unchanged for data of none of the
-// four forms. On any failure *out is as it was.
+// kOk with the picture in *out; kNoMemory for a size refused or memory not
+// had; kCorrupt for a corrupt object; CheckForm's result unchanged for data
+// of none of the four forms. On any failure *out is as it was.
 Status DrawThumbnail(const ObjectBuffer& buffer, int32_t width, int32_t height, const ThumbnailOptions& options,
                      RgbaPicture* out);
 

@@ -1,8 +1,10 @@
 // ModelTurn: the matrix Ry · Rx · Rz from the sines and cosines of whole
-// degrees, each row kept as its nonzero terms.
+// degrees, each row kept as its nonzero terms; and the cosine of radians
+// from its series, for the shaded style's smoothing angle.
 #include "render/view.h"
 
 #include <array>
+#include <cmath>
 
 namespace qavren {
 namespace {
@@ -64,6 +66,20 @@ void SineCosine(int32_t degrees, double* sine, double* cosine) {
         case 2: *sine = -s, *cosine = -c; break;
         default: *sine = -c, *cosine = s; break;
     }
+}
+
+double SeriesCosine(double radians) {
+    if (radians != radians) return radians;
+    double x = std::fabs(radians);
+    if (x >= kPi) return -1.0;
+    // 1 - x^2/2! + x^4/4! - ...: below pi the terms past x^30 are under 1e-16.
+    const double square = x * x;
+    double term = 1.0, sum = 1.0;
+    for (int k = 1; k <= 15; ++k) {
+        term = -term * square / ((2.0 * k - 1.0) * (2.0 * k));
+        sum += term;
+    }
+    return sum;
 }
 
 ModelTurn::ModelTurn(int32_t angle_x, int32_t angle_y, int32_t angle_z) {

@@ -54,4 +54,8 @@ private:
 // multiples of 90, and the same values on every build (no library call).
 void SineCosine(int32_t degrees, double* sine, double* cosine);
 
+// The cosine of an angle in radians, from its series (the same on every
+// build): 1 at 0, -1 from pi up, NaN for NaN.
+double SeriesCosine(double radians);
+
 }  // namespace qavren

@@ -204,9 +204,6 @@ int main(int argc, char** argv) {
     // raise that bound after the first free, and the times of a benchmark
     // would depend on those that ran before it.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-    // One drawing thread unless a benchmark says otherwise (threads_*), so
-    // that every stage's time is that of one core.
-    qavren::SetDrawingThreads(1);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     qavren::bench::RegisterAll();

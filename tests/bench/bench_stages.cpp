@@ -35,14 +35,19 @@ RenderSettings SettingsFor(Canvas canvas, int32_t mode) {
     return s;
 }
 
+// One drawing thread unless a benchmark says otherwise (threads_*), so
+// that every stage's time is that of one core.
+constexpr DrawingOptions kOneThread{1, 0};
+
 // GetPicture without the registry: the file read into a buffer, the two
 // host blocks, the picture drawn into them, the blocks freed.
-int32_t WholePicture(const std::string& file, const RenderSettings& settings) {
+int32_t WholePicture(const std::string& file, const RenderSettings& settings,
+                     const DrawingOptions& drawing = kOneThread) {
     ObjectBuffer buffer;
     const Status loaded = buffer.LoadFromFile(file.c_str(), 0);
     void* info = nullptr;
     void* bits = nullptr;
-    const int32_t code = AssemblePicture(loaded, buffer, settings, &info, &bits);
+    const int32_t code = AssemblePicture(loaded, buffer, settings, &info, &bits, drawing);
     platform::FreeHostBlock(info);
     platform::FreeHostBlock(bits);
     return code;
@@ -167,27 +172,26 @@ void Draw(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t 
     ObjectBuffer buffer;
     Load(kind, &buffer);
     PixelBlock block(canvas);
-    const auto draw = mode == 0 ? DrawWireframe : DrawPolygons;
     for (auto _ : state) {
         block.surface().SelectPen(kBlackPen);
-        benchmark::DoNotOptimize(draw(buffer, block.surface(), canvas.width, canvas.height, 0, 0, 0));
-    }
-    CountTriangles(state, kind.triangles);
-}
-
-void Picture(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode) {
-    const std::string& file = ObjectFile(kind);
-    const RenderSettings settings = SettingsFor(canvas, mode);
-    for (auto _ : state) {
-        if (WholePicture(file, settings) != 0) state.SkipWithError("the picture failed");
+        benchmark::DoNotOptimize(
+            mode == 0 ? DrawWireframe(buffer, block.surface(), canvas.width, canvas.height, 0, 0, 0)
+                      : DrawPolygons(buffer, block.surface(), canvas.width, canvas.height, 0, 0, 0, kOneThread));
     }
     CountTriangles(state, kind.triangles);
 }
 
 void PictureOnThreads(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode, int32_t threads) {
-    SetDrawingThreads(threads);
-    Picture(state, kind, canvas, mode);
-    SetDrawingThreads(1);
+    const std::string& file = ObjectFile(kind);
+    const RenderSettings settings = SettingsFor(canvas, mode);
+    for (auto _ : state) {
+        if (WholePicture(file, settings, {threads, 0}) != 0) state.SkipWithError("the picture failed");
+    }
+    CountTriangles(state, kind.triangles);
+}
+
+void Picture(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t mode) {
+    PictureOnThreads(state, kind, canvas, mode, 1);
 }
 
 // What no way of drawing the picture can skip: reading the file, decoding
@@ -247,7 +251,7 @@ void PeakMemory(benchmark::State& state, BenchObjectKind kind, Canvas canvas, in
     // and each thread's list of a band's shapes (4 bytes a triangle each),
     // and each thread's band block: 256 KiB, or one row of samples where
     // that is more.
-    const double threads = static_cast<double>(DrawingThreads());
+    const double threads = static_cast<double>(DrawingThreads(kOneThread));
     const double band = std::max(262144.0, ShadedSamples::kBytesPerPixel * static_cast<double>(layout.width));
     const double budget =
         mode == 2 ? static_cast<double>(bytes.size()) + 40.0 * source.count() +

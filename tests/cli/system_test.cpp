@@ -320,6 +320,7 @@ TEST_F(Batches, VerboseTellsTheThreadsOfEachPicture) {
         {{"--shaded", "a.lwo"}, p, false},
         {{"--polygons", "-j", "2", "a.lwo", "b.lwo"}, std::max(1, p / 2), true},
         {{"--shaded", "--threads", "3", "-j", "1", "a.lwo", "b.lwo"}, 3, false},
+        {{"--shaded", "--background", "none", "--threads", "3", "a.lwo"}, 3, false},
         {{"--threads", "5", "--polygons", "-j", "2", "a.lwo", "b.lwo"}, 2, true},
         {{"--wireframe", "a.lwo"}, 0, false},
     };

@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Surface surface(pixels.data(), kW, kH, RowStride(kW));
     surface.Fill(0);
     DrawWireframe(buffer, surface, kW, kH, 0, 0, 0);
-    DrawPolygons(buffer, surface, kW, kH, 0, 0, 0);
+    DrawPolygons(buffer, surface, kW, kH, 0, 0, 0, DrawingOptions{});
     const int32_t turn = size >= 2 ? data[size - 1] * 7 - data[size - 2] * 11 : 45;
-    DrawPolygons(buffer, surface, kW, kH, turn, -turn * 3, turn * 5);
+    DrawPolygons(buffer, surface, kW, kH, turn, -turn * 3, turn * 5, DrawingOptions{});
     DrawWireframe(buffer, surface, kW, kH, -turn, turn * 2, 90);
     return 0;
 }

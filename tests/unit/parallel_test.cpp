@@ -26,12 +26,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Sets the drawing threads for one scope, and puts back the default.
-struct DrawingThreadsFor {
-    explicit DrawingThreadsFor(int32_t n) { SetDrawingThreads(n); }
-    ~DrawingThreadsFor() { SetDrawingThreads(0); }
-};
-
 // What the last picture drawn reported (nothing: allowed 0).
 DrawReport g_report;
 void KeepReport(const DrawReport& report) { g_report = report; }
@@ -42,7 +36,6 @@ Bytes Picture(const Bytes& object, int32_t mode, int32_t width, int32_t height, 
     EXPECT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
     const auto stride = static_cast<uint32_t>(RowStride(static_cast<uint32_t>(width)));
     Bytes bits(static_cast<size_t>(stride) * static_cast<size_t>(height), 0xA5);
-    DrawingThreadsFor set(threads);
     g_report = DrawReport();
     SetDrawObserver(KeepReport);
     struct Unobserve {
@@ -50,8 +43,9 @@ Bytes Picture(const Bytes& object, int32_t mode, int32_t width, int32_t height, 
     } unobserve;
     const CanvasBlock block{bits.data(), width, height, stride};
     // Mode 2: the shaded style over the backdrop, with a margin.
-    EXPECT_EQ(mode == 2 ? DrawShadedCanvas(buffer, angle, angle, 0, 5, ShadedBackground{}, block)
-                        : DrawCanvas(buffer, mode, angle, angle, 0, block),
+    const DrawingOptions drawing{threads, 0};
+    EXPECT_EQ(mode == 2 ? DrawShadedCanvas(buffer, angle, angle, 0, 5, ShadedBackground{}, block, drawing)
+                        : DrawCanvas(buffer, mode, angle, angle, 0, block, drawing),
               status::kOk);
     return bits;
 }
@@ -160,8 +154,7 @@ TEST(DrawingThreads, DefaultIsEveryProcessorAllowed) {
         EXPECT_LE(g_report.threads, processors);
     }
     for (const auto& [set, kept] : {std::pair{1000, kMaxThreads}, std::pair{-3, processors}, std::pair{5, 5}}) {
-        DrawingThreadsFor scope(set);
-        EXPECT_EQ(DrawingThreads(), kept) << set;
+        EXPECT_EQ(DrawingThreads({set, 0}), kept) << set;
     }
 }
 
@@ -215,7 +208,8 @@ TEST(CoverageView, IsFullExactlyWhenItsRowsAre) {
 }
 
 // Every piece runs once, whatever the threads asked for and granted; the
-// threads that ran are as many as could be used and could start.
+// threads that ran are as many as could be used and could start, and each
+// piece's worker index is below that and held by one piece at a time.
 TEST(RunPieces, RunsEveryPieceOnceOnTheThreadsThatStart) {
     struct Case {
         int32_t count, threads;
@@ -230,11 +224,20 @@ TEST(RunPieces, RunsEveryPieceOnceOnTheThreadsThatStart) {
         SCOPED_TRACE(::testing::Message() << c.count << " pieces, " << c.threads << " threads, refused from "
                                           << c.refused_from);
         std::vector<std::atomic<int>> runs(static_cast<size_t>(c.count));
-        auto job = [&](int32_t k) { runs[static_cast<size_t>(k)].fetch_add(1); };
+        std::atomic<bool> busy[kMaxThreads] = {};
+        std::atomic<int32_t> highest{-1}, shared{0};
+        auto job = [&](int32_t k, int32_t worker) {
+            shared += busy[worker].exchange(true);
+            runs[static_cast<size_t>(k)].fetch_add(1);
+            for (int32_t w = highest.load(); w < worker && !highest.compare_exchange_weak(w, worker);) {}
+            busy[worker].store(false);
+        };
         platform::FailThreadStartsAfter(c.refused_from);
         const int32_t ran = RunPieces(c.count, c.threads, job);
         platform::FailThreadStartsAfter(0);
         EXPECT_EQ(ran, c.ran);
+        EXPECT_LT(highest.load(), std::max(ran, 1));
+        EXPECT_EQ(shared.load(), 0);
         for (int32_t k = 0; k < c.count; ++k) EXPECT_EQ(runs[static_cast<size_t>(k)].load(), 1) << "piece " << k;
     }
 }

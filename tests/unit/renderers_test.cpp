@@ -21,6 +21,11 @@ using Bytes = std::vector<uint8_t>;
 using tools::LwoWriter;
 using Renderer = Status (*)(const ObjectBuffer&, Surface&, int32_t, int32_t, int32_t, int32_t, int32_t);
 
+// DrawPolygons with the default threads, as a Renderer.
+Status Polygons(const ObjectBuffer& buffer, Surface& surface, int32_t w, int32_t h, int32_t x, int32_t y, int32_t z) {
+    return DrawPolygons(buffer, surface, w, h, x, y, z, DrawingOptions{});
+}
+
 constexpr Colour kBackground = Rgb(0, 0, 64), kWhite = Rgb(255, 255, 255), kGrey = Rgb(128, 128, 128),
                  kBlack = Rgb(0, 0, 0);
 
@@ -84,7 +89,7 @@ TEST(DrawWireframe, TriangleOutlineLosesTheEdgeOnRow600) {
 TEST(Renderers, EmptyPolsDrawsNothingAndOnlyTheWireframeChangesThePen) {
     LwoWriter w;
     w.AddPoint(0, 0, 0);
-    for (Renderer render : {DrawWireframe, DrawPolygons}) {
+    for (Renderer render : {DrawWireframe, Polygons}) {
         Canvas c;
         EXPECT_EQ(Draw(render, w.Build(), c), 0);
         EXPECT_TRUE(c.Untouched());
@@ -109,8 +114,8 @@ TEST(DrawWireframe, BadRecordStopsTheWalkAndKeepsWhatWasDrawn) {
 
 TEST(DrawPolygons, AnticlockwiseTriangleIsGreyClockwiseWhiteOutlinedBlack) {
     Canvas grey, white;
-    ASSERT_EQ(Draw(DrawPolygons, Triangle012().Build(), grey), 0);
-    ASSERT_EQ(Draw(DrawPolygons, Triangle012({0, 2, 1}).Build(), white), 0);
+    ASSERT_EQ(Draw(Polygons, Triangle012().Build(), grey), 0);
+    ASSERT_EQ(Draw(Polygons, Triangle012({0, 2, 1}).Build(), white), 0);
     EXPECT_EQ(grey.At(200, 400), kGrey);
     EXPECT_EQ(white.At(200, 400), kWhite);
     for (const Canvas* c : {&grey, &white}) {
@@ -136,7 +141,7 @@ TEST(DrawPolygons, CornersOnOneLineAreGreyInEitherOrder) {
         w.AddPoint(2.75f, 44.75f, 0);
         w.AddPolygon(order);
         Canvas canvas(64, 64);
-        ASSERT_EQ(Draw(DrawPolygons, w.Build(), canvas), 0);
+        ASSERT_EQ(Draw(Polygons, w.Build(), canvas), 0);
         EXPECT_EQ(canvas.Count(kWhite), 0);
         EXPECT_GT(canvas.Count(kGrey), 0);
     }
@@ -148,7 +153,7 @@ TEST(DrawPolygons, OutlineUsesTheCallersPenAndPenAndBrushArePutBack) {
     Canvas c;
     c.surface.SelectPen(kRedPen);
     c.surface.SelectBrush(kGreenBrush);
-    ASSERT_EQ(Draw(DrawPolygons, Triangle012().Build(), c), 0);
+    ASSERT_EQ(Draw(Polygons, Triangle012().Build(), c), 0);
     EXPECT_EQ(c.At(100, 300), kRedPen.colour);
     EXPECT_EQ(c.At(200, 400), kGrey);
     EXPECT_EQ(c.surface.SelectPen(kBlackPen).colour, kRedPen.colour);
@@ -171,7 +176,7 @@ Colour OverlapColour(float za, float zb, bool a_first) {
     w.AddPolygon({3, 4, 5});
     if (!a_first) w.AddPolygon({0, 2, 1});
     Canvas c;
-    EXPECT_EQ(Draw(DrawPolygons, w.Build(), c), 0);
+    EXPECT_EQ(Draw(Polygons, w.Build(), c), 0);
     return c.At(400, 480);
 }
 
@@ -191,7 +196,7 @@ TEST(DrawPolygons, SquareIsFannedIntoTwoTrianglesFromItsFirstPoint) {
     w.AddPoint(0, 1, 0);
     w.AddPolygon({0, 3, 2, 1});
     Canvas c;
-    ASSERT_EQ(Draw(DrawPolygons, w.Build(), c), 0);
+    ASSERT_EQ(Draw(Polygons, w.Build(), c), 0);
     EXPECT_EQ(c.At(200, 500), kBlack);  // diagonal p0-p2 of the fan
     EXPECT_EQ(c.At(200, 200), kWhite);  // the other diagonal is not an edge
     EXPECT_EQ(c.At(600, 500), kWhite);
@@ -216,12 +221,12 @@ LwoWriter LongPolygon(int vertices, bool after_a_triangle = false) {
 
 TEST(DrawPolygons, TwoHundredVerticesMakeTheWholeFanAndTwoHundredOneNothing) {
     Canvas c;
-    ASSERT_EQ(Draw(DrawPolygons, LongPolygon(200).Build(), c), 0);
+    ASSERT_EQ(Draw(Polygons, LongPolygon(200).Build(), c), 0);
     EXPECT_EQ(c.At(220, 60), kWhite);
     EXPECT_EQ(c.At(640, 480), kWhite);
     // A bad record anywhere is found before the good one ahead of it is painted.
     Canvas none;
-    EXPECT_EQ(Draw(DrawPolygons, LongPolygon(201, true).Build(), none), status::kCorrupt);
+    EXPECT_EQ(Draw(Polygons, LongPolygon(201, true).Build(), none), status::kCorrupt);
     EXPECT_TRUE(none.Untouched());
 }
 
@@ -231,11 +236,11 @@ TEST(DrawPolygons, OneAndTwoPointPolygonsArePaintedAsDegenerateTriangles) {
     w.AddPoint(1, 1, 0);
     w.AddPolygon({0});
     Canvas dot;
-    EXPECT_EQ(Draw(DrawPolygons, w.Build(), dot), 0);
+    EXPECT_EQ(Draw(Polygons, w.Build(), dot), 0);
     EXPECT_TRUE(dot.Untouched());
     w.AddPolygon({0, 1});  // (100,600) to (700,0), outlined there and back
     Canvas segment;
-    EXPECT_EQ(Draw(DrawPolygons, w.Build(), segment), 0);
+    EXPECT_EQ(Draw(Polygons, w.Build(), segment), 0);
     EXPECT_EQ(segment.Count(kBlack), 600);
     EXPECT_EQ(segment.At(700, 0), kBlack);
     EXPECT_EQ(segment.Count(kBackground), 800 * 600 - 600);
@@ -255,7 +260,7 @@ TEST(DrawPolygons, TwoPointRecordsAreSortedByTheirWeightedDepth) {
         v.AddPolygon({0, 2, 1});
         v.AddPolygon(forward ? std::vector<uint16_t>{3, 4} : std::vector<uint16_t>{4, 3});
         Canvas c;
-        ASSERT_EQ(Draw(DrawPolygons, v.Build(), c), 0);
+        ASSERT_EQ(Draw(Polygons, v.Build(), c), 0);
         EXPECT_EQ(c.At(250, 540), forward ? kWhite : kBlack) << forward;
     }
 }
@@ -273,7 +278,7 @@ Bytes WithOddPoints(std::initializer_list<std::array<float, 3>> odd) {
 TEST(Renderers, CoordinatesThatAreNotFiniteDrawWithoutAFault) {
     constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
     constexpr float kInf = std::numeric_limits<float>::infinity();
-    for (Renderer render : {DrawWireframe, DrawPolygons}) {
+    for (Renderer render : {DrawWireframe, Polygons}) {
         for (const Bytes& bytes : {WithOddPoints({{kNan, 0.5f, 0}}), WithOddPoints({{0.5f, kNan, 0}}),
                                    WithOddPoints({{0.5f, 0.5f, kNan}})}) {
             Canvas c;
@@ -299,7 +304,7 @@ TEST(Renderers, CoordinatesThatAreNotFiniteDrawWithoutAFault) {
     // (0,3,1) with Y of point 3 NaN covers nearly the rectangle above the
     // bottom edge; its facing is NaN, which counts as turned away.
     Canvas c;
-    EXPECT_EQ(Draw(DrawPolygons, WithOddPoints({{0.5f, kNan, 0}}), c), 0);
+    EXPECT_EQ(Draw(Polygons, WithOddPoints({{0.5f, kNan, 0}}), c), 0);
     EXPECT_EQ(c.At(400, 100), kGrey);
 }
 
@@ -321,7 +326,7 @@ std::vector<Case> RefusedObjects() {
 }
 
 TEST(Renderers, RefusedObjectsDrawNothingAndLeaveThePen) {
-    for (Renderer render : {DrawWireframe, DrawPolygons}) {
+    for (Renderer render : {DrawWireframe, Polygons}) {
         for (const Case& k : RefusedObjects()) {
             Canvas c;
             EXPECT_EQ(Draw(render, k.bytes, c), k.expected) << k.name;
@@ -336,7 +341,7 @@ TEST(Renderers, RefusedObjectsDrawNothingAndLeaveThePen) {
 // nothing left allocated.
 TEST(Renderers, EachAllocationFailureIsNoMemoryAndFreesEverything) {
     const Bytes bytes = LongPolygon(200).Build();
-    for (Renderer render : {DrawWireframe, DrawPolygons}) {
+    for (Renderer render : {DrawWireframe, Polygons}) {
         ObjectBuffer buffer;
         ASSERT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), 0);
         const int64_t live = platform::LiveBlockCount();
@@ -344,7 +349,7 @@ TEST(Renderers, EachAllocationFailureIsNoMemoryAndFreesEverything) {
         Canvas ok;
         ASSERT_EQ(render(buffer, ok.surface, 800, 600, 0, 0, 0), 0);
         const uint64_t allocations = platform::AllocationCount() - before;
-        EXPECT_EQ(allocations, render == DrawPolygons ? 2u : 1u);
+        EXPECT_EQ(allocations, render == Polygons ? 2u : 1u);
         for (uint32_t n = 1; n <= allocations; ++n) {
             Canvas c;
             platform::FailAllocationAfter(n);

@@ -20,6 +20,7 @@
 
 #include "render/projection.h"
 #include "render/shaded.h"
+#include "render/shading.h"
 #include "render/thumbnail.h"
 #include "tools/lwogen/layered_writer.h"
 #include "tools/lwogen/lwo_writer.h"
@@ -81,7 +82,7 @@ std::vector<uint32_t> SamplesOf(const Bytes& object, int32_t w = kSize, int32_t 
         }
     };
     const Loaded buffer(object);
-    EXPECT_EQ(DrawShaded(buffer, w, h, 0, ModelTurn(), resolve), status::kOk);
+    EXPECT_EQ(DrawShaded(buffer, w, h, 0, ModelTurn(), DrawingOptions{}, resolve), status::kOk);
     return out;
 }
 

@@ -17,6 +17,7 @@
 #include "plugin/picture.h"
 #include "render/parallel.h"
 #include "render/shaded.h"
+#include "render/shading.h"
 #include "render/thumbnail.h"
 #include "tests/unit/test_files.h"
 #include "tools/lwogen/layered_writer.h"
@@ -95,7 +96,9 @@ SurfaceRecipe Look(uint8_t r, uint8_t g, uint8_t b, float diffuse = 1.0f, float 
 
 // The shaded model alone (no background, no margin) in RGBA rows.
 struct Shaded {
-    Shaded(const Bytes& object, int32_t w, int32_t h, const int32_t (&angles)[3] = {0, 0, 0}) : width(w) {
+    Shaded(const Bytes& object, int32_t w, int32_t h, const int32_t (&angles)[3] = {0, 0, 0},
+           const DrawingOptions& drawing = {})
+        : width(w) {
         ObjectBuffer buffer;
         EXPECT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
         ThumbnailOptions options;
@@ -103,6 +106,7 @@ struct Shaded {
         options.angle_y = angles[1];
         options.angle_z = angles[2];
         options.margin = false;
+        options.drawing = drawing;
         status = DrawThumbnail(buffer, w, h, options, &picture);
     }
     const uint8_t* At(int32_t x, int32_t y) const { return picture.pixels() + 4 * (int64_t{width} * y + x); }
@@ -335,9 +339,7 @@ TEST(PointsAndLines, LinesShowInEveryDirectionAndBand) {
                 if (dx == 0 && dy == 0) continue;
                 SCOPED_TRACE(std::to_string(rows) + " rows, direction " + std::to_string(dx) + "," + std::to_string(dy));
                 Shape shape{{{-1, -1, 0}, {1, 1, 0}, {0, 0, 0}, {0.9f * dx, 0.9f * dy, 0}}, {{0}, {1}, {2, 3}}, {0, 0, 1}};
-                SetShadedBandRows(rows);
-                const Shaded picture(shape.Build("LWO2", {dots, mark}), 200, 200);
-                SetShadedBandRows(0);
+                const Shaded picture(shape.Build("LWO2", {dots, mark}), 200, 200, {0, 0, 0}, {0, rows});
                 ASSERT_EQ(picture.status, status::kOk);
                 int whole = 0;
                 for (int32_t y = 0; y < 200; ++y) {
@@ -421,11 +423,7 @@ Bytes Jumble(uint32_t seed, uint32_t count) {
 // The RGBA bytes of the transparent picture in bands of `rows` rows (0:
 // the default) on `threads` threads.
 Bytes Banded(const Bytes& object, int32_t w, int32_t h, int32_t rows, int32_t threads) {
-    SetShadedBandRows(rows);
-    SetDrawingThreads(threads);
-    const Shaded drawn(object, w, h, {20, 30, 0});
-    SetShadedBandRows(0);
-    SetDrawingThreads(0);
+    const Shaded drawn(object, w, h, {20, 30, 0}, {threads, rows});
     EXPECT_EQ(drawn.status, status::kOk);
     if (drawn.status != status::kOk) return {};
     return Bytes(drawn.picture.pixels(), drawn.picture.pixels() + size_t{4} * w * h);

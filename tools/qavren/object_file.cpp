@@ -100,19 +100,21 @@ bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error) {
 }
 
 bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
-                      const RenderSettings& settings, Message* error, const ShadedBackground& background) {
+                      const RenderSettings& settings, Message* error, const ShadedBackground& background,
+                      const DrawingOptions& drawing) {
     if (DrawsShaded(settings) && background.kind == ShadedBackground::Kind::kNone) {
         ThumbnailOptions options;
         options.angle_x = ViewAngle(settings, settings.angle_x);
         options.angle_y = ViewAngle(settings, settings.angle_y);
         options.angle_z = ViewAngle(settings, settings.angle_z);
         options.margin = false;
+        options.drawing = drawing;
         return ThumbnailObjectFile(input, output, mode, settings.width, settings.height, options, error);
     }
     ObjectBuffer buffer;
     if (!LoadObject(input, &buffer, error)) return false;
     DrawnPicture picture;
-    const Status st = picture.Draw(buffer, settings, background);
+    const Status st = picture.Draw(buffer, settings, background, drawing);
     if (Failed(st)) {
         DescribeDrawFailure(DisplayName(input), buffer, st, error);
         return false;

@@ -36,7 +36,7 @@ bool WriteBmp(const DrawnPicture& picture, OutputFile* out) {
 DrawnPicture::~DrawnPicture() { std::free(bits_); }
 
 Status DrawnPicture::Draw(const ObjectBuffer& buffer, const RenderSettings& settings,
-                          const ShadedBackground& background) {
+                          const ShadedBackground& background, const DrawingOptions& drawing) {
     std::free(bits_);
     bits_ = nullptr;
     if (!ComputeLayout(settings.width, settings.height, &layout_)) return status::kNoMemory;
@@ -45,9 +45,9 @@ Status DrawnPicture::Draw(const ObjectBuffer& buffer, const RenderSettings& sett
     if (DrawsShaded(settings) && background.kind == ShadedBackground::Kind::kColour) {
         return DrawShadedCanvas(buffer, ViewAngle(settings, settings.angle_x), ViewAngle(settings, settings.angle_y),
                                 ViewAngle(settings, settings.angle_z), 0, background,
-                                {bits_, layout_.width, layout_.height, layout_.stride});
+                                {bits_, layout_.width, layout_.height, layout_.stride}, drawing);
     }
-    return DrawPicture(buffer, settings, layout_, bits_);
+    return DrawPicture(buffer, settings, layout_, bits_, drawing);
 }
 
 bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* path, WriteMode mode,

@@ -32,11 +32,12 @@ public:
     DrawnPicture& operator=(const DrawnPicture&) = delete;
     ~DrawnPicture();
 
-    // 0, -4 when the size is refused or the block cannot be had, or the
-    // renderer's failure. A shaded picture is drawn over `background` (the
-    // canvas for kNone, which only an RGBA picture can show).
+    // kOk, kNoMemory when the size is refused or the block cannot be had, or
+    // the renderer's failure. A shaded picture is drawn over `background`
+    // (the canvas for kNone, which only an RGBA picture can show), and any
+    // picture on the threads `drawing` allows.
     Status Draw(const ObjectBuffer& buffer, const RenderSettings& settings,
-                const ShadedBackground& background = ShadedBackground{});
+                const ShadedBackground& background = ShadedBackground{}, const DrawingOptions& drawing = {});
 
     const PictureLayout& layout() const { return layout_; }
     const uint8_t* bits() const { return bits_; }

@@ -255,6 +255,7 @@ struct Report {
     const Plan* plan;
     ProgressLine* progress;
     int failed = 0;
+    DrawingOptions drawing;  // each picture's share of the threads
 };
 
 // What drawing the picture of this thread's current job did with threads
@@ -280,6 +281,7 @@ void DescribeThreads(Message* m) {
 void RenderOne(void* context, int index, Outcome* outcome) {
     const RenderJob& job = *static_cast<const Report*>(context)->job;
     const Plan& plan = *static_cast<const Report*>(context)->plan;
+    const DrawingOptions& drawing = static_cast<const Report*>(context)->drawing;
     const char* input = plan.inputs[index];
     if (plan.refusals[index]) {
         Format(&outcome->text, "%s: %s", input, plan.refusals[index]);
@@ -295,7 +297,7 @@ void RenderOne(void* context, int index, Outcome* outcome) {
     }
     t_drawn = DrawReport();
     outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text,
-                                   job.background);
+                                   job.background, drawing);
     if (outcome->ok) {
         DescribeWritten(input, output, job.settings, &outcome->text);
         DescribeThreads(&outcome->text);
@@ -322,14 +324,13 @@ int DefaultJobs(const RenderJob& job) {
 int RenderAll(RenderJob& job, const Plan& plan, int failed_before) {
     const int n = plan.count;
     ProgressLine progress(n, job.verbosity != Verbosity::kQuiet);
-    Report report = {&job, &plan, &progress};
-    report.failed = failed_before;
     // The pictures drawn at once share the drawing threads, so that the two
     // together never ask for more threads than --threads (or the processors).
     const int jobs = job.jobs ? job.jobs : DefaultJobs(job);
     const int threads = job.threads ? job.threads : AvailableProcessors();
     const int at_once = jobs < n ? jobs : n > 0 ? n : 1;
-    SetDrawingThreads(threads / at_once > 1 ? threads / at_once : 1);
+    const DrawingOptions drawing{threads / at_once > 1 ? threads / at_once : 1, 0};
+    Report report = {&job, &plan, &progress, failed_before, drawing};
     if (job.verbosity == Verbosity::kVerbose) SetDrawObserver(KeepDrawReport);
     RunBatch(n, jobs, BatchWork{RenderOne, ReportOne, &report});
     progress.Clear();

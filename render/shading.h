@@ -1,0 +1,108 @@
+// Shading for the shaded style: vectors, the light, and the normals a
+// polygon's corners are lit with: its face normal, or where its surface is
+// smooth the mean of its neighbours' within the surface's angle. Normals
+// are taken from the turned points, before the fit.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "object/geometry.h"
+#include "object/surfaces.h"
+#include "platform/owned_array.h"
+#include "platform/status.h"
+#include "render/shaded_raster.h"
+
+namespace qavren {
+
+// The light, in the turned model's axes (x right, y up, z away from the
+// viewer): one directional light from the upper left and in front, and an
+// ambient share so that no lit surface is black. A lit colour is
+//   surface colour × (ambient + light × diffuse × cos + luminosity),
+// clamped to 255, where cos is the cosine between the normal (turned to face
+// the viewer) and the direction towards the light, or 0 when negative.
+struct ShadedLight {
+    static constexpr double kToLight[3] = {-1.0, 1.0, -1.5};  // normalised when used
+    static constexpr double kAmbient = 0.3;
+    static constexpr double kLight = 0.8;
+};
+
+namespace shaded_detail {
+
+struct Vec3 {
+    double x, y, z;
+};
+
+inline double Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+// The unit vector along v, or (0, 0, 0) when v has no length (or is not finite).
+inline Vec3 Normalised(const Vec3& v) {
+    const double length = std::sqrt(Dot(v, v));
+    if (!(length > 0.0) || !(length < HUGE_VAL)) return {0.0, 0.0, 0.0};
+    return {v.x / length, v.y / length, v.z / length};
+}
+
+// A share read from a file: NaN and negative values count as none.
+inline double Share(float v) { return v >= 0.0f ? double{v} : 0.0; }
+
+class Light {
+public:
+    Light() : to_light_(Normalised({ShadedLight::kToLight[0], ShadedLight::kToLight[1], ShadedLight::kToLight[2]})) {}
+
+    // The lit colour of `look` for a unit normal facing the viewer.
+    uint32_t Lit(const SurfaceLook& look, const Vec3& normal) const {
+        double cosine = Dot(normal, to_light_);
+        if (!(cosine > 0.0)) cosine = 0.0;
+        const double k = ShadedLight::kAmbient + ShadedLight::kLight * Share(look.diffuse) * cosine +
+                         Share(look.luminosity);
+        return Packed(Channel(look.red * k), Channel(look.green * k), Channel(look.blue * k));
+    }
+
+private:
+    Vec3 to_light_;
+};
+
+// The normal of a polygon by Newell's method (any winding, any number of
+// corners, planar or not), unit length or zero, rounded to float.
+Vec3 FaceNormal(const float* turned, const Polygon& polygon);
+
+// Facing the viewer (who looks along +z): the normal of a face that points
+// away is turned round, so both sides of a face are lit alike. A face
+// without a normal faces the viewer.
+Vec3 TowardsViewer(const Vec3& n, bool turn);
+
+// Smooth normals look at every polygon that shares a corner's point; a
+// point shared by very many polygons would make that quadratic, so the
+// looks are limited to this many a corner on average (then faces are flat).
+constexpr uint64_t kSmoothLooksPerCorner = 64;
+
+// Which polygons share each point, and every polygon's unit face normal:
+// what smooth normals are averaged from. Build walks the object's polygons
+// and is one of the drawing passes (render/shaded.cpp); the normals are
+// this room's.
+class Neighbours {
+public:
+    // kOk, kNoMemory when the lists cannot be had.
+    Status Build(const ObjectPolygons& polygons, const float* turned, uint32_t point_count, uint32_t polygon_count,
+                 uint64_t corners);
+
+    Vec3 Normal(uint32_t polygon) const {
+        const float* n = &normals_[3 * uint64_t{polygon}];
+        return {n[0], n[1], n[2]};
+    }
+
+    // The smooth normal of `polygon` at `point` (before it is turned to the
+    // viewer): the mean of the face normals of the polygons at the point
+    // that use the same surface and lie within the angle whose cosine is
+    // `min_cosine`. The face normal once the looks are spent.
+    Vec3 Smooth(uint32_t polygon, uint32_t point, const ObjectSurfaces& surfaces, double min_cosine);
+
+private:
+    OwnedArray<uint64_t> first_;  // polygons at point p: list_[first_[p] .. first_[p + 1])
+    OwnedArray<uint32_t> list_;
+    OwnedArray<float> normals_;
+    uint64_t looks_left_ = 0;
+};
+
+}  // namespace shaded_detail
+}  // namespace qavren
