@@ -3,6 +3,7 @@
 // setting asks for more, qavren all four.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "object/object_buffer.h"
@@ -27,6 +28,11 @@ constexpr FormSet kEveryForm =
 // The form named by bytes 8..11 of a FORM; false for anything else (no
 // data, short or not a FORM, another type).
 bool IdentifyForm(const ObjectBuffer& buffer, ObjectForm* form);
+
+// True when an object's first `length` bytes begin with a FORM header of one
+// of the four forms ("FORM", any length, the type): the form told from 12
+// bytes alone, so that a shell can answer before the rest has come.
+bool HeaderNamesObject(const uint8_t* head, size_t length);
 
 // "FORM LWO2" and the like, for people.
 const char* FormName(ObjectForm form);
