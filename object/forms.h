@@ -37,9 +37,11 @@ bool HeaderNamesObject(const uint8_t* head, size_t length);
 // "FORM LWO2" and the like, for people.
 const char* FormName(ObjectForm form);
 
-// The form check of a caller that draws the forms in `accepted`: 1 for one
-// of them; any other data gets what CheckForm(buffer) says (2 for LWLO, -6
-// for LWO2, LWO3 and other types, -5 or -1), and LWOB left out of the set -6.
+// The form check of a caller that draws the forms in `accepted`:
+// status::kDrawnForm for one of them; any other data gets what
+// CheckForm(buffer) says (status::kLayered for LWLO, status::kOtherForm for
+// LWO2, LWO3 and other types, status::kCorrupt or status::kNoData), and LWOB
+// left out of the set status::kOtherForm.
 // With kLwobOnly it is CheckForm(buffer) exactly.
 Status CheckForm(const ObjectBuffer& buffer, FormSet accepted);
 

@@ -188,8 +188,8 @@ void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, const Text
 bool IsLayered(const ObjectReport& report);
 
 // The Status the renderers would return for this object: CheckForm's
-// failure for data of none of the four forms, -5 for a chunk, layer or
-// polygon fault, 0 when it draws (memory aside).
+// failure for data of none of the four forms, status::kCorrupt for a chunk,
+// layer or polygon fault, 0 when it draws (memory aside).
 Status ExpectedDrawStatus(const ObjectReport& report);
 
 // The host code the plug-in gives the object with its Forms setting.
