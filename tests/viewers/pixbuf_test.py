@@ -10,6 +10,7 @@ import random
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 
 LOADER, QAVREN, LWOGEN, SOURCE = sys.argv[1:5]
@@ -156,6 +157,21 @@ class Loader(unittest.TestCase):
                 fmt, width, height = GdkPixbuf.Pixbuf.get_file_info(path)
                 self.assertEqual((fmt.get_name(), width, height), ("lwo", 800, 600))
                 self.assertEqual(fmt.get_mime_types(), ["image/x-lwo"])
+
+    def test_loads_on_two_threads_at_once(self):
+        """The loader says it is thread-safe: two threads loading at once get
+        the pictures one thread gets."""
+        paths = [os.path.join(SOURCE, "examples", name) for name in ("cube.lwo", "torus.lwo")]
+        alone = [picture(GdkPixbuf.Pixbuf.new_from_file_at_size(p, 200, 150)) for p in paths]
+        together = [None, None]
+        def load(k):
+            together[k] = [picture(GdkPixbuf.Pixbuf.new_from_file_at_size(paths[k], 200, 150)) for _ in range(3)]
+        threads = [threading.Thread(target=load, args=(k,)) for k in range(2)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(together, [[alone[0]] * 3, [alone[1]] * 3])
 
     def test_signals_in_order_once_each(self):
         with open(os.path.join(SOURCE, "examples", "cube.lwo"), "rb") as f:
