@@ -7,7 +7,10 @@
 #include "render/thumbnail.h"
 
 namespace qavren::viewers {
+namespace {
 
+// A QImage through QImageIOHandler::allocateImage where Qt has it (Qt 6),
+// so that the reader's allocation limit holds.
 Status AllocateImage(QSize size, QImage* image) {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     if (!QImageIOHandler::allocateImage(size, QImage::Format_RGBA8888, image)) return status::kNoMemory;
@@ -18,8 +21,9 @@ Status AllocateImage(QSize size, QImage* image) {
     return image->isNull() ? status::kNoMemory : status::kOk;
 }
 
+// Draws into the image at its size; the picture's one copy, the core's
+// rows into the image's.
 Status DrawInto(const ObjectBuffer& buffer, QImage* image) {
-    // The picture's one copy: the core's rows into the image's.
     RgbaPicture picture;
     if (const Status s = DrawThumbnail(buffer, image->width(), image->height(), &picture); Failed(s)) return s;
     for (int32_t y = 0; y < picture.height(); ++y) {
@@ -28,6 +32,8 @@ Status DrawInto(const ObjectBuffer& buffer, QImage* image) {
     }
     return status::kOk;
 }
+
+}  // namespace
 
 Status DrawImage(const ObjectBuffer& buffer, QSize size, QImage* image) {
     QImage drawn;

@@ -11,16 +11,10 @@
 
 namespace qavren::viewers {
 
-// A QImage of `size` for the thumbnail picture (RGBA, straight alpha),
-// through QImageIOHandler::allocateImage where Qt has it (Qt 6), so that the
-// reader's allocation limit holds: 0, or status::kNoMemory.
-Status AllocateImage(QSize size, QImage* image);
-
-// Draws the object into *image, a picture AllocateImage made, at its size:
-// 0, or the core's Status with the image's pixels unspecified.
-Status DrawInto(const ObjectBuffer& buffer, QImage* image);
-
-// Both, with *image untouched on failure.
+// Draws the object at `size` into *image (RGBA, straight alpha), a QImage
+// allocated as the framework allows (the reader's allocation limit on Qt 6).
+// 0, or the core's Status (status::kNoMemory when the QImage cannot be had)
+// with *image untouched.
 Status DrawImage(const ObjectBuffer& buffer, QSize size, QImage* image);
 
 }  // namespace qavren::viewers
