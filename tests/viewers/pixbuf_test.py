@@ -25,6 +25,8 @@ def _setup():
     query = os.environ.get("GDK_PIXBUF_QUERY_LOADERS", query)
     system = subprocess.run([query], capture_output=True, text=True, check=True).stdout
     ours = subprocess.run([query, LOADER], capture_output=True, text=True, check=True).stdout
+    global ENTRY
+    ENTRY = ours
     if '"lwo"' not in ours:
         sys.exit("pixbuf_test: gdk-pixbuf-query-loaders found no lwo format in " + LOADER)
     png = [block for block in system.split("\n\n") if 'libpixbufloader-png' in block]
@@ -161,6 +163,7 @@ class Loader(unittest.TestCase):
     def test_loads_on_two_threads_at_once(self):
         """The loader says it is thread-safe: two threads loading at once get
         the pictures one thread gets."""
+        self.assertIn('"lwo" %d ' % 4, ENTRY)  # GDK_PIXBUF_FORMAT_THREADSAFE
         paths = [os.path.join(SOURCE, "examples", name) for name in ("cube.lwo", "torus.lwo")]
         alone = [picture(GdkPixbuf.Pixbuf.new_from_file_at_size(p, 200, 150)) for p in paths]
         together = [None, None]

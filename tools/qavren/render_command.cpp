@@ -453,10 +453,8 @@ bool RefuseCollisions(Plan* plan) {
     return true;
 }
 
-// The objects: each operand, or with -r the objects below each folder in
-// its place; then each picture's path, and the later of two pictures of one
-// path refused. *failed counts the folders that could not be read or hold
-// no object; false when memory runs out.
+// The plan in its steps (*failed as ExpandOperands counts); false when
+// memory runs out.
 bool MakePlan(const RenderJob& job, Plan* plan, int* failed) {
     *failed = 0;
     OwnedArray<Operand> operands;
