@@ -32,7 +32,6 @@ public:
     Status Append(const void* piece, size_t length);
 
     uint64_t size() const { return size_; }
-    uint64_t most() const { return most_; }
     const uint8_t* data() const { return block_.data(); }
 
     // Copies the bytes into an empty buffer (LoadFromMemory's results) and

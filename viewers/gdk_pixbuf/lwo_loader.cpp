@@ -2,9 +2,9 @@
 // application. The loader gathers the object's bytes in the pieces an
 // application feeds (gdk-pixbuf feeds a whole file the same way), tells the
 // application the size as soon as the 12-byte header shows an object, and
-// at the end draws the
-// thumbnail picture at the size the application settled on: drawn at that
-// size, never scaled. Errors go out as GErrors; nothing here aborts.
+// at the end draws the thumbnail picture at the size the application
+// settled on: drawn at that size, never scaled. Errors go out as GErrors;
+// nothing here aborts.
 #define GDK_PIXBUF_ENABLE_BACKEND
 #include <gdk-pixbuf/gdk-pixbuf-io.h>
 #undef GDK_PIXBUF_ENABLE_BACKEND
