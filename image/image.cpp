@@ -4,41 +4,37 @@
 #include <climits>
 
 #include "image/image_internal.h"
-#include "platform/memory.h"
 
 namespace qavren {
 
 Image& Image::operator=(Image&& other) noexcept {
     if (this != &other) {
-        Release();
-        pixels_ = other.pixels_;
+        pixels_ = static_cast<OwnedArray<uint8_t>&&>(other.pixels_);
         width_ = other.width_;
         height_ = other.height_;
-        other.pixels_ = nullptr;
         other.width_ = other.height_ = 0;
     }
     return *this;
 }
 
 Status Image::Allocate(uint32_t width, uint32_t height) {
+    Release();
     const uint64_t pixels = uint64_t{width} * height;  // both below 2^32: no wrap
     if (pixels == 0 || pixels > kMaxImagePixels) return status::kUnsupportedInput;
-    auto* block = static_cast<uint8_t*>(platform::AllocateZeroed(static_cast<size_t>(pixels * 4)));
-    if (!block) return status::kNoMemory;
-    Adopt(block, width, height);
+    if (const Status s = pixels_.Allocate(pixels * 4); Failed(s)) return s;
+    width_ = width;
+    height_ = height;
     return status::kOk;
 }
 
 void Image::Adopt(uint8_t* pixels, uint32_t width, uint32_t height) {
-    Release();
-    pixels_ = pixels;
+    pixels_.Adopt(pixels, size_t{4} * width * height);
     width_ = width;
     height_ = height;
 }
 
 void Image::Release() {
-    platform::Free(pixels_);
-    pixels_ = nullptr;
+    pixels_.Reset();
     width_ = height_ = 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/owned_array.h"
 #include "platform/status.h"
 
 namespace qavren {
@@ -19,12 +20,10 @@ public:
     Image() = default;
     Image(Image&& other) noexcept { *this = static_cast<Image&&>(other); }
     Image& operator=(Image&& other) noexcept;
-    Image(const Image&) = delete;
-    Image& operator=(const Image&) = delete;
-    ~Image() { Release(); }
 
-    // A zeroed width × height RGBA block: 0, -4 when memory cannot be had,
-    // -7 when the size is zero or above kMaxImagePixels.
+    // A zeroed width × height RGBA block: 0, status::kNoMemory when memory
+    // cannot be had, status::kUnsupportedInput when the size is zero or
+    // above kMaxImagePixels.
     Status Allocate(uint32_t width, uint32_t height);
     // Takes a block of width × height × 4 bytes from platform::AllocateZeroed.
     void Adopt(uint8_t* pixels, uint32_t width, uint32_t height);
@@ -32,23 +31,24 @@ public:
 
     uint32_t width() const { return width_; }
     uint32_t height() const { return height_; }
-    bool empty() const { return pixels_ == nullptr; }
-    uint8_t* pixels() { return pixels_; }
-    const uint8_t* pixels() const { return pixels_; }
+    bool empty() const { return pixels_.data() == nullptr; }
+    uint8_t* pixels() { return pixels_.data(); }
+    const uint8_t* pixels() const { return pixels_.data(); }
     // The pixel (x, y) as R, G, B, A.
-    const uint8_t* At(uint32_t x, uint32_t y) const { return pixels_ + (size_t{y} * width_ + x) * 4; }
+    const uint8_t* At(uint32_t x, uint32_t y) const { return pixels_.data() + (size_t{y} * width_ + x) * 4; }
 
 private:
-    uint8_t* pixels_ = nullptr;
+    OwnedArray<uint8_t> pixels_;
     uint32_t width_ = 0;
     uint32_t height_ = 0;
 };
 
 // Decodes JPEG (baseline and progressive), PNG (any depth, palette, grey,
 // alpha; 16 bits cut to 8), TGA, BMP, PSD, GIF (its first frame) and IFF
-// ILBM into `out`, which is left empty on failure. 0; -4 when memory cannot
-// be had; -7 for an unknown format, a zero size or more than kMaxImagePixels;
-// -5 for damaged or truncated data.
+// ILBM into `out`, which is left empty on failure. 0; status::kNoMemory
+// when memory cannot be had; status::kUnsupportedInput for an unknown
+// format, a zero size or more than kMaxImagePixels; status::kCorrupt for
+// damaged or truncated data.
 Status DecodeImage(const uint8_t* bytes, size_t size, Image* out);
 
 }  // namespace qavren

@@ -6,7 +6,6 @@
 #include "image/texture_search.h"
 #include "platform/file.h"
 #include "platform/folders.h"
-#include "platform/memory.h"
 
 namespace qavren {
 namespace {
@@ -134,12 +133,11 @@ private:
 Status ImageBytes::Allocate(size_t size, const char* found) {
     Release();
     const size_t name = std::strlen(found) + 1;
-    block_ = static_cast<uint8_t*>(platform::AllocateZeroed(size + name));  // size <= 64 MiB: no wrap
-    if (!block_) return status::kNoMemory;
-    std::memcpy(block_ + size, found, name);
-    data_ = block_;
+    if (const Status s = block_.Allocate(uint64_t{size} + name); Failed(s)) return s;
+    std::memcpy(block_.data() + size, found, name);
+    data_ = block_.data();
     size_ = size;
-    found_ = reinterpret_cast<const char*>(block_ + size);
+    found_ = reinterpret_cast<const char*>(block_.data() + size);
     return status::kOk;
 }
 
@@ -151,8 +149,7 @@ void ImageBytes::Borrow(const uint8_t* data, size_t size, const char* found) {
 }
 
 void ImageBytes::Release() {
-    platform::Free(block_);
-    block_ = nullptr;
+    block_.Reset();
     data_ = nullptr;
     size_ = 0;
     found_ = "";

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "image/image.h"
+#include "platform/owned_array.h"
 #include "platform/status.h"
 
 namespace qavren {
@@ -20,23 +21,22 @@ public:
     ImageBytes() = default;
     ImageBytes(const ImageBytes&) = delete;
     ImageBytes& operator=(const ImageBytes&) = delete;
-    ~ImageBytes() { Release(); }
 
     // `size` bytes to fill and the NUL-terminated `found`, in one block of
-    // ours: 0, or -4 when memory cannot be had.
+    // ours: 0, or status::kNoMemory when memory cannot be had.
     Status Allocate(size_t size, const char* found);
     // Bytes and a name the caller keeps alive.
     void Borrow(const uint8_t* data, size_t size, const char* found);
     void Release();
 
-    uint8_t* writable() { return block_; }
+    uint8_t* writable() { return block_.data(); }
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
     const char* found() const { return found_; }  // a path, or the name of a file in memory
     bool empty() const { return data_ == nullptr; }
 
 private:
-    uint8_t* block_ = nullptr;
+    OwnedArray<uint8_t> block_;
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     const char* found_ = "";
@@ -46,8 +46,8 @@ class TextureSource {
 public:
     virtual ~TextureSource() = default;
     // The bytes of the image stored as `name` (`length` untrusted bytes; a NUL
-    // ends the name): 0 with `out` filled; -1 when nothing is found; -4 when
-    // memory cannot be had.
+    // ends the name): 0 with `out` filled; status::kNoData when nothing is
+    // found; status::kNoMemory when memory cannot be had.
     virtual Status Find(const uint8_t* name, uint32_t length, ImageBytes* out) const = 0;
     // Find, then DecodeImage: 0, or one of their failures.
     Status Load(const uint8_t* name, uint32_t length, Image* out) const;

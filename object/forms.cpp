@@ -20,18 +20,28 @@ constexpr FormTag kForms[] = {
     {"LWO3", ObjectForm::kLwo3, "FORM LWO3"},
 };
 
-}  // namespace
-
-bool IdentifyForm(const ObjectBuffer& buffer, ObjectForm* form) {
-    const Status plain = CheckForm(buffer);
-    if (plain != status::kLwob && plain != status::kLayered && plain != status::kOtherForm) return false;
+// The form a FORM's type (its bytes 8..11) names.
+bool FormOfType(const uint8_t* type, ObjectForm* form) {
     for (const FormTag& f : kForms) {
-        if (std::memcmp(buffer.data() + 8, f.tag, 4) == 0) {
+        if (std::memcmp(type, f.tag, 4) == 0) {
             *form = f.form;
             return true;
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool IdentifyForm(const ObjectBuffer& buffer, ObjectForm* form) {
+    const Status plain = CheckForm(buffer);
+    if (plain != status::kLwob && plain != status::kLayered && plain != status::kOtherForm) return false;
+    return FormOfType(buffer.data() + 8, form);
+}
+
+bool HeaderNamesObject(const uint8_t* head, size_t length) {
+    ObjectForm form;
+    return head && length >= 12 && std::memcmp(head, "FORM", 4) == 0 && FormOfType(head + 8, &form);
 }
 
 const char* FormName(ObjectForm form) { return kForms[static_cast<uint32_t>(form)].name; }

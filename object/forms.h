@@ -3,6 +3,7 @@
 // setting asks for more, qavren all four.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "object/object_buffer.h"
@@ -28,12 +29,19 @@ constexpr FormSet kEveryForm =
 // data, short or not a FORM, another type).
 bool IdentifyForm(const ObjectBuffer& buffer, ObjectForm* form);
 
+// True when an object's first `length` bytes begin with a FORM header of one
+// of the four forms ("FORM", any length, the type): the form told from 12
+// bytes alone, so that a shell can answer before the rest has come.
+bool HeaderNamesObject(const uint8_t* head, size_t length);
+
 // "FORM LWO2" and the like, for people.
 const char* FormName(ObjectForm form);
 
-// The form check of a caller that draws the forms in `accepted`: 1 for one
-// of them; any other data gets what CheckForm(buffer) says (2 for LWLO, -6
-// for LWO2, LWO3 and other types, -5 or -1), and LWOB left out of the set -6.
+// The form check of a caller that draws the forms in `accepted`:
+// status::kDrawnForm for one of them; any other data gets what
+// CheckForm(buffer) says (status::kLayered for LWLO, status::kOtherForm for
+// LWO2, LWO3 and other types, status::kCorrupt or status::kNoData), and LWOB
+// left out of the set status::kOtherForm.
 // With kLwobOnly it is CheckForm(buffer) exactly.
 Status CheckForm(const ObjectBuffer& buffer, FormSet accepted);
 

@@ -48,8 +48,9 @@ public:
         return true;
     }
 
-    // `count` zeroed elements in place of any earlier block: 0, or -4 when
-    // the size overflows or memory cannot be had (the array is then empty).
+    // `count` zeroed elements in place of any earlier block: 0, or
+    // status::kNoMemory when the size overflows or memory cannot be had (the
+    // array is then empty).
     // A count of zero gives a valid, empty block.
     Status Allocate(uint64_t count) {
         Reset();
@@ -62,7 +63,7 @@ public:
     }
 
     // `count` elements keeping the first min(count, size()) of the old ones,
-    // the rest zeroed: 0, or -4 with the array as it was.
+    // the rest zeroed: 0, or status::kNoMemory with the array as it was.
     Status Resize(uint64_t count) {
         size_t bytes = 0;
         if (!BytesFor(count, &bytes)) return status::kNoMemory;
@@ -74,6 +75,14 @@ public:
         data_ = block;
         size_ = static_cast<size_t>(count);
         return status::kOk;
+    }
+
+    // Takes `count` elements in a block from platform::AllocateZeroed (or
+    // another allocation platform::Free frees), in place of any earlier one.
+    void Adopt(T* block, size_t count) {
+        Reset();
+        data_ = block;
+        size_ = block ? count : 0;
     }
 
     // Frees the block; the array is empty.

@@ -1,12 +1,14 @@
 // ObjectBytes: an object's bytes gathered in pieces, as image frameworks
-// hand them over (a loader fed by the application, a device read in blocks),
-// bounded as the command bounds a file: at most what an ObjectBuffer holds.
+// hand them over (a loader fed by the application, a device or a stream read
+// in blocks), bounded as the command bounds a file: at most what an
+// ObjectBuffer holds.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "object/object_buffer.h"
+#include "platform/owned_array.h"
 #include "platform/status.h"
 
 namespace qavren::viewers {
@@ -18,31 +20,29 @@ public:
 
     // `most` lowers the bound (for tests); it never raises it.
     explicit ObjectBytes(uint64_t most = kMostBytes) : most_(most < kMostBytes ? most : kMostBytes) {}
-    ObjectBytes(const ObjectBytes&) = delete;
-    ObjectBytes& operator=(const ObjectBytes&) = delete;
-    ~ObjectBytes();
 
-    // Appends `length` bytes: 0, or -4 when the total would pass the bound
-    // or the block cannot be had, with the bytes gathered so far kept.
+    // Room for `capacity` bytes in all, before they come (a size the source
+    // reports): 0, or status::kNoMemory above the bound or when the block
+    // cannot be had, with the bytes gathered so far kept.
+    Status Reserve(uint64_t capacity);
+
+    // Appends `length` bytes: 0, status::kNoData for no piece, or
+    // status::kNoMemory when the total would pass the bound or the block
+    // cannot be had, with the bytes gathered so far kept.
     Status Append(const void* piece, size_t length);
 
     uint64_t size() const { return size_; }
-    const uint8_t* data() const { return data_; }
+    const uint8_t* data() const { return block_.data(); }
 
-    // Copies the bytes into an empty buffer (LoadFromMemory's results).
+    // Copies the bytes into an empty buffer (LoadFromMemory's results) and
+    // lets them go.
     Status MoveInto(ObjectBuffer* buffer);
 
 private:
-    uint8_t* data_ = nullptr;
+    OwnedArray<uint8_t> block_;  // its size is the capacity
     uint64_t size_ = 0;
-    uint64_t capacity_ = 0;
     uint64_t most_;
 };
-
-// The object's form read from its first 12 bytes alone: true when they name
-// one of the four forms, so that a size can be answered before the rest has
-// come (or without reading it).
-bool HeaderNamesObject(const uint8_t* head, size_t length);
 
 // What every shell shows when its framework asks for no size.
 constexpr int32_t kDefaultWidth = 800;

@@ -17,6 +17,7 @@
 #include "tools/lwogen/lwo_writer.h"
 #include "tools/qavren/arg_parser.h"
 #include "tools/qavren/object_report.h"
+#include "tools/qavren/printable.h"
 
 namespace qavren::cli {
 namespace {
@@ -323,6 +324,19 @@ TEST(Options, ValueSpellingsOperandOrderAndErrors) {
     EXPECT_EQ(Parse({"-hv"}).error, "option '-h' takes no value (in '-hv')");
     EXPECT_EQ(Parse({"--sizes=1"}).error, "unknown option '--sizes'");
     EXPECT_EQ(Parse({"-x"}).error, "unknown option '-x'");
+}
+
+// Only plain characters reach the text: controls, DEL, NUL and high bytes
+// show as '?', and a name too long is cut with "...".
+TEST(Printable, OnlyPlainCharactersReachTheText) {
+    EXPECT_STREQ(PrintableTag("\x1b[2J").text, "?[2J");
+    EXPECT_STREQ(PrintableTag(std::string(" ~\x7f\0", 4).data()).text, " ~??");
+    EXPECT_STREQ(PrintableTag("\x1f\x80\xff" "A").text, "???A");
+    char out[8];
+    CopyPrintable("ab\x7f\x20", 4, out, sizeof out);
+    EXPECT_STREQ(out, "ab? ");
+    CopyPrintable("abcdefgh", 8, out, sizeof out);
+    EXPECT_STREQ(out, "abcd...");
 }
 
 }  // namespace

@@ -115,6 +115,12 @@ TEST(StreamReader, RefusesCleanly) {
         }
         EXPECT_EQ(platform::LiveBlockCount(), live);
     }
+    // A size told above the limit is refused before anything is read.
+    const Bytes told = Generated(101, 7);
+    PieceStream stream(told, 3, 40000);
+    ObjectBuffer buffer;
+    EXPECT_EQ(ReadWholeStream(stream, 101, &buffer, 100), status::kNoMemory);
+    EXPECT_EQ(stream.reads, 0u);
 }
 
 TEST(StreamReader, EveryFailedAllocationGivesNoMemoryAndKeepsNothing) {

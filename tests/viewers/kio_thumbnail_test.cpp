@@ -63,6 +63,13 @@ TEST(KioThumbnail, CreateGivesTheCommandsPicture) {
     }
     EXPECT_GT(drawn, 20);
     EXPECT_GT(refused, 10);
+    // A screen of twice the density: the pixels of the target size, told their ratio.
+    const QString cube = g_source + "/examples/cube.lwo";
+    const KIO::ThumbnailResult dense =
+        creator->create(KIO::ThumbnailRequest(QUrl::fromLocalFile(cube), QSize(256, 256), QStringLiteral("image/x-lwo"), 2.0, 0));
+    EXPECT_EQ(dense.image().devicePixelRatio(), 2.0);
+    EXPECT_TRUE(qavren::viewers_test::SamePixels(
+        dense.image(), qavren::viewers_test::CommandPicture(g_qavren, cube, 256, 256, work.path())));
     // A file that is not there, and a URL KIO did not make local.
     const KIO::ThumbnailRequest missing(QUrl::fromLocalFile(work.path() + "/none.lwo"), QSize(64, 64),
                                         QStringLiteral("image/x-lwo"), 1.0, 0);

@@ -10,6 +10,7 @@ import random
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 
 LOADER, QAVREN, LWOGEN, SOURCE = sys.argv[1:5]
@@ -24,6 +25,8 @@ def _setup():
     query = os.environ.get("GDK_PIXBUF_QUERY_LOADERS", query)
     system = subprocess.run([query], capture_output=True, text=True, check=True).stdout
     ours = subprocess.run([query, LOADER], capture_output=True, text=True, check=True).stdout
+    global ENTRY
+    ENTRY = ours
     if '"lwo"' not in ours:
         sys.exit("pixbuf_test: gdk-pixbuf-query-loaders found no lwo format in " + LOADER)
     png = [block for block in system.split("\n\n") if 'libpixbufloader-png' in block]
@@ -156,6 +159,22 @@ class Loader(unittest.TestCase):
                 fmt, width, height = GdkPixbuf.Pixbuf.get_file_info(path)
                 self.assertEqual((fmt.get_name(), width, height), ("lwo", 800, 600))
                 self.assertEqual(fmt.get_mime_types(), ["image/x-lwo"])
+
+    def test_loads_on_two_threads_at_once(self):
+        """The loader says it is thread-safe: two threads loading at once get
+        the pictures one thread gets."""
+        self.assertIn('"lwo" %d ' % 4, ENTRY)  # GDK_PIXBUF_FORMAT_THREADSAFE
+        paths = [os.path.join(SOURCE, "examples", name) for name in ("cube.lwo", "torus.lwo")]
+        alone = [picture(GdkPixbuf.Pixbuf.new_from_file_at_size(p, 200, 150)) for p in paths]
+        together = [None, None]
+        def load(k):
+            together[k] = [picture(GdkPixbuf.Pixbuf.new_from_file_at_size(paths[k], 200, 150)) for _ in range(3)]
+        threads = [threading.Thread(target=load, args=(k,)) for k in range(2)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(together, [[alone[0]] * 3, [alone[1]] * 3])
 
     def test_signals_in_order_once_each(self):
         with open(os.path.join(SOURCE, "examples", "cube.lwo"), "rb") as f:

@@ -56,6 +56,14 @@ TEST(QtReader, DefaultSizeWholePicture) {
     EXPECT_EQ(reader.size(), QSize(800, 600));
     EXPECT_TRUE(qavren::viewers_test::SamePixels(
         reader.read(), qavren::viewers_test::CommandPicture(g_qavren, path, 800, 600, work.path())));
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // The application's allocation limit holds: 800 x 600 RGBA is above 1 MiB.
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(1);
+    QImageReader limited(path);
+    EXPECT_TRUE(limited.read().isNull());
+    QImageReader::setAllocationLimit(limit);
+#endif
 }
 
 // What the header alone answers and what only drawing finds: a damaged body

@@ -1,9 +1,9 @@
-// Gathers an ObjectReport: the IFF walk, the plug-in's chunk search and the
-// point and polygon facts, and words the first fault.
+// Gathers an ObjectReport: the IFF walk, the plug-in's chunk search, the
+// point and polygon facts, the layers and the surfaces. (fault_words.cpp
+// puts the first fault into words.)
 #include "tools/qavren/object_report.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "image/texture_source.h"
@@ -12,11 +12,10 @@
 #include "platform/byte_reader.h"
 #include "plugin/host_codes.h"
 #include "plugin/plugin_info.h"
+#include "tools/qavren/printable.h"
 
 namespace qavren::cli {
 namespace {
-
-constexpr uint32_t kFormHeaderSize = 12;
 
 bool Contains(const ChunkEntry& e, uint32_t offset) {
     return offset >= e.offset && uint64_t{offset} < uint64_t{e.offset} + 8 + e.length;
@@ -140,8 +139,6 @@ void GatherPlugInView(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectR
     }
 }
 
-bool IsLayered(const ObjectReport& r) { return r.known_form && r.object_form != ObjectForm::kLwob; }
-
 bool TagIs(const char tag[4], const char* name) { return std::memcmp(tag, name, 4) == 0; }
 
 int TypeOf(const uint8_t type[4]) {
@@ -150,20 +147,6 @@ int TypeOf(const uint8_t type[4]) {
         if (std::memcmp(type, kTags[k], 4) == 0) return k;
     }
     return kOtherType;
-}
-
-// The name as printable ASCII, cut with "..." when it does not fit.
-void CopyName(const uint8_t* name, uint32_t length, char* out, size_t size) {
-    size_t n = 0;
-    uint32_t k = 0;
-    for (; k < length && n + 4 < size; ++k) {
-        const uint8_t c = name[k];
-        out[n++] = c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
-    }
-    if (k < length) {
-        for (int dot = 0; dot < 3; ++dot) out[n++] = '.';
-    }
-    out[n] = '\0';
 }
 
 // Every layer, hidden ones too, and every POLS chunk of every type, counted
@@ -189,7 +172,7 @@ void CountLayers(const ObjectBuffer& buffer, ObjectForm form, LayeredFacts* f) {
                 layer->hidden = h.hidden;
                 layer->has_parent = h.has_parent;
                 layer->parent = h.parent;
-                CopyName(h.name, h.name_length, layer->name, sizeof layer->name);
+                CopyPrintable(h.name, h.name_length, layer->name, sizeof layer->name);
             }
             if (starts_layer) continue;
         }
@@ -258,7 +241,7 @@ void GatherTextures(const ObjectSurfaces& surfaces, uint32_t s, const TextureSou
     f->textures = t.count;
     f->skipped_textures = t.skipped;
     f->has_vertex_colours = t.vertex_colours.present;
-    CopyName(t.vertex_colours.map.bytes, t.vertex_colours.map.length, f->vertex_colours, sizeof f->vertex_colours);
+    CopyPrintable(t.vertex_colours.map.bytes, t.vertex_colours.map.length, f->vertex_colours, sizeof f->vertex_colours);
     for (uint32_t k = 0; k < t.count && list->texture_count < kMaxListedTextures; ++k) {
         const TextureLayer& layer = surfaces.layer(s, k);
         TextureFacts& x = list->textures[list->texture_count++];
@@ -266,14 +249,14 @@ void GatherTextures(const ObjectSurfaces& surfaces, uint32_t s, const TextureSou
         x.projection = layer.projection;
         x.axis = layer.axis;
         x.enabled = layer.enabled;
-        CopyName(layer.uv_map.bytes, layer.uv_map.length, x.uv_map, sizeof x.uv_map);
-        CopyName(layer.image.bytes, layer.image.length, x.image, sizeof x.image);
+        CopyPrintable(layer.uv_map.bytes, layer.uv_map.length, x.uv_map, sizeof x.uv_map);
+        CopyPrintable(layer.image.bytes, layer.image.length, x.image, sizeof x.image);
         if (!source) continue;
         ImageBytes bytes;
         x.search = source->Find(layer.image.bytes, layer.image.length, &bytes) == status::kOk ? ImageSearch::kFound
                                                                                                : ImageSearch::kNotFound;
         const char* found = bytes.found();
-        CopyName(reinterpret_cast<const uint8_t*>(found), static_cast<uint32_t>(std::strlen(found)), x.found,
+        CopyPrintable(found, std::strlen(found), x.found,
                  sizeof x.found);
     }
 }
@@ -294,7 +277,7 @@ void GatherSurfaces(const ObjectBuffer& buffer, const TextureSource* source, Obj
         if (list.count < kMaxListedSurfaces) {
             SurfaceFacts& f = list.surfaces[list.count];
             const SurfaceName name = surfaces.name(s);
-            CopyName(name.bytes, name.length, f.name, sizeof f.name);
+            CopyPrintable(name.bytes, name.length, f.name, sizeof f.name);
             f.is_default = s == 0;
             f.described = surfaces.described(s);
             f.look = surfaces.look(s);
@@ -311,136 +294,9 @@ void FindHit(const ObjectBuffer& buffer, const char tag[4], SearchHit* hit) {
         hit->stated_length = ByteReader::LoadU32(buffer.data() + hit->offset + 4);
     }
 }
-
-// The chunk header at `offset` and what follows it, for a length fault.
-uint32_t BytesAfterHeader(const ObjectReport& r, uint32_t offset) {
-    const uint64_t data = uint64_t{offset} + 8;
-    return data < r.file_size ? static_cast<uint32_t>(r.file_size - data) : 0;
-}
-
-bool IsTheChunk(const SearchHit& hit, const char tag[4]) {
-    return hit.in_chunk && hit.container.offset == hit.offset && std::memcmp(hit.container.tag, tag, 4) == 0;
-}
-
-void DescribeChunkFault(const ObjectReport& r, const SearchHit& hit, const char tag[4], const char* what,
-                        Message* out) {
-    if (hit.offset == kChunkNotFound) {
-        Format(out, "corrupt object: it has no %.4s chunk (%s)", tag, what);
-        return;
-    }
-    // The plug-in reads the length from the four bytes after the match,
-    // wherever it landed; there may not even be four.
-    Message chunk;
-    if (IsTheChunk(hit, tag)) {
-        Format(&chunk, "the %.4s chunk at byte %u", tag, hit.offset);
-    } else {
-        Message where;
-        DescribeHit(hit, tag, &where);
-        Format(&chunk, "the first '%.4s' in the file, at byte %u (%s), taken for the chunk,", tag, hit.offset,
-               where.text);
-    }
-    if (uint64_t{hit.offset} + 8 > r.file_size) {
-        Format(out, "corrupt object: %s is cut off before its length", chunk.text);
-        return;
-    }
-    Format(out, "corrupt object: %s states %u bytes of data, but only %u follow", chunk.text, hit.stated_length,
-           BytesAfterHeader(r, hit.offset));
-}
-
-void DescribePolygonFault(const PolygonFacts& f, uint16_t max_vertices, Message* out) {
-    switch (f.fault) {
-    case PolygonFault::kVertexCount:
-        Format(out, "corrupt object: polygon %u (at byte %u) has %u vertices; 1 to %u are allowed", f.count,
-               f.fault_offset, f.fault_value, max_vertices);
-        break;
-    case PolygonFault::kOverrun:
-        Format(out, "corrupt object: polygon %u (at byte %u) runs past the end of the POLS chunk", f.count,
-               f.fault_offset);
-        break;
-    case PolygonFault::kPointNumber:
-        Format(out, "corrupt object: polygon %u (at byte %u) uses point %u, but there are only %u points",
-               f.count, f.fault_offset, f.fault_value, f.fault_points);
-        break;
-    case PolygonFault::kMissingDetails:
-        Format(out, "corrupt object: the POLS chunk ends before the last %u of the detail polygons it announces",
-               f.fault_value);
-        break;
-    case PolygonFault::kNone: break;
-    }
-}
-
-void Printable(const char tag[4], char out[5]) {
-    for (int i = 0; i < 4; ++i) out[i] = tag[i] >= 0x20 && tag[i] < 0x7F ? tag[i] : '?';
-    out[4] = '\0';
-}
-
-// The layer walk's fault, or the polygon walk's, with where it is.
-bool DescribeLayeredFault(const ObjectReport& r, Message* out) {
-    const LayeredFacts& f = r.layered;
-    const ChunkEntry& c = f.fault_chunk;
-    char tag[5];
-    Printable(c.tag, tag);
-    if (Failed(f.structure)) {
-        switch (f.fault) {
-        case LayerFault::kChunkOverrun: {
-            const uint64_t data = uint64_t{c.offset} + 8;
-            Format(out, "corrupt object: the %s chunk at byte %u states %u bytes of data, but only %u follow%s", tag,
-                   c.offset, c.length, data < r.walk_limit ? static_cast<uint32_t>(r.walk_limit - data) : 0,
-                   r.walk_limit < r.file_size ? " within the FORM" : "");
-            break;
-        }
-        case LayerFault::kShortLayer:
-            Format(out,
-                   "corrupt object: the LAYR chunk at byte %u holds %u bytes, too few for a layer's number and flags",
-                   c.offset, c.length);
-            break;
-        case LayerFault::kUntypedPolygons:
-            Format(out, "corrupt object: the POLS chunk at byte %u holds %u bytes, too few for its polygon type",
-                   c.offset, c.length);
-            break;
-        case LayerFault::kPolygonsBeforePoints:
-            Format(out, "corrupt object: the POLS chunk at byte %u (layer %u) comes before any PNTS chunk of its layer",
-                   c.offset, f.fault_layer);
-            break;
-        case LayerFault::kNone: Format(out, "corrupt object"); break;
-        }
-        return true;
-    }
-    if (r.polygons.fault == PolygonFault::kNone) return false;
-    const uint16_t limit = r.object_form == ObjectForm::kLwob ? kMaxPolygonVertices : kMaxPolygonIndices;
-    DescribePolygonFault(r.polygons, limit, out);
-    const size_t used = std::strlen(out->text);
-    std::snprintf(out->text + used, sizeof out->text - used, ", in the POLS chunk at byte %u of layer %u",
-                  r.polygons.fault_chunk, r.polygons.fault_layer);
-    return true;
-}
-
-bool DescribeForm(const ObjectReport& r, Message* out) {
-    switch (r.form) {
-    case status::kLwob: return false;
-    case status::kNoData: Format(out, "holds no data"); return true;
-    case status::kOtherForm: break;
-    default:
-        if (r.file_size < kFormHeaderSize) {
-            Format(out, "is not a LightWave object: only %u bytes, too short for an IFF FORM header", r.file_size);
-        } else {
-            Format(out, "is not a LightWave object: it does not begin with an IFF FORM header");
-        }
-        return true;
-    }
-    if (std::memcmp(r.form_type, "LWO", 3) == 0) {
-        Format(out,
-               "is a LightWave object of a form not known here (FORM %.4s); LWOB, LWLO, LWO2 and LWO3 can be drawn",
-               r.form_type);
-        return true;
-    }
-    char type[4];
-    for (int i = 0; i < 4; ++i) type[i] = r.form_type[i] >= 0x20 && r.form_type[i] < 0x7F ? r.form_type[i] : '?';
-    Format(out, "is an IFF file of type '%.4s', not a LightWave object", type);
-    return true;
-}
-
 }  // namespace
+
+bool IsLayered(const ObjectReport& r) { return r.known_form && r.object_form != ObjectForm::kLwob; }
 
 const char* PolygonTypeName(int type) {
     static const char* const kNames[kTypeCount] = {"FACE", "PTCH", "SUBD",  "CURV",
@@ -492,55 +348,4 @@ int32_t PlugInCode(const ObjectReport& r, int32_t forms_setting) {
     if (!accepted) return MapToHostCode(r.form == status::kLwob ? status::kOtherForm : r.form);
     return MapToHostCode(ExpectedDrawStatus(r));
 }
-
-bool DescribeFault(const ObjectReport& r, Message* out) {
-    if (IsLayered(r)) return DescribeLayeredFault(r, out);
-    if (DescribeForm(r, out)) return true;
-    if (Failed(r.pnts_status)) {
-        DescribeChunkFault(r, r.search_pnts, "PNTS", "the point list", out);
-        return true;
-    }
-    if (Failed(r.pols_status)) {
-        DescribeChunkFault(r, r.search_pols, "POLS", "the polygon list", out);
-        return true;
-    }
-    if (r.polygons.fault == PolygonFault::kNone) return false;
-    DescribePolygonFault(r.polygons, kMaxPolygonVertices, out);
-    // A point count taken from a false PNTS match explains most such faults.
-    if (r.polygons.fault == PolygonFault::kPointNumber && r.search_pnts.offset != r.real_pnts) {
-        Message where;
-        DescribeHit(r.search_pnts, "PNTS", &where);
-        const size_t used = std::strlen(out->text);
-        std::snprintf(out->text + used, sizeof out->text - used, " (the points come from the first 'PNTS' in the file, %s)",
-                      where.text);
-    }
-    return true;
-}
-
-void DescribeHit(const SearchHit& hit, const char tag[4], Message* out) {
-    if (IsTheChunk(hit, tag)) {
-        Format(out, "the %.4s chunk", tag);
-    } else if (hit.offset < kFormHeaderSize) {
-        Format(out, "inside the FORM header, not a chunk");
-    } else if (hit.in_chunk) {
-        const bool in_header = hit.offset < hit.container.offset + 8;
-        Format(out, "inside the %s of the %.4s chunk at byte %u, not a chunk", in_header ? "header" : "data",
-               hit.container.tag, hit.container.offset);
-    } else {
-        Format(out, "outside every chunk, not a chunk");
-    }
-}
-
-void DescribeDrawFailure(const char* path, const ObjectBuffer& buffer, Status draw, Message* error) {
-    Message why;
-    if (draw == status::kNoMemory) {
-        Format(&why, "not enough memory to draw it");
-    } else {
-        ObjectReport report;
-        ExamineObject(buffer, &report);
-        if (!DescribeFault(report, &why)) Format(&why, "cannot be drawn (status %d)", draw);
-    }
-    Format(error, "%s: %s", path, why.text);
-}
-
 }  // namespace qavren::cli

@@ -102,6 +102,7 @@ struct PointFacts {
 };
 
 constexpr int kMaxListedChunks = 48;
+constexpr uint32_t kFormHeaderSize = 12;  // "FORM", its length, its type
 
 // Whether a layer's image was looked for, and with what result.
 enum class ImageSearch : uint8_t { kNotLookedUp, kFound, kNotFound };
@@ -183,9 +184,12 @@ void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, ObjectRepo
 void ExamineObject(const ObjectBuffer& buffer, const ModelTurn& turn, const TextureSource* textures,
                    ObjectReport* report);
 
+// True for the layered forms (LWLO, LWO2, LWO3).
+bool IsLayered(const ObjectReport& report);
+
 // The Status the renderers would return for this object: CheckForm's
-// failure for data of none of the four forms, -5 for a chunk, layer or
-// polygon fault, 0 when it draws (memory aside).
+// failure for data of none of the four forms, status::kCorrupt for a chunk,
+// layer or polygon fault, 0 when it draws (memory aside).
 Status ExpectedDrawStatus(const ObjectReport& report);
 
 // The host code the plug-in gives the object with its Forms setting.

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/owned_array.h"
 #include "render/parallel.h"
 #include "tools/qavren/arg_parser.h"
 #include "tools/qavren/batch.h"
@@ -56,19 +57,14 @@ struct RenderJob {
 
 // The pictures to draw once folders are walked: for each object its input,
 // where its picture goes (null with -o: job.output) and why it is not drawn
-// (null when it is). Inputs found below a folder and all outputs are owned
-// by `owned`.
+// (null when it is). Inputs found below a folder, all outputs and the words
+// of refusals are owned by `owned`.
 struct Plan {
-    char** inputs = nullptr;
-    char** outputs = nullptr;
-    const char** refusals = nullptr;
+    OwnedArray<const char*> inputs;
+    OwnedArray<const char*> outputs;
+    OwnedArray<const char*> refusals;
     int count = 0;
     PathList owned;
-    ~Plan() {
-        std::free(inputs);
-        std::free(outputs);
-        std::free(refusals);
-    }
 };
 
 bool ParseFormat(const char* name, ImageFormat* format) {
@@ -215,7 +211,7 @@ bool DerivedOutput(const char* input, const char* below, const char* directory, 
 }
 
 int CompareOutputs(const void* a, const void* b, void* outputs) {
-    char** o = static_cast<char**>(outputs);
+    const char* const* o = static_cast<const char* const*>(outputs);
     const int x = *static_cast<const int*>(a);
     const int y = *static_cast<const int*>(b);
     const int c = std::strcmp(o[x], o[y]);
@@ -348,104 +344,125 @@ bool IsFolder(const char* path) {
     return !IsStandardStream(path) && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The objects: each operand, or with -r the objects below each folder in
-// its place; then each picture's path, and the later of two pictures of one
-// path refused. *failed counts the folders that could not be read or hold
-// no object (each reported here); false when memory runs out.
-bool MakePlan(const RenderJob& job, Plan* plan, int* failed) {
-    *failed = 0;
-    // Where each input's own path starts below its folder (the operand's
-    // own name for an operand).
-    PathList& found = plan->owned;
-    int* starts = static_cast<int*>(std::calloc(static_cast<size_t>(job.input_count) + 1, sizeof(int)));
-    if (!starts) return false;
+// An operand as the plan takes it, its folder told once: with -r a folder
+// gives way to the objects found below it, [first, end) of the found paths.
+struct Operand {
+    bool folder;
+    int first;
+    int end;
+};
+
+// With -r, the objects below each folder operand, into *found. *failed
+// counts the folders that could not be read or hold no object (each
+// reported here); false when memory runs out.
+bool ExpandOperands(const RenderJob& job, OwnedArray<Operand>* operands, PathList* found, int* failed) {
+    if (Failed(operands->Allocate(static_cast<uint64_t>(job.input_count)))) return false;
     for (int i = 0; i < job.input_count; ++i) {
         const char* operand = job.inputs[i];
-        starts[i] = found.count();
-        if (!job.recursive || !IsFolder(operand)) continue;
+        Operand& o = (*operands)[i];
+        o.folder = IsFolder(operand);
+        o.first = o.end = found->count();
+        if (!job.recursive || !o.folder) continue;
         Message error;
         bool unreadable = false;
-        const int before = found.count();
-        const bool ok = FindObjects(operand, &found, &error, &unreadable);
+        const bool ok = FindObjects(operand, found, &error, &unreadable);
         if (!ok || unreadable) {
             std::fprintf(stderr, "qavren: %s\n", error.text);
             ++*failed;
         }
-        if (!ok) {
-            std::free(starts);
-            return false;
-        }
-        if (found.count() == before && !unreadable) {
+        if (!ok) return false;
+        o.end = found->count();
+        if (o.end == o.first && !unreadable) {
             std::fprintf(stderr, "qavren: %s: no LightWave object below it\n", operand);
             ++*failed;
         }
     }
-    starts[job.input_count] = found.count();
-    // Operands that are folders give way to the objects below them.
-    int total = 0;
-    for (int i = 0; i < job.input_count; ++i) {
-        const bool walked = job.recursive && IsFolder(job.inputs[i]);
-        total += walked ? starts[i + 1] - starts[i] : 1;
+    return true;
+}
+
+// The plan's inputs in operand order, and for each the part of its path
+// below its folder (the operand itself for an operand) in *below. A folder
+// without -r is refused.
+bool ListInputs(const RenderJob& job, const OwnedArray<Operand>& operands, const PathList& found, Plan* plan,
+                OwnedArray<const char*>* below) {
+    uint64_t total = 0;
+    for (const Operand& o : operands) total += job.recursive && o.folder ? o.end - o.first : 1;
+    if (total > INT_MAX || Failed(plan->inputs.Allocate(total)) || Failed(plan->outputs.Allocate(total)) ||
+        Failed(plan->refusals.Allocate(total)) || Failed(below->Allocate(total))) {
+        return false;
     }
-    const size_t n = static_cast<size_t>(total);
-    plan->inputs = static_cast<char**>(std::calloc(n + 1, sizeof(char*)));
-    plan->outputs = static_cast<char**>(std::calloc(n + 1, sizeof(char*)));
-    plan->refusals = static_cast<const char**>(std::calloc(n + 1, sizeof(char*)));
-    const char** below = static_cast<const char**>(std::calloc(n + 1, sizeof(char*)));
-    int* order = static_cast<int*>(std::calloc(n + 1, sizeof(int)));
-    bool ok = plan->inputs && plan->outputs && plan->refusals && below && order;
-    for (int i = 0, k = 0; ok && i < job.input_count; ++i) {
+    int k = 0;
+    for (int i = 0; i < job.input_count; ++i) {
         const char* operand = job.inputs[i];
-        if (!(job.recursive && IsFolder(operand))) {
-            plan->inputs[k] = job.inputs[i];
-            below[k] = operand;
-            if (!job.recursive && IsFolder(operand)) plan->refusals[k] = kFolderWithoutR;
+        const Operand& o = operands[i];
+        if (!(job.recursive && o.folder)) {
+            plan->inputs[k] = operand;
+            (*below)[k] = operand;
+            if (o.folder) plan->refusals[k] = kFolderWithoutR;
             ++k;
             continue;
         }
         const size_t folder_length = std::strlen(operand);
-        for (int f = starts[i]; f < starts[i + 1]; ++f, ++k) {
+        for (int f = o.first; f < o.end; ++f, ++k) {
             plan->inputs[k] = found.paths()[f];
             // Past the folder's name and the slash after it.
             const char* p = found.paths()[f] + folder_length;
             while (*p == '/') ++p;
-            below[k] = p;
+            (*below)[k] = p;
         }
     }
-    std::free(starts);
-    PathList& outputs = plan->owned;  // each string keeps its place as the list grows
+    plan->count = k;
+    return true;
+}
+
+// Each picture's path, kept in plan->owned; refused when it would be too long.
+bool NameOutputs(const RenderJob& job, const OwnedArray<const char*>& below, Plan* plan) {
+    if (job.output) return true;
     char derived[PATH_MAX];
-    for (int k = 0; ok && k < total; ++k) {
-        if (job.output || plan->refusals[k]) continue;
+    for (int k = 0; k < plan->count; ++k) {
+        if (plan->refusals[k]) continue;
         if (!DerivedOutput(plan->inputs[k], below[k], job.directory, job.format, derived, sizeof derived)) {
             plan->refusals[k] = kTooLong;
             continue;
         }
-        ok = outputs.Add(derived, std::strlen(derived));
-        if (ok) plan->outputs[k] = outputs.paths()[outputs.count() - 1];
+        if (!plan->owned.Add(derived, std::strlen(derived))) return false;
+        plan->outputs[k] = plan->owned.paths()[plan->owned.count() - 1];
     }
-    // Two inputs of one picture would overwrite each other's: the later
-    // one is refused, naming the earlier.
+    return true;
+}
+
+// Two inputs of one picture would overwrite each other's: the later one is
+// refused, naming the earlier.
+bool RefuseCollisions(Plan* plan) {
+    OwnedArray<int> order;
+    if (Failed(order.Allocate(static_cast<uint64_t>(plan->count)))) return false;
     int with_outputs = 0;
-    for (int k = 0; ok && k < total; ++k) {
+    for (int k = 0; k < plan->count; ++k) {
         if (plan->outputs[k]) order[with_outputs++] = k;
     }
-    if (ok) qsort_r(order, static_cast<size_t>(with_outputs), sizeof(int), CompareOutputs, plan->outputs);
-    for (int k = 1; ok && k < with_outputs; ++k) {
+    qsort_r(order.data(), static_cast<size_t>(with_outputs), sizeof(int), CompareOutputs, plan->outputs.data());
+    for (int k = 1; k < with_outputs; ++k) {
         const int first = order[k - 1];
         const int later = order[k];
         if (std::strcmp(plan->outputs[first], plan->outputs[later]) != 0) continue;
         order[k] = first;  // a third one names the first too
         Message words;
         Format(&words, "not written: %s would overwrite the picture of %s", plan->outputs[later], plan->inputs[first]);
-        ok = outputs.Add(words.text, std::strlen(words.text));
-        if (ok) plan->refusals[later] = outputs.paths()[outputs.count() - 1];
+        if (!plan->owned.Add(words.text, std::strlen(words.text))) return false;
+        plan->refusals[later] = plan->owned.paths()[plan->owned.count() - 1];
     }
-    std::free(below);
-    std::free(order);
-    if (!ok) return false;
-    plan->count = total;
     return true;
+}
+
+// The plan in its steps (*failed as ExpandOperands counts); false when
+// memory runs out.
+bool MakePlan(const RenderJob& job, Plan* plan, int* failed) {
+    *failed = 0;
+    OwnedArray<Operand> operands;
+    OwnedArray<const char*> below;
+    return ExpandOperands(job, &operands, &plan->owned, failed) &&
+           ListInputs(job, operands, plan->owned, plan, &below) && NameOutputs(job, below, plan) &&
+           RefuseCollisions(plan);
 }
 
 }  // namespace

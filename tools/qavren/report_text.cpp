@@ -7,6 +7,7 @@
 #include "object/forms.h"
 #include "object/lwob.h"
 #include "plugin/host_codes.h"
+#include "tools/qavren/printable.h"
 
 namespace qavren::cli {
 namespace {
@@ -36,7 +37,7 @@ const char* FormWords(const ObjectReport& r) {
 void PrintForm(std::FILE* out, const ObjectReport& r) {
     if (r.form == status::kCorrupt) return;  // no FORM header: the problem line says so
     const uint64_t stated = uint64_t{r.form_length} + 8;
-    std::fprintf(out, "  form       FORM %.4s%s; the FORM header states %u bytes", r.form_type, FormWords(r),
+    std::fprintf(out, "  form       FORM %s%s; the FORM header states %u bytes", PrintableTag(r.form_type).text, FormWords(r),
                 r.form_length);
     std::fprintf(out, stated == r.file_size ? ", which matches the file\n" : ", but the file holds %u\n", r.file_size - 8);
 }
@@ -198,10 +199,7 @@ void PrintChunks(std::FILE* out, const ObjectReport& r) {
     const uint32_t listed = r.chunk_count < kMaxListedChunks ? r.chunk_count : kMaxListedChunks;
     for (uint32_t k = 0; k < listed; ++k) {
         const ChunkEntry& e = r.chunks[k];
-        char tag[5];
-        for (int i = 0; i < 4; ++i) tag[i] = e.tag[i] >= 0x20 && e.tag[i] < 0x7F ? e.tag[i] : '?';
-        tag[4] = '\0';
-        std::fprintf(out, "             byte %-8u %s  %u bytes%s\n", e.offset, tag, e.length,
+        std::fprintf(out, "             byte %-8u %s  %u bytes%s\n", e.offset, PrintableTag(e.tag).text, e.length,
                     e.overruns ? ", past the end of the file" : "");
     }
     if (listed < r.chunk_count) std::fprintf(out, "             ... and %u more\n", r.chunk_count - listed);

@@ -83,6 +83,9 @@ using namespace qavren::explorer;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
+        // Nothing here follows threads: Explorer's many threads need not
+        // call in as they start and end.
+        DisableThreadLibraryCalls(instance);
     }
     return TRUE;
 }

@@ -23,16 +23,16 @@ protected:
 };
 
 constexpr uint64_t kUnknownSize = UINT64_MAX;
-// What the stream is read in while its size is unknown, and the least the
-// block grows by.
+// What the stream is read in, and the first block while its size is unknown.
 constexpr uint32_t kFirstPiece = 64 * 1024;
 
 // Reads the stream to its end into the empty *out. `size_hint` is the size
 // the stream reports, or kUnknownSize; the stream's own end decides, the hint
-// only sizes the first block. 0; -4 for an object above `limit` bytes (told
-// by the hint before reading, or found while reading) or memory not had; -3
-// for a read error or a stream that gives more than it was asked for; -2
-// when *out already holds data. On failure *out is as it was.
+// only sizes the first block. 0; status::kNoMemory for an object above
+// `limit` bytes (told by the hint before reading, or found while reading) or
+// memory not had; status::kReadError for a read error or a stream that gives
+// more than it was asked for; status::kAlreadyFilled when *out already holds
+// data. On failure *out is as it was.
 Status ReadWholeStream(ByteStream& stream, uint64_t size_hint, ObjectBuffer* out, uint32_t limit = UINT32_MAX);
 
 }  // namespace qavren::explorer

@@ -1,17 +1,18 @@
 // libpixbufloader-lwo.so: LightWave objects for every gdk-pixbuf
-// application. The loader gathers the object's bytes (whole from a FILE, or
-// in the pieces an application feeds), tells the application the size as
-// soon as the 12-byte header shows an object, and at the end draws the
-// thumbnail picture at the size the application settled on: drawn at that
-// size, never scaled. Errors go out as GErrors; nothing here aborts.
+// application. The loader gathers the object's bytes in the pieces an
+// application feeds (gdk-pixbuf feeds a whole file the same way), tells the
+// application the size as soon as the 12-byte header shows an object, and
+// at the end draws the thumbnail picture at the size the application
+// settled on: drawn at that size, never scaled. Errors go out as GErrors;
+// nothing here aborts.
 #define GDK_PIXBUF_ENABLE_BACKEND
 #include <gdk-pixbuf/gdk-pixbuf-io.h>
 #undef GDK_PIXBUF_ENABLE_BACKEND
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "object/forms.h"
 #include "render/thumbnail.h"
 #include "viewers/object_bytes.h"
 
@@ -53,7 +54,7 @@ void SetStatusError(GError** error, Status failure) {
 // header is no object's or the application asked for no picture.
 gboolean TellSize(LoadContext* context, GError** error) {
     if (!context->size_told) {
-        if (!qavren::viewers::HeaderNamesObject(context->bytes.data(), static_cast<size_t>(context->bytes.size()))) {
+        if (!qavren::HeaderNamesObject(context->bytes.data(), static_cast<size_t>(context->bytes.size()))) {
             g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
                                 "Not a LightWave object: the file does not begin with an object's FORM header");
             return FALSE;
@@ -137,24 +138,6 @@ gboolean StopLoad(gpointer data, GError** error) {
     return pixbuf != nullptr;
 }
 
-// The whole file at the default size.
-GdkPixbuf* LoadFile(FILE* file, GError** error) {
-    LoadContext context;
-    guchar piece[65536];
-    size_t got;
-    while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) {
-        if (const Status s = context.bytes.Append(piece, got); qavren::Failed(s)) {
-            SetStatusError(error, s);
-            return nullptr;
-        }
-    }
-    if (std::ferror(file)) {
-        g_set_error_literal(error, G_FILE_ERROR, G_FILE_ERROR_IO, "The LightWave object could not be read");
-        return nullptr;
-    }
-    return DrawPixbuf(&context, error);
-}
-
 }  // namespace
 
 extern "C" {
@@ -163,7 +146,6 @@ G_MODULE_EXPORT void fill_vtable(GdkPixbufModule* module);
 G_MODULE_EXPORT void fill_info(GdkPixbufFormat* info);
 
 void fill_vtable(GdkPixbufModule* module) {
-    module->load = LoadFile;
     module->begin_load = BeginLoad;
     module->load_increment = LoadIncrement;
     module->stop_load = StopLoad;
@@ -185,7 +167,9 @@ void fill_info(GdkPixbufFormat* info) {
     info->description = const_cast<gchar*>("LightWave object");
     info->mime_types = const_cast<gchar**>(mime_types);
     info->extensions = const_cast<gchar**>(extensions);
-    info->flags = 0;
+    // Each load has its own context and the core keeps no state between
+    // calls (its counters are atomic), so loads may run on many threads.
+    info->flags = GDK_PIXBUF_FORMAT_THREADSAFE;
     info->license = const_cast<gchar*>("MIT");
 }
 

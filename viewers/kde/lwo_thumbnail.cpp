@@ -1,6 +1,7 @@
 // The KDE thumbnail plug-in: KIO (Dolphin's previews) asks it for a picture
 // of a local object file at a target size, and gets the thumbnail picture
-// drawn at that size, or a failure KIO shows as the plain icon.
+// drawn at that size and marked with the screen's device pixel ratio, or a
+// failure KIO shows as the plain icon.
 #include <KIO/ThumbnailCreator>
 #include <KPluginFactory>
 #include <QFile>
@@ -23,8 +24,12 @@ public:
         if (path.isEmpty()) return KIO::ThumbnailResult::fail();
         ObjectBuffer buffer;
         if (Failed(buffer.LoadFromFile(QFile::encodeName(path).constData(), 0))) return KIO::ThumbnailResult::fail();
+        // The target size is in device pixels already (KIO scales the view's
+        // size by the screen's ratio): the picture is drawn at it, and tells
+        // the view its ratio, so that it shows at its logical size, sharp.
         QImage image;
         if (Failed(DrawImage(buffer, request.targetSize(), &image))) return KIO::ThumbnailResult::fail();
+        image.setDevicePixelRatio(request.devicePixelRatio());
         return KIO::ThumbnailResult::pass(image);
     }
 };

@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <new>
 
+#include "object/forms.h"
 #include "viewers/object_bytes.h"
 #include "viewers/qt/rgba_image.h"
 

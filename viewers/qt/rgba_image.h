@@ -11,8 +11,10 @@
 
 namespace qavren::viewers {
 
-// Draws the object at `size` into *image (RGBA, straight alpha). 0, or the
-// core's Status (or -4 when the QImage cannot be had) with *image untouched.
+// Draws the object at `size` into *image (RGBA, straight alpha), a QImage
+// allocated as the framework allows (the reader's allocation limit on Qt 6).
+// 0, or the core's Status (status::kNoMemory when the QImage cannot be had)
+// with *image untouched.
 Status DrawImage(const ObjectBuffer& buffer, QSize size, QImage* image);
 
 }  // namespace qavren::viewers
