@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "object/lwob.h"
+#include "object/tags.h"
 
 namespace qavren {
 namespace {
@@ -26,7 +27,7 @@ bool IdentifyForm(const ObjectBuffer& buffer, ObjectForm* form) {
     const Status plain = CheckForm(buffer);
     if (plain != status::kLwob && plain != status::kLayered && plain != status::kOtherForm) return false;
     for (const FormTag& f : kForms) {
-        if (std::memcmp(buffer.data() + 8, f.tag, 4) == 0) {
+        if (IsTag(buffer.data() + 8, f.tag)) {
             *form = f.form;
             return true;
         }

@@ -27,10 +27,10 @@ bool ComputeLayout(int32_t width, int32_t height, PictureLayout* layout);
 
 void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeaderSize]);
 
-// Background, grid and the model in the settings' mode (shaded when they ask
-// for it), drawn straight into `bits` (layout.image_size bytes). Returns the
-// renderer's Status.
-Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
+// The object read and drawn as `request` asks (RequestOf the settings),
+// straight into `bits` (layout.image_size bytes): ReadModel's failure, or
+// DrawModel's Status.
+Status DrawPicture(const ObjectBuffer& buffer, const DrawRequest& request, const PictureLayout& layout,
                    uint8_t* bits);
 
 // The host code for a loaded input at its header: 0 when it is an object

@@ -25,8 +25,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "object/geometry.h"
-#include "object/surfaces.h"
+#include "object/model.h"
 #include "platform/memory.h"
 #include "render/parallel.h"
 #include "render/projection.h"
@@ -325,18 +324,16 @@ private:
 };
 
 // The points as turned for the view, before the fit: what the normals are
-// taken from. The same decoding and turn as ProjectPoints.
-Status TurnPoints(const ObjectBuffer& buffer, const ModelTurn& turn, uint32_t count, Block<float>* out) {
-    ObjectPoints source;
-    if (const Status s = source.Find(buffer); Failed(s)) return s;
-    if (source.count() != count || !out->Allocate(uint64_t{count} * 3)) return status::kNoMemory;
+// taken from. The same turn as ProjectPoints.
+Status TurnPoints(const ObjectModel& model, const ModelTurn& turn, Block<float>* out) {
+    if (!out->Allocate(uint64_t{model.point_count()} * 3)) return status::kNoMemory;
     float* p = &(*out)[0];
-    PointRuns runs(source);
-    for (PointList run; runs.Next(&run);) {
-        for (uint32_t k = 0; k < run.count(); ++k, p += 3) {
-            run.Get(k, &p[0], &p[1], &p[2]);
-            if (!turn.identity()) turn.Apply(&p[0], &p[1], &p[2]);
-        }
+    for (const ModelPoint& m : model.points) {
+        p[0] = m.x;
+        p[1] = m.y;
+        p[2] = m.z;
+        if (!turn.identity()) turn.Apply(&p[0], &p[1], &p[2]);
+        p += 3;
     }
     return status::kOk;
 }
@@ -362,16 +359,15 @@ Vec3 FaceNormal(const float* turned, const Polygon& polygon) {
 // what smooth normals are averaged from.
 class Neighbours {
 public:
-    Status Build(const ObjectPolygons& polygons, const float* turned, uint32_t point_count, uint32_t polygon_count,
+    Status Build(const ModelPolygons& polygons, const float* turned, uint32_t point_count, uint32_t polygon_count,
                  uint64_t corners) {
         if (!first_.Allocate(uint64_t{point_count} + 1) || !list_.Allocate(corners) ||
             !normals_.Allocate(uint64_t{polygon_count} * 3)) {
             return status::kNoMemory;
         }
-        Polygon polygon;
         {
-            PolygonWalk walk(polygons, point_count);
-            for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
+            for (uint32_t k = 0; k < polygon_count; ++k) {
+                const Polygon polygon = polygons[k];
                 const Vec3 n = FaceNormal(turned, polygon);
                 normals_[3 * uint64_t{k}] = static_cast<float>(n.x);
                 normals_[3 * uint64_t{k} + 1] = static_cast<float>(n.y);
@@ -383,8 +379,8 @@ public:
         for (uint32_t p = 0; p < point_count; ++p) first_[p + uint64_t{1}] += first_[p];
         Block<uint64_t> fill;
         if (!fill.Allocate(point_count)) return status::kNoMemory;
-        PolygonWalk walk(polygons, point_count);
-        for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
+        for (uint32_t k = 0; k < polygon_count; ++k) {
+            const Polygon polygon = polygons[k];
             if (polygon.count < 3) continue;
             for (uint32_t c = 0; c < polygon.count; ++c) {
                 const uint32_t p = polygon.Index(c);
@@ -567,41 +563,33 @@ double SeriesCosine(double radians) {
     return sum;
 }
 
-Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
                   ResolveBand resolve, void* context) {
     if (width <= 0 || height <= 0 || width > ShadedSamples::kMaxSide || height > ShadedSamples::kMaxSide) {
         return status::kNoMemory;
     }
     if (margin < 0 || 2 * int64_t{margin} >= width || 2 * int64_t{margin} >= height) margin = 0;
     ProjectedPoints points;
-    ObjectPolygons polygons;
-    if (const Status s = PrepareModel(buffer, width - 2 * margin, height - 2 * margin, turn, &points, &polygons);
-        s != status::kOk) {
+    if (const Status s = ProjectPoints(model, width - 2 * margin, height - 2 * margin, turn, &points); Failed(s)) {
         return s;
     }
-    // Every record is checked before anything is drawn; the walks below
-    // repeat this one.
-    uint32_t polygon_count = 0;
+    // A bad record anywhere fails before anything is drawn.
+    if (Failed(model.polygon_status)) return model.polygon_status;
+    const ModelPolygons& polygons = model.polygons;
+    const uint32_t polygon_count = polygons.count;
     uint64_t corners = 0, most_shapes = 0;
-    {
-        PolygonWalk walk(polygons, points.count());
-        Polygon polygon;
-        Status s;
-        while ((s = walk.Next(&polygon)) == 1) {
-            if (polygon_count == UINT32_MAX) return status::kNoMemory;
-            ++polygon_count;
-            if (polygon.count >= 3) corners += polygon.count;
-            most_shapes += polygon.count >= 3 ? polygon.count - 2 : 1;
-        }
-        if (Failed(s)) return s;
+    for (uint32_t k = 0; k < polygon_count; ++k) {
+        const uint16_t n = polygons[k].count;
+        if (n >= 3) corners += n;
+        most_shapes += n >= 3 ? n - 2 : 1;
     }
-    ObjectSurfaces surfaces;
-    if (const Status s = surfaces.Read(buffer, polygons, points.count(), polygon_count); Failed(s)) return s;
+    const ObjectSurfaces& surfaces = model.surfaces;
+    if (surfaces.polygon_count() != polygon_count) return status::kCorrupt;  // read without its surfaces
     bool smooth = false;
     for (uint32_t k = 0; k < surfaces.surface_count(); ++k) smooth = smooth || surfaces.look(k).smoothing > 0.0f;
 
     Block<float> turned;
-    if (const Status s = TurnPoints(buffer, turn, points.count(), &turned); Failed(s)) return s;
+    if (const Status s = TurnPoints(model, turn, &turned); Failed(s)) return s;
     Neighbours neighbours;
     if (smooth) {
         if (const Status s = neighbours.Build(polygons, &turned[0], points.count(), polygon_count, corners); Failed(s)) {
@@ -629,9 +617,8 @@ Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int
     // The shapes, lit, in the polygons' order; those that reach no sample
     // of the picture are left out.
     uint32_t shape_count = 0;
-    PolygonWalk walk(polygons, points.count());
-    Polygon polygon;
-    for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
+    for (uint32_t k = 0; k < polygon_count; ++k) {
+        const Polygon polygon = polygons[k];
         const SurfaceLook& look = surfaces.LookOf(k);
         const uint32_t own = Packed(look.red, look.green, look.blue);
         if (polygon.count <= 2) {

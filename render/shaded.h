@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "object/object_buffer.h"
+#include "object/model.h"
 #include "platform/status.h"
 #include "render/view.h"
 
@@ -135,15 +135,15 @@ private:
 // resolver writes only the band's rows.
 using ResolveBand = void (*)(void* context, const ShadedSamples& band);
 
-// Draws the model of `buffer` (any of the four forms) into a width × height
+// Draws `model` (any of the four forms, read with its surfaces) into a width × height
 // picture, band of rows by band of rows on DrawingThreads() threads, each
 // band handed to `resolve` as soon as it is drawn: fitted into the picture
 // less `margin` pixels on every side, turned by `turn`. The bands are the
 // same bytes for any thread count. 0; -4 when a side is not positive or above
-// ShadedSamples::kMaxSide, or memory cannot be had; -5 for a corrupt object;
-// CheckForm's result unchanged for data of none of the four forms. Every
-// failure is found before any band is resolved.
-Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+// ShadedSamples::kMaxSide, or memory cannot be had; the model's
+// polygon_status (-5) for a bad record. Every failure is found before any
+// band is resolved.
+Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
                   ResolveBand resolve, void* context);
 
 // The pixel rows of a band, process-wide: from 1 up, or 0 (the default) for
@@ -153,10 +153,10 @@ void SetShadedBandRows(int32_t rows);
 
 // The same for any callable resolve(band).
 template <typename Resolve>
-Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
                   Resolve& resolve) {
     return DrawShaded(
-        buffer, width, height, margin, turn,
+        model, width, height, margin, turn,
         [](void* context, const ShadedSamples& band) { (*static_cast<Resolve*>(context))(band); }, &resolve);
 }
 

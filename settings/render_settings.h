@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "render/canvas.h"
+#include "render/view.h"
+
 namespace qavren {
 
 struct RenderSettings {
@@ -25,11 +28,23 @@ struct RenderSettings {
     int32_t shaded = 0;
 };
 
-// Whether the settings ask for the shaded style.
-inline bool DrawsShaded(const RenderSettings& s) { return s.mode != 0 && s.shaded == 1; }
+// The style the settings ask for: the wireframe for mode 0, else the
+// shaded style with Shaded 1 and the polygons without.
+inline DrawStyle StyleOf(const RenderSettings& s) {
+    if (s.mode == 0) return DrawStyle::kWireframe;
+    return s.shaded == 1 ? DrawStyle::kShaded : DrawStyle::kPolygons;
+}
 
-// The angles the renderers get: the stored ones when View is 1, else none.
+// An angle as the renderers get it: the stored one when View is 1, else none.
 inline int32_t ViewAngle(const RenderSettings& s, int32_t angle) { return s.view == 1 ? angle : 0; }
+
+// What the settings ask to draw: their style in their turn, over the canvas.
+inline DrawRequest RequestOf(const RenderSettings& s) {
+    DrawRequest request;
+    request.style = StyleOf(s);
+    request.turn = ModelTurn(ViewAngle(s, s.angle_x), ViewAngle(s, s.angle_y), ViewAngle(s, s.angle_z));
+    return request;
+}
 
 // The process-wide record, starting from the defaults above.
 RenderSettings CurrentSettings();

@@ -76,8 +76,9 @@ void Project(benchmark::State& state, uint32_t cloud_points, Canvas canvas) {
     buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size()));
     uint32_t count = 0;
     for (auto _ : state) {
+        ObjectModel model;
         ProjectedPoints points;
-        benchmark::DoNotOptimize(ProjectPoints(buffer, canvas.width, canvas.height, &points));
+        benchmark::DoNotOptimize(ProjectObject(buffer, canvas.width, canvas.height, &model, &points));
         count = points.count();
     }
     state.counters["points"] = count;
@@ -87,12 +88,13 @@ void Project(benchmark::State& state, uint32_t cloud_points, Canvas canvas) {
 void Build(benchmark::State& state, BenchObjectKind kind) {
     ObjectBuffer buffer;
     Load(kind, &buffer);
+    ObjectModel model;
     ProjectedPoints points;
-    ProjectPoints(buffer, 800, 600, &points);
+    ProjectObject(buffer, 800, 600, &model, &points);
     std::vector<Triangle> triangles;
     for (auto _ : state) {
         std::vector<Triangle>().swap(triangles);  // a fresh block each time, as the renderer has
-        BuildTriangles(buffer, points, &triangles);
+        BuildTriangles(model, points, &triangles);
         benchmark::DoNotOptimize(triangles.data());
     }
     CountTriangles(state, triangles.size());
@@ -102,10 +104,11 @@ void Build(benchmark::State& state, BenchObjectKind kind) {
 void Sort(benchmark::State& state, BenchObjectKind kind) {
     ObjectBuffer buffer;
     Load(kind, &buffer);
+    ObjectModel model;
     ProjectedPoints points;
-    ProjectPoints(buffer, 800, 600, &points);
+    ProjectObject(buffer, 800, 600, &model, &points);
     std::vector<Triangle> records, work;
-    BuildTriangles(buffer, points, &records);
+    BuildTriangles(model, points, &records);
     for (auto _ : state) {
         work = records;
         const auto start = std::chrono::steady_clock::now();
@@ -153,10 +156,11 @@ void SortFloats(benchmark::State& state, BenchObjectKind kind) {
 void Paint(benchmark::State& state, BenchObjectKind kind, Canvas canvas) {
     ObjectBuffer buffer;
     Load(kind, &buffer);
+    ObjectModel model;
     ProjectedPoints points;
-    ProjectPoints(buffer, canvas.width, canvas.height, &points);
+    ProjectObject(buffer, canvas.width, canvas.height, &model, &points);
     std::vector<Triangle> records;
-    BuildTriangles(buffer, points, &records);
+    BuildTriangles(model, points, &records);
     SortByDepth(records.data(), 0, static_cast<int32_t>(records.size()) - 1);
     PixelBlock block(canvas);
     for (auto _ : state) PaintSorted(block.surface(), points, records);
@@ -170,7 +174,9 @@ void Draw(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t 
     const auto draw = mode == 0 ? DrawWireframe : DrawPolygons;
     for (auto _ : state) {
         block.surface().SelectPen(kBlackPen);
-        benchmark::DoNotOptimize(draw(buffer, block.surface(), canvas.width, canvas.height, 0, 0, 0));
+        ObjectModel model;  // read each time, as a picture reads it
+        ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model);
+        benchmark::DoNotOptimize(draw(model, block.surface(), canvas.width, canvas.height, ModelTurn()));
     }
     CountTriangles(state, kind.triangles);
 }

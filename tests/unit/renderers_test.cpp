@@ -19,7 +19,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using tools::LwoWriter;
-using Renderer = Status (*)(const ObjectBuffer&, Surface&, int32_t, int32_t, int32_t, int32_t, int32_t);
+using Renderer = Status (*)(const ObjectModel&, Surface&, int32_t, int32_t, const ModelTurn&);
 
 constexpr Colour kBackground = Rgb(0, 0, 64), kWhite = Rgb(255, 255, 255), kGrey = Rgb(128, 128, 128),
                  kBlack = Rgb(0, 0, 0);
@@ -47,7 +47,9 @@ Status Draw(Renderer render, const Bytes& bytes, Canvas& canvas) {
     if (!bytes.empty()) {
         EXPECT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), 0);
     }
-    return render(buffer, canvas.surface, canvas.surface.width(), canvas.surface.height(), 0, 0, 0);
+    ObjectModel model;
+    if (const Status s = ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model); s != status::kOk) return s;
+    return render(model, canvas.surface, canvas.surface.width(), canvas.surface.height(), ModelTurn());
 }
 
 // (0,0,0), (1,0,0), (0,1,0): on 800 x 600 they project to (100,600),
@@ -339,16 +341,18 @@ TEST(Renderers, EachAllocationFailureIsNoMemoryAndFreesEverything) {
     for (Renderer render : {DrawWireframe, DrawPolygons}) {
         ObjectBuffer buffer;
         ASSERT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), 0);
+        ObjectModel model;
+        ASSERT_EQ(ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model), 0);
         const int64_t live = platform::LiveBlockCount();
         const uint64_t before = platform::AllocationCount();
         Canvas ok;
-        ASSERT_EQ(render(buffer, ok.surface, 800, 600, 0, 0, 0), 0);
+        ASSERT_EQ(render(model, ok.surface, 800, 600, ModelTurn()), 0);
         const uint64_t allocations = platform::AllocationCount() - before;
         EXPECT_EQ(allocations, render == DrawPolygons ? 2u : 1u);
         for (uint32_t n = 1; n <= allocations; ++n) {
             Canvas c;
             platform::FailAllocationAfter(n);
-            const Status s = render(buffer, c.surface, 800, 600, 0, 0, 0);
+            const Status s = render(model, c.surface, 800, 600, ModelTurn());
             platform::FailAllocationAfter(0);
             EXPECT_EQ(s, status::kNoMemory) << n;
             EXPECT_TRUE(c.Untouched()) << n;

@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <new>
 
+#include "render/thumbnail.h"
 #include "viewers/object_bytes.h"
 #include "viewers/qt/rgba_image.h"
 
