@@ -43,8 +43,8 @@ Status DrawThumbnail(const ObjectBuffer& buffer, int32_t width, int32_t height, 
                      uint8_t* rgba, uint32_t stride) {
     const Status form = CheckForm(buffer, kEveryForm);
     if (form != status::kDrawnForm) return form;
-    // The 24-bit canvas the flat styles draw first must fit as the picture does.
-    if (!SizeFits(width, height, RowStride(static_cast<uint32_t>(width > 0 ? width : 0)))) return status::kNoMemory;
+    // RGBA rows, wider than the 24-bit canvas the flat styles draw first.
+    if (!SizeFits(width, height, 4 * uint64_t{static_cast<uint32_t>(width > 0 ? width : 0)})) return status::kNoMemory;
     ObjectModel model;
     if (const Status s = ReadModel(buffer, kEveryForm, PartsFor(options.style), &model); Failed(s)) return s;
     DrawRequest request;
