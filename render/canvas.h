@@ -39,6 +39,8 @@ struct DrawRequest {
     // clear of the model (the fit then uses the picture less the margins).
     ShadedBackground background;
     int32_t margin = 0;
+    // How to draw rather than what (threads, band rows) joins here, handed
+    // down to the renderers with the request.
 };
 
 // A picture's pixels: `height` rows of `stride` bytes. kBottomUpBgr: 3 bytes

@@ -135,14 +135,15 @@ private:
 // resolver writes only the band's rows.
 using ResolveBand = void (*)(void* context, const ShadedSamples& band);
 
-// Draws `model` (any of the four forms, read with its surfaces) into a width × height
-// picture, band of rows by band of rows on DrawingThreads() threads, each
-// band handed to `resolve` as soon as it is drawn: fitted into the picture
-// less `margin` pixels on every side, turned by `turn`. The bands are the
-// same bytes for any thread count. 0; -4 when a side is not positive or above
+// Draws `model` (any of the four forms, read with ModelParts::kWithSurfaces)
+// into a width × height picture, band of rows by band of rows on
+// DrawingThreads() threads, each band handed to `resolve` as soon as it is
+// drawn: fitted into the picture less `margin` pixels on every side, turned
+// by `turn`. The bands are the same bytes for any thread count.
+// status::kOk; status::kNoMemory when a side is not positive or above
 // ShadedSamples::kMaxSide, or memory cannot be had; the model's
-// polygon_status (-5) for a bad record. Every failure is found before any
-// band is resolved.
+// polygon_status (status::kCorrupt) for a bad record. Every failure is found
+// before any band is resolved.
 Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
                   ResolveBand resolve, void* context);
 
