@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "object/lwob.h"
+#include "object/tags.h"
 
 namespace qavren {
 namespace {
@@ -23,7 +24,7 @@ constexpr FormTag kForms[] = {
 // The form a FORM's type (its bytes 8..11) names.
 bool FormOfType(const uint8_t* type, ObjectForm* form) {
     for (const FormTag& f : kForms) {
-        if (std::memcmp(type, f.tag, 4) == 0) {
+        if (IsTag(type, f.tag)) {
             *form = f.form;
             return true;
         }

@@ -4,24 +4,12 @@
 #include <cstring>
 
 #include "object/lwob.h"
+#include "object/tags.h"
 
 namespace qavren {
 namespace {
 
 constexpr uint32_t kPivotSize = 12;
-
-bool TagIs(const char tag[4], const char* name) { return std::memcmp(tag, name, 4) == 0; }
-
-// An S0 string: up to its NUL, which with a pad byte makes an even length.
-// False when the data ends first; the name is then what is left.
-bool ReadName(ByteReader* data, const uint8_t** name, uint32_t* length) {
-    const uint8_t* start = data->position();
-    const uint32_t left = data->remaining();
-    const auto* nul = left ? static_cast<const uint8_t*>(std::memchr(start, 0, left)) : nullptr;
-    *name = start;
-    *length = nul ? static_cast<uint32_t>(nul - start) : left;
-    return nul && data->Skip((*length + 2) & ~1u);
-}
 
 }  // namespace
 
@@ -67,7 +55,7 @@ RecordLayout LayoutOf(ObjectForm form) {
 }
 
 bool IsDrawnPolygonType(const uint8_t type[4]) {
-    return std::memcmp(type, "FACE", 4) == 0 || std::memcmp(type, "PTCH", 4) == 0 || std::memcmp(type, "SUBD", 4) == 0;
+    return IsTag(type, "FACE") || IsTag(type, "PTCH") || IsTag(type, "SUBD");
 }
 
 LayerWalk::LayerWalk(const ObjectBuffer& buffer, ObjectForm form)
@@ -76,7 +64,7 @@ LayerWalk::LayerWalk(const ObjectBuffer& buffer, ObjectForm form)
 Status LayerWalk::Next(Kind* kind, ByteReader* data) {
     Status s;
     while ((s = chunks_.Next(&chunk_)) == 1) {
-        if (TagIs(chunk_.tag, "LAYR")) {
+        if (IsTag(chunk_.tag, "LAYR")) {
             LayerHeader layer;
             if (!DecodeLayer(chunk_.data, form_, &layer)) return Fail(LayerFault::kShortLayer);
             hidden_ = layer.hidden;
@@ -86,7 +74,7 @@ Status LayerWalk::Next(Kind* kind, ByteReader* data) {
             continue;
         }
         if (hidden_) continue;
-        if (TagIs(chunk_.tag, "PNTS")) {
+        if (IsTag(chunk_.tag, "PNTS")) {
             has_points_ = true;
             first_point_ = total_points_;
             layer_points_ = chunk_.data.remaining() / kPointRecordSize;
@@ -95,7 +83,7 @@ Status LayerWalk::Next(Kind* kind, ByteReader* data) {
             *data = chunk_.data;
             return 1;
         }
-        if (!TagIs(chunk_.tag, "POLS")) continue;
+        if (!IsTag(chunk_.tag, "POLS")) continue;
         if (!has_points_) return Fail(LayerFault::kPolygonsBeforePoints);
         ByteReader records = chunk_.data;
         if (form_ != ObjectForm::kLwlo) {

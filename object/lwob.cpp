@@ -5,15 +5,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "object/tags.h"
+
 namespace qavren {
 
 Status CheckForm(const ObjectBuffer& buffer) {
     if (buffer.empty()) return status::kNoData;
     if (buffer.size() < 12) return status::kCorrupt;
     const uint8_t* d = buffer.data();
-    if (std::memcmp(d, "FORM", 4) != 0) return status::kCorrupt;
-    if (std::memcmp(d + 8, "LWOB", 4) == 0) return status::kLwob;
-    if (std::memcmp(d + 8, "LWLO", 4) == 0) return status::kLayered;
+    if (!IsTag(d, "FORM")) return status::kCorrupt;
+    if (IsTag(d + 8, "LWOB")) return status::kLwob;
+    if (IsTag(d + 8, "LWLO")) return status::kLayered;
     return status::kOtherForm;
 }
 
@@ -36,7 +38,7 @@ bool MayHold(const uint8_t* p, uint8_t first, uint8_t last) {
 // First offset in [from, to) where the tag starts; `to` + 3 <= size.
 const uint8_t* ScanBytes(const uint8_t* from, const uint8_t* to, const char tag[4]) {
     for (const uint8_t* p = from; p < to; ++p) {
-        if (std::memcmp(p, tag, 4) == 0) return p;
+        if (IsTag(p, tag)) return p;
     }
     return nullptr;
 }

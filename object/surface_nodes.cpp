@@ -38,6 +38,7 @@
 //     VPVL around a blank-tagged chunk of floats and an envelope. The Image
 //     node's layer lies on top of the input's own.
 #include "object/surface_nodes.h"
+#include "object/tags.h"
 
 #include <cstring>
 
@@ -55,14 +56,11 @@ struct Text {
     uint32_t length = 0;
 };
 
-bool Is(const uint8_t* tag, const char* name) { return std::memcmp(tag, name, 4) == 0; }
-
 // The S0 string at the start of `data`: the bytes before its NUL, or all.
-Text StringOf(const ByteReader& data) {
-    const uint8_t* p = data.position();
-    const uint32_t left = data.remaining();
-    const auto* nul = left ? static_cast<const uint8_t*>(std::memchr(p, 0, left)) : nullptr;
-    return {p, nul ? static_cast<uint32_t>(nul - p) : left};
+Text StringOf(ByteReader data) {
+    Text text;
+    ReadName(&data, &text.bytes, &text.length);
+    return text;
 }
 
 bool Same(const Text& a, const Text& b) {
@@ -75,17 +73,10 @@ bool Equals(const Text& a, const char* name) {
 
 // The body of a FORM sub-chunk of the given type, after the type.
 bool FormOf(const uint8_t* tag, const ByteReader& data, const char* type, ByteReader* body) {
-    if (!Is(tag, "FORM") || data.remaining() < 4 || !Is(data.position(), type)) return false;
+    if (!IsTag(tag, "FORM") || data.remaining() < 4 || !IsTag(data.position(), type)) return false;
     *body = data;
     body->Skip(4);
     return true;
-}
-
-double LoadF64(const uint8_t* p) {
-    const uint64_t bits = uint64_t{ByteReader::LoadU32(p)} << 32 | ByteReader::LoadU32(p + 4);
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
 }
 
 // The first chunk at or below `data` whose data is exactly the count `n`
@@ -95,13 +86,13 @@ bool FindDoubles(const ByteReader& data, uint32_t n, int depth, double* out) {
     const uint8_t* tag = nullptr;
     ByteReader d;
     while (walk.Next(&tag, &d) == 1) {
-        if (Is(tag, "FORM")) {
+        if (IsTag(tag, "FORM")) {
             ByteReader body = d;
             if (depth < kMaxDepth && body.Skip(4) && FindDoubles(body, n, depth + 1, out)) return true;
             continue;
         }
         if (d.remaining() != 4 + 8 * n || ByteReader::LoadU32(d.position()) != n) continue;
-        for (uint32_t k = 0; k < n; ++k) out[k] = LoadF64(d.position() + 4 + 8 * k);
+        for (uint32_t k = 0; k < n; ++k) out[k] = ByteReader::LoadF64(d.position() + 4 + 8 * k);
         return true;
     }
     return false;
@@ -130,7 +121,7 @@ void ReadEntry(const ByteReader& entry, NodeMaterial* m, TextureRecords* texture
     Text name;
     bool has_value = false;
     while (walk.Next(&tag, &d) == 1) {
-        if (Is(tag, "NAME")) name = StringOf(d);
+        if (IsTag(tag, "NAME")) name = StringOf(d);
         if (FormOf(tag, d, "VALU", &value)) has_value = true;
     }
     if (!has_value) return;
@@ -165,7 +156,7 @@ void ReadEntries(const ByteReader& data, int depth, NodeMaterial* m, TextureReco
         ByteReader body;
         if (FormOf(tag, d, "ENTR", &body)) {
             ReadEntry(body, m, textures);
-        } else if (Is(tag, "FORM") && depth < kMaxDepth && d.remaining() >= 4) {
+        } else if (IsTag(tag, "FORM") && depth < kMaxDepth && d.remaining() >= 4) {
             body = d;
             body.Skip(4);
             ReadEntries(body, depth + 1, m, textures);
@@ -183,14 +174,14 @@ void ForEachConnection(const ByteReader& connections, Take take) {
     Text to_node, input, from_node;
     bool open = false;
     while (walk.Next(&tag, &d) == 1) {
-        if (Is(tag, "INME")) {
+        if (IsTag(tag, "INME")) {
             if (open) take(to_node, input, from_node);
             to_node = StringOf(d);
             input = from_node = Text{};
             open = true;
         }
-        if (Is(tag, "IINM")) input = StringOf(d);
-        if (Is(tag, "IINN")) from_node = StringOf(d);
+        if (IsTag(tag, "IINM")) input = StringOf(d);
+        if (IsTag(tag, "IINN")) from_node = StringOf(d);
     }
     if (open) take(to_node, input, from_node);
 }
@@ -205,7 +196,7 @@ bool ImageValue(const ByteReader& form, uint32_t n, float* out) {
         if (!FormOf(tag, d, "VPRM", &inner)) continue;
         SubChunkWalk nested(inner, true);
         while (nested.Next(&tag, &d) == 1) {
-            if (!Is(tag, "FORM") || !ValueOf(tag, d, true, "VPVL", &v) || v.remaining() < 4 * n) continue;
+            if (!IsTag(tag, "FORM") || !ValueOf(tag, d, true, "VPVL", &v) || v.remaining() < 4 * n) continue;
             for (uint32_t k = 0; k < n; ++k) out[k] = ByteReader::LoadF32(v.position() + 4 * k);
             return true;
         }
@@ -247,14 +238,14 @@ void ReadImageNode(const ByteReader& data, NodeMaterial* m, TextureRecords* text
     ByteReader d, body;
     float v[3];
     while (walk.Next(&tag, &d) == 1) {
-        if (Is(tag, "IMAP")) projection = U4Of(d, projection);
-        if (Is(tag, "IAXS") && U4Of(d, 3) <= 2) l.axis = static_cast<uint8_t>(U4Of(d, 0));
-        if (Is(tag, "IUVI")) l.uv_map = {StringOf(d).bytes, StringOf(d).length};
-        if (Is(tag, "IUTL") && U4Of(d, 4) <= 3) l.wrap_width = static_cast<WrapMode>(U4Of(d, 1));
-        if (Is(tag, "IVTL") && U4Of(d, 4) <= 3) l.wrap_height = static_cast<WrapMode>(U4Of(d, 1));
-        if (Is(tag, "IINV")) l.negative = U4Of(d, 0) != 0;
-        if (Is(tag, "IPIX")) l.pixel_blending = U4Of(d, 0) != 0;
-        if (Is(tag, "IWRL")) l.world_coordinates = U4Of(d, 0) != 0;
+        if (IsTag(tag, "IMAP")) projection = U4Of(d, projection);
+        if (IsTag(tag, "IAXS") && U4Of(d, 3) <= 2) l.axis = static_cast<uint8_t>(U4Of(d, 0));
+        if (IsTag(tag, "IUVI")) l.uv_map = {StringOf(d).bytes, StringOf(d).length};
+        if (IsTag(tag, "IUTL") && U4Of(d, 4) <= 3) l.wrap_width = static_cast<WrapMode>(U4Of(d, 1));
+        if (IsTag(tag, "IVTL") && U4Of(d, 4) <= 3) l.wrap_height = static_cast<WrapMode>(U4Of(d, 1));
+        if (IsTag(tag, "IINV")) l.negative = U4Of(d, 0) != 0;
+        if (IsTag(tag, "IPIX")) l.pixel_blending = U4Of(d, 0) != 0;
+        if (IsTag(tag, "IWRL")) l.world_coordinates = U4Of(d, 0) != 0;
         if (FormOf(tag, d, "IIMG", &body)) l.image = ImageName(body);
         if (FormOf(tag, d, "ISCL", &body) && ImageValue(body, 3, v)) {
             for (int k = 0; k < 3; ++k) l.size[k] = FiniteOr(v[k], 0) != 0 ? v[k] : 1;
@@ -314,7 +305,7 @@ void ReadNodeMaterial(const ByteReader& nodes, NodeMaterial* material, TextureRe
             ByteReader data;
             bool has_data = false;
             while (node.Next(&tag, &d) == 1) {
-                if (Is(tag, "NNME")) node_name = StringOf(d);
+                if (IsTag(tag, "NNME")) node_name = StringOf(d);
                 if (FormOf(tag, d, "NDTA", &data)) has_data = true;
             }
             if (!has_data || !Same(node_name, wanted)) continue;

@@ -31,8 +31,7 @@
 // used at all; a sub-chunk too short for its value is passed over. Values
 // are made safe for the renderer: colours clamped to 0..255 (NaN: 0),
 // diffuse and luminosity to 0..2 (NaN: the default), angles to 0..pi (NaN:
-// flat). The polygons are those the polygon walk hands out; Read is called
-// once the walk has succeeded over them. Sizes of the arrays are checked
+// flat). The polygons are the model's, which the polygon walk proved. Sizes of the arrays are checked
 // against size_t before they are allocated, and Read fails only for memory.
 #include "object/surfaces.h"
 
@@ -42,8 +41,8 @@
 
 #include "object/layers.h"
 #include "object/surface_nodes.h"
+#include "object/tags.h"
 #include "object/texture_blocks.h"
-#include "platform/memory.h"
 
 namespace qavren {
 namespace {
@@ -52,8 +51,6 @@ constexpr float kLightWaveSmoothing = 1.562f;  // 89.5 degrees
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kMaxShare = 2.0;
 
-bool Is(const uint8_t* tag, const char* name) { return std::memcmp(tag, name, 4) == 0; }
-bool Is(const char tag[4], const char* name) { return std::memcmp(tag, name, 4) == 0; }
 
 uint8_t ColourByte(double v) {
     if (!(v > 0)) return 0;
@@ -72,20 +69,6 @@ float Angle(double v) {
 }
 
 double F32(const ByteReader& d) { return ByteReader::LoadF32(d.position()); }
-
-// An S0 string: the bytes before its NUL; false when there is no NUL. Moves
-// past the NUL and the pad byte that makes the length even, if present.
-bool ReadName(ByteReader* data, const uint8_t** name, uint32_t* length) {
-    const uint8_t* p = data->position();
-    const uint32_t left = data->remaining();
-    const auto* nul = left ? static_cast<const uint8_t*>(std::memchr(p, 0, left)) : nullptr;
-    if (!nul) return false;
-    *name = p;
-    *length = static_cast<uint32_t>(nul - p);
-    data->Skip(*length + 1);
-    if ((*length + 1) % 2 && data->remaining() > 0) data->Skip(1);
-    return true;
-}
 
 // The NUL-terminated names of an SRFS or TAGS chunk, each handed to `take`;
 // bytes after the last NUL name nothing.
@@ -121,33 +104,33 @@ bool DecodeLwobLook(const ByteReader& subchunks, SurfaceLook* look, LwobTextureR
     while ((s = walk.Next(&tag, &d)) == 1) {
         const uint32_t n = d.remaining();
         const uint8_t* p = d.position();
-        if (Is(tag, "COLR") && n >= 3) {
+        if (IsTag(tag, "COLR") && n >= 3) {
             l.red = p[0];
             l.green = p[1];
             l.blue = p[2];
-        } else if (Is(tag, "FLAG") && n >= 2) {
+        } else if (IsTag(tag, "FLAG") && n >= 2) {
             const uint16_t flags = ByteReader::LoadU16(p);
             smooth = (flags & 4) != 0;
             l.double_sided = (flags & 256) != 0;
-        } else if (Is(tag, "SMAN") && n >= 4) {
+        } else if (IsTag(tag, "SMAN") && n >= 4) {
             has_angle = true;
             angle = F32(d);
-        } else if (Is(tag, "DIFF") && n >= 2 && !float_diffuse) {
+        } else if (IsTag(tag, "DIFF") && n >= 2 && !float_diffuse) {
             l.diffuse = Share(ByteReader::LoadU16(p) / 256.0, l.diffuse);
-        } else if (Is(tag, "VDIF") && n >= 4) {
+        } else if (IsTag(tag, "VDIF") && n >= 4) {
             float_diffuse = true;
             l.diffuse = Share(F32(d), SurfaceLook{}.diffuse);
-        } else if (Is(tag, "LUMI") && n >= 2 && !float_luminosity) {
+        } else if (IsTag(tag, "LUMI") && n >= 2 && !float_luminosity) {
             l.luminosity = Share(ByteReader::LoadU16(p) / 256.0, l.luminosity);
-        } else if (Is(tag, "VLUM") && n >= 4) {
+        } else if (IsTag(tag, "VLUM") && n >= 4) {
             float_luminosity = true;
             l.luminosity = Share(F32(d), SurfaceLook{}.luminosity);
-        } else if (Is(tag, "SPEC") && n >= 2 && !float_specular) {
+        } else if (IsTag(tag, "SPEC") && n >= 2 && !float_specular) {
             l.specular = Share(ByteReader::LoadU16(p) / 256.0, l.specular);
-        } else if (Is(tag, "VSPC") && n >= 4) {
+        } else if (IsTag(tag, "VSPC") && n >= 4) {
             float_specular = true;
             l.specular = Share(F32(d), SurfaceLook{}.specular);
-        } else if (Is(tag, "GLOS") && n >= 2) {
+        } else if (IsTag(tag, "GLOS") && n >= 2) {
             l.glossiness = GlossinessOfExponent(ByteReader::LoadU16(p));
         }
         textures->Take(tag, d);
@@ -172,31 +155,31 @@ bool DecodeLwo2Look(const ByteReader& subchunks, bool wide, SurfaceLook* look, T
     while ((s = walk.Next(&tag, &d)) == 1) {
         const uint32_t n = d.remaining();
         const uint8_t* p = d.position();
-        if (Is(tag, "COLR") && n >= 12) {
+        if (IsTag(tag, "COLR") && n >= 12) {
             l.red = ColourByte(ByteReader::LoadF32(p));
             l.green = ColourByte(ByteReader::LoadF32(p + 4));
             l.blue = ColourByte(ByteReader::LoadF32(p + 8));
-        } else if (Is(tag, "DIFF") && n >= 4) {
+        } else if (IsTag(tag, "DIFF") && n >= 4) {
             l.diffuse = Share(F32(d), l.diffuse);
-        } else if (Is(tag, "LUMI") && n >= 4) {
+        } else if (IsTag(tag, "LUMI") && n >= 4) {
             l.luminosity = Share(F32(d), l.luminosity);
-        } else if (Is(tag, "SMAN") && n >= 4) {
+        } else if (IsTag(tag, "SMAN") && n >= 4) {
             l.smoothing = Angle(F32(d));
-        } else if (Is(tag, "SIDE") && n >= 2) {
+        } else if (IsTag(tag, "SIDE") && n >= 2) {
             l.double_sided = ByteReader::LoadU16(p) == 3;
-        } else if (Is(tag, "SPEC") && n >= 4) {
+        } else if (IsTag(tag, "SPEC") && n >= 4) {
             l.specular = Share(F32(d), l.specular);
-        } else if (Is(tag, "GLOS") && n >= 4) {
+        } else if (IsTag(tag, "GLOS") && n >= 4) {
             l.glossiness = Unit(F32(d), l.glossiness);
-        } else if (Is(tag, "VCOL")) {
+        } else if (IsTag(tag, "VCOL")) {
             ReadVertexColours(d, vertex_colours);
-        } else if (!wide && Is(tag, "BLOK")) {
+        } else if (!wide && IsTag(tag, "BLOK")) {
             ReadTextureBlock(d, false, false, textures, skipped);
-        } else if (wide && Is(tag, "FORM") && n >= 4 && Is(p, "BLOK")) {
+        } else if (wide && IsTag(tag, "FORM") && n >= 4 && IsTag(p, "BLOK")) {
             ByteReader block = d;
             block.Skip(4);
             ReadTextureBlock(block, true, false, textures, skipped);
-        } else if (wide && Is(tag, "FORM") && n >= 4 && Is(p, "NODS")) {
+        } else if (wide && IsTag(tag, "FORM") && n >= 4 && IsTag(p, "NODS")) {
             ByteReader nodes = d;
             nodes.Skip(4);
             ReadNodeMaterial(nodes, &material, textures);
@@ -223,7 +206,7 @@ bool DecodeLwo2Look(const ByteReader& subchunks, bool wide, SurfaceLook* look, T
 bool SplitLwo3Surface(ByteReader body, const uint8_t** name, uint32_t* length, ByteReader* subchunks) {
     const uint8_t* source = nullptr;
     uint32_t source_length = 0;
-    if (body.remaining() >= 8 && Is(body.position(), "    ")) {
+    if (body.remaining() >= 8 && IsTag(body.position(), "    ")) {
         ByteReader names;
         uint32_t size = 0;
         body.Skip(4);
@@ -243,51 +226,35 @@ bool NameLess(const uint8_t* a, uint32_t an, const uint8_t* b, uint32_t bn) {
     return c != 0 ? c < 0 : an < bn;
 }
 
-template <typename T>
-T* AllocateArray(uint64_t count) {
-    if (count > SIZE_MAX / sizeof(T)) return nullptr;
-    return static_cast<T*>(platform::AllocateZeroed(static_cast<size_t>(count * sizeof(T))));
-}
-
 }  // namespace
-
-ObjectSurfaces::~ObjectSurfaces() { Clear(); }
 
 void ObjectSurfaces::Clear() {
     textures_.Clear();
-    platform::Free(looks_);
-    platform::Free(entries_);
-    platform::Free(polygon_surfaces_);
-    looks_ = nullptr;
-    entries_ = nullptr;
-    polygon_surfaces_ = nullptr;
+    looks_.Reset();
+    entries_.Reset();
+    polygon_surfaces_.Reset();
     surface_count_ = polygon_count_ = 0;
 }
 
 Status ObjectSurfaces::AllocateSurfaces(uint32_t count) {
-    looks_ = AllocateArray<SurfaceLook>(count);
-    entries_ = AllocateArray<Entry>(count);
-    if (!looks_ || !entries_) return status::kNoMemory;
+    if (Failed(looks_.Allocate(count)) || Failed(entries_.Allocate(count))) return status::kNoMemory;
     for (uint32_t s = 0; s < count; ++s) looks_[s] = SurfaceLook{};
     surface_count_ = count;
     return status::kOk;
 }
 
-Status ObjectSurfaces::Read(const ObjectBuffer& buffer, const ObjectPolygons& polygons, uint32_t point_count,
-                            uint32_t polygon_count) {
+Status ObjectSurfaces::Read(const ObjectBuffer& buffer, ObjectForm form, const ModelPolygons& polygons) {
     Clear();
-    ObjectForm form = ObjectForm::kLwob;
-    const bool known = IdentifyForm(buffer, &form);
-    const bool tagged = known && (form == ObjectForm::kLwo2 || form == ObjectForm::kLwo3);
+    const bool tagged = form == ObjectForm::kLwo2 || form == ObjectForm::kLwo3;
     const char* list_tag = tagged ? "TAGS" : "SRFS";
 
     // The names: counted, then kept (LWOB and LWLO use the first SRFS only).
     uint64_t names = 0;
     Chunk chunk;
-    if (known) {
+    {
         ChunkWalk walk(buffer.data(), buffer.size());
         while (walk.Next(&chunk) == 1) {
-            if (!Is(chunk.tag, list_tag)) continue;
+            if (!IsTag(chunk.tag, list_tag)) continue;
             ForEachName(chunk.data, [&names](const uint8_t*, uint32_t) { ++names; });
             if (!tagged) break;
         }
@@ -301,7 +268,7 @@ Status ObjectSurfaces::Read(const ObjectBuffer& buffer, const ObjectPolygons& po
         uint32_t next = 1;
         ChunkWalk walk(buffer.data(), buffer.size());
         while (walk.Next(&chunk) == 1) {
-            if (!Is(chunk.tag, list_tag)) continue;
+            if (!IsTag(chunk.tag, list_tag)) continue;
             ForEachName(chunk.data, [this, &next](const uint8_t* name, uint32_t length) {
                 entries_[next].name = name;
                 entries_[next++].name_length = length;
@@ -310,28 +277,26 @@ Status ObjectSurfaces::Read(const ObjectBuffer& buffer, const ObjectPolygons& po
         }
     }
 
-    polygon_count_ = polygon_count;
+    polygon_count_ = polygons.count;
     if (names) {
-        polygon_surfaces_ = AllocateArray<uint32_t>(polygon_count);
-        uint32_t* order = AllocateArray<uint32_t>(names);
-        if (!polygon_surfaces_ || !order) {
-            platform::Free(order);
+        OwnedArray<uint32_t> order;
+        if (Failed(polygon_surfaces_.Allocate(polygon_count_)) || Failed(order.Allocate(names))) {
             Clear();
             return status::kNoMemory;
         }
         // The names in sorted order, so that each SURF finds its own at once.
         for (uint32_t k = 0; k < names; ++k) order[k] = k + 1;
-        std::sort(order, order + names, [this](uint32_t a, uint32_t b) {
+        std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
             const Entry& x = entries_[a];
             const Entry& y = entries_[b];
             if (NameLess(x.name, x.name_length, y.name, y.name_length)) return true;
             return !NameLess(y.name, y.name_length, x.name, x.name_length) && a < b;
         });
-        ReadDescriptions(buffer, form, order);
-        platform::Free(order);
+        ReadDescriptions(buffer, form, order.data());
+        order.Reset();
         textures_.ResolveImages();
         textures_.WantMaps();
-        ReadPolygonSurfaces(buffer, polygons, point_count, tagged);
+        ReadPolygonSurfaces(buffer, polygons, tagged);
         textures_.FinishMaps();
         if (textures_.out_of_memory()) {
             Clear();
@@ -373,7 +338,7 @@ void ObjectSurfaces::ReadDescriptions(const ObjectBuffer& buffer, ObjectForm for
         uint32_t skipped = 0;
         VertexColourMap vertex_colours;
         textures_.BeginSurface();
-        if (Is(chunk.tag, "SURF")) {
+        if (IsTag(chunk.tag, "SURF")) {
             if (!ReadName(&body, &name, &length)) continue;
             if (lwob_layout) {
                 LwobTextureReader textures(&textures_);
@@ -385,13 +350,13 @@ void ObjectSurfaces::ReadDescriptions(const ObjectBuffer& buffer, ObjectForm for
                 ok = ReadName(&body, &source, &source_length) &&
                      DecodeLwo2Look(body, false, &look, &textures_, &skipped, &vertex_colours);
             }
-        } else if (!lwob_layout && Is(chunk.tag, "FORM") && body.remaining() >= 4 && Is(body.position(), "SURF")) {
+        } else if (!lwob_layout && IsTag(chunk.tag, "FORM") && body.remaining() >= 4 && IsTag(body.position(), "SURF")) {
             body.Skip(4);
             ok = SplitLwo3Surface(body, &name, &length, &subchunks) &&
                  DecodeLwo2Look(subchunks, true, &look, &textures_, &skipped, &vertex_colours);
-        } else if (!lwob_layout && Is(chunk.tag, "CLIP")) {
+        } else if (!lwob_layout && IsTag(chunk.tag, "CLIP")) {
             ReadClip(body, false, &textures_);
-        } else if (!lwob_layout && Is(chunk.tag, "FORM") && body.remaining() >= 4 && Is(body.position(), "CLIP")) {
+        } else if (!lwob_layout && IsTag(chunk.tag, "FORM") && body.remaining() >= 4 && IsTag(body.position(), "CLIP")) {
             body.Skip(4);
             ReadClip(body, true, &textures_);
         }
@@ -403,59 +368,53 @@ void ObjectSurfaces::ReadDescriptions(const ObjectBuffer& buffer, ObjectForm for
     }
 }
 
-void ObjectSurfaces::ReadPolygonSurfaces(const ObjectBuffer& buffer, const ObjectPolygons& polygons,
-                                         uint32_t point_count, bool tagged) {
+void ObjectSurfaces::ReadPolygonSurfaces(const ObjectBuffer& buffer, const ModelPolygons& polygons, bool tagged) {
     const uint32_t names = surface_count_ - 1;
-    PolygonWalk walk(polygons, point_count);
-    Polygon polygon;
-    uint32_t k = 0;
-    Status s = walk.Next(&polygon);
     if (!tagged) {
-        for (; s == 1 && k < polygon_count_; s = walk.Next(&polygon), ++k) {
-            const int32_t word = walk.records().surface();
+        for (uint32_t k = 0; k < polygon_count_; ++k) {
+            const int32_t word = polygons.surface_words[k];
             const uint32_t number = static_cast<uint32_t>(word < 0 ? -word : word);
             polygon_surfaces_[k] = number <= names ? number : 0;
         }
         return;
     }
-    // The chunks in file order beside the polygon walk: a POLS chunk's drawn
-    // polygons are those the walk hands out from it, none in a hidden layer
-    // or of a type that is not drawn.
+    // The chunks in file order beside the model's polygon chunks: a POLS
+    // chunk's drawn polygons are those the walk handed out from it, none in a
+    // hidden layer or of a type that is not drawn.
     // Beside them, the points of the layers that are drawn, as the layer walk
     // counts them, for the vertex maps that the texture records want.
     ChunkWalk chunks(buffer.data(), buffer.size());
     Chunk chunk;
     bool has_list = false, hidden = false;
-    uint32_t first = 0, count = 0, total_points = 0;
+    uint32_t first = 0, count = 0, total_points = 0, k = 0, next_chunk = 0;
     VertexMapPlace place;
     const bool maps = textures_.map_count() > 0;
     while (chunks.Next(&chunk) == 1) {
-        if (Is(chunk.tag, "LAYR")) {
+        if (IsTag(chunk.tag, "LAYR")) {
             LayerHeader layer;
             hidden = DecodeLayer(chunk.data, ObjectForm::kLwo2, &layer) && layer.hidden;
             has_list = false;
             place = VertexMapPlace{};
         }
-        if (!hidden && Is(chunk.tag, "PNTS")) {
+        if (!hidden && IsTag(chunk.tag, "PNTS")) {
             place.first_point = total_points;
             place.layer_points = chunk.data.remaining() / 12;
             total_points += place.layer_points;
         }
-        if (maps && !hidden && (Is(chunk.tag, "VMAP") || Is(chunk.tag, "VMAD"))) {
+        if (maps && !hidden && (IsTag(chunk.tag, "VMAP") || IsTag(chunk.tag, "VMAD"))) {
             place.first_polygon = has_list ? first : 0;
             place.polygon_count = has_list ? count : 0;
-            ReadVertexMap(chunk.data, Is(chunk.tag, "VMAD"), place, &textures_);
+            ReadVertexMap(chunk.data, IsTag(chunk.tag, "VMAD"), place, &textures_);
         }
-        if (Is(chunk.tag, "POLS")) {
+        if (IsTag(chunk.tag, "POLS")) {
+            const bool drawn = next_chunk < polygons.chunk_count && polygons.chunks[next_chunk].offset == chunk.offset;
             first = k;
-            for (; s == 1 && k < polygon_count_ && walk.layers().chunk().offset == chunk.offset; ++k) {
-                s = walk.Next(&polygon);
-            }
-            count = k - first;
+            count = drawn ? polygons.chunks[next_chunk++].count : 0;
+            k += count;
             has_list = true;
         }
         ByteReader data = chunk.data;
-        if (!Is(chunk.tag, "PTAG") || !has_list || data.remaining() < 4 || !Is(data.position(), "SURF")) continue;
+        if (!IsTag(chunk.tag, "PTAG") || !has_list || data.remaining() < 4 || !IsTag(data.position(), "SURF")) continue;
         data.Skip(4);
         uint32_t index = 0;
         uint16_t tag = 0;

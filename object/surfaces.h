@@ -9,7 +9,8 @@
 
 #include <cstdint>
 
-#include "object/geometry.h"
+#include "object/forms.h"
+#include "object/model_polygons.h"
 #include "object/object_buffer.h"
 #include "object/textures.h"
 #include "platform/status.h"
@@ -42,20 +43,17 @@ public:
     ObjectSurfaces() = default;
     ObjectSurfaces(const ObjectSurfaces&) = delete;
     ObjectSurfaces& operator=(const ObjectSurfaces&) = delete;
-    ~ObjectSurfaces();
 
-    // Reads the surfaces of `buffer`, whose polygons have passed the walk
-    // (CountTriangles): `polygon_count` polygons, `point_count` points.
-    // 0, or -4 when memory cannot be had.
-    Status Read(const ObjectBuffer& buffer, const ObjectPolygons& polygons, uint32_t point_count,
-                uint32_t polygon_count);
+    // Reads the surfaces of `buffer`, an object of `form` whose polygons,
+    // every record sound, are `polygons`. status::kOk, or status::kNoMemory.
+    Status Read(const ObjectBuffer& buffer, ObjectForm form, const ModelPolygons& polygons);
 
     // Surface 0 is the default surface; the object's own follow it.
     uint32_t surface_count() const { return surface_count_; }
     const SurfaceLook& look(uint32_t surface) const { return looks_[surface]; }
     // The surface of polygon k of the walk (k < polygon_count()).
     uint32_t polygon_count() const { return polygon_count_; }
-    uint32_t SurfaceOf(uint32_t polygon) const { return polygon_surfaces_ ? polygon_surfaces_[polygon] : 0; }
+    uint32_t SurfaceOf(uint32_t polygon) const { return polygon_surfaces_.empty() ? 0 : polygon_surfaces_[polygon]; }
     const SurfaceLook& LookOf(uint32_t polygon) const { return looks_[SurfaceOf(polygon)]; }
 
     // Of surface s < surface_count(): its name, which points into the buffer
@@ -87,14 +85,13 @@ private:
     void ReadDescriptions(const ObjectBuffer& buffer, ObjectForm form, const uint32_t* order);
     void Describe(const uint8_t* name, uint32_t length, const SurfaceLook& look, uint32_t textures,
                   const uint32_t* order);
-    void ReadPolygonSurfaces(const ObjectBuffer& buffer, const ObjectPolygons& polygons, uint32_t point_count,
-                             bool tagged);
+    void ReadPolygonSurfaces(const ObjectBuffer& buffer, const ModelPolygons& polygons, bool tagged);
 
     TextureRecords textures_;
 
-    SurfaceLook* looks_ = nullptr;
-    Entry* entries_ = nullptr;
-    uint32_t* polygon_surfaces_ = nullptr;  // null: every polygon uses surface 0
+    OwnedArray<SurfaceLook> looks_;
+    OwnedArray<Entry> entries_;
+    OwnedArray<uint32_t> polygon_surfaces_;  // empty: every polygon uses surface 0
     uint32_t surface_count_ = 0;
     uint32_t polygon_count_ = 0;
 };

@@ -37,6 +37,7 @@
 // the default (axis, wrap, blend mode); floats are made finite, sizes and
 // repeats nonzero, opacities 0..1.
 #include "object/texture_blocks.h"
+#include "object/tags.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,13 +48,10 @@
 namespace qavren {
 namespace {
 
-bool Is(const uint8_t* tag, const char* name) { return std::memcmp(tag, name, 4) == 0; }
-
-TextName NameIn(const ByteReader& data) {
-    const uint8_t* p = data.position();
-    const uint32_t left = data.remaining();
-    const auto* nul = left ? static_cast<const uint8_t*>(std::memchr(p, 0, left)) : nullptr;
-    return {p, nul ? static_cast<uint32_t>(nul - p) : left};
+TextName NameIn(ByteReader data) {
+    TextName name;
+    ReadName(&data, &name.bytes, &name.length);
+    return name;
 }
 
 bool Equals(const TextName& n, const char* text) {
@@ -104,19 +102,19 @@ BlockHeader ReadHeader(const uint8_t* tag, const ByteReader& data, bool wide, Te
     BlockHeader h;
     ByteReader body = data;
     if (wide) {
-        if (!Is(tag, "FORM") || body.remaining() < 4) return h;
+        if (!IsTag(tag, "FORM") || body.remaining() < 4) return h;
         tag = body.position();
         body.Skip(4);
     }
-    h.image_map = Is(tag, "IMAP");
-    if (!h.image_map && !Is(tag, "PROC") && !Is(tag, "GRAD") && !Is(tag, "SHDR")) return h;
+    h.image_map = IsTag(tag, "IMAP");
+    if (!h.image_map && !IsTag(tag, "PROC") && !IsTag(tag, "GRAD") && !IsTag(tag, "SHDR")) return h;
     ByteReader rest;
     if (wide) {
         // The ordinal in a blank-tagged sub-chunk first.
         SubChunkWalk first(body, true);
         const uint8_t* t = nullptr;
         ByteReader d;
-        if (first.Next(&t, &d) != 1 || !Is(t, "    ")) return BlockHeader{};
+        if (first.Next(&t, &d) != 1 || !IsTag(t, "    ")) return BlockHeader{};
         l->ordinal = NameIn(d);
         rest = body;
         rest.Skip(static_cast<uint32_t>(d.position() - body.position()) + d.remaining());
@@ -129,11 +127,11 @@ BlockHeader ReadHeader(const uint8_t* tag, const ByteReader& data, bool wide, Te
     const uint8_t* t = nullptr;
     ByteReader d, v;
     while (walk.Next(&t, &d) == 1) {
-        if (Is(t, "CHAN") && d.remaining() >= 4) {
-            h.colour = Is(d.position(), "COLR");
-        } else if (Is(t, "ENAB") && d.remaining() >= 2) {
+        if (IsTag(t, "CHAN") && d.remaining() >= 4) {
+            h.colour = IsTag(d.position(), "COLR");
+        } else if (IsTag(t, "ENAB") && d.remaining() >= 2) {
             l->enabled = ByteReader::LoadU16(d.position()) != 0;
-        } else if (Is(t, "NEGA") && d.remaining() >= 2) {
+        } else if (IsTag(t, "NEGA") && d.remaining() >= 2) {
             l->negative = ByteReader::LoadU16(d.position()) != 0;
         } else if (ValueOf(t, d, wide, "OPAC", &v) && v.remaining() >= 6) {
             const uint16_t type = ByteReader::LoadU16(v.position());
@@ -152,14 +150,14 @@ void ReadTextureMap(const ByteReader& data, bool wide, TextureLayer* l) {
         if (ValueOf(t, d, wide, "CNTR", &v)) ReadVector(v, l->centre, 0, false);
         if (ValueOf(t, d, wide, "SIZE", &v)) ReadVector(v, l->size, 1, true);
         if (ValueOf(t, d, wide, "ROTA", &v)) ReadVector(v, l->rotation, 0, false);
-        if (Is(t, "CSYS") && d.remaining() >= 2) l->world_coordinates = ByteReader::LoadU16(d.position()) == 1;
+        if (IsTag(t, "CSYS") && d.remaining() >= 2) l->world_coordinates = ByteReader::LoadU16(d.position()) == 1;
     }
 }
 
 // An ID4 map type's number of values, and its kind.
 bool ColourMapTypeOf(const uint8_t* id, ColourMapType* type) {
-    if (Is(id, "RGB ")) *type = ColourMapType::kRgb;
-    else if (Is(id, "RGBA")) *type = ColourMapType::kRgba;
+    if (IsTag(id, "RGB ")) *type = ColourMapType::kRgb;
+    else if (IsTag(id, "RGBA")) *type = ColourMapType::kRgba;
     else return false;
     return true;
 }
@@ -169,18 +167,18 @@ bool ColourMapTypeOf(const uint8_t* id, ColourMapType* type) {
 float FiniteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
 
 bool ValueOf(const uint8_t* tag, const ByteReader& data, bool wide, const char* name, ByteReader* value) {
-    if (Is(tag, name)) {
+    if (IsTag(tag, name)) {
         *value = data;
         return true;
     }
-    if (!wide || !Is(tag, "FORM") || data.remaining() < 4 || !Is(data.position(), name)) return false;
+    if (!wide || !IsTag(tag, "FORM") || data.remaining() < 4 || !IsTag(data.position(), name)) return false;
     ByteReader body = data;
     body.Skip(4);
     SubChunkWalk walk(body, true);
     const uint8_t* t = nullptr;
     ByteReader d;
     while (walk.Next(&t, &d) == 1) {
-        if (!Is(t, "    ")) continue;
+        if (!IsTag(t, "    ")) continue;
         *value = d;
         return true;
     }
@@ -189,7 +187,7 @@ bool ValueOf(const uint8_t* tag, const ByteReader& data, bool wide, const char* 
 
 void LwobTextureReader::Take(const uint8_t* tag, const ByteReader& d) {
     static const char* const kOtherChannels[] = {"DTEX", "STEX", "RTEX", "TTEX", "LTEX", "BTEX"};
-    if (Is(tag, "CTEX")) {
+    if (IsTag(tag, "CTEX")) {
         layer_ = nullptr;
         const TextName name = NameIn(d);
         static const char* const kMaps[] = {"Planar Image Map", "Cylindrical Image Map", "Spherical Image Map",
@@ -204,30 +202,30 @@ void LwobTextureReader::Take(const uint8_t* tag, const ByteReader& d) {
         return;
     }
     for (const char* other : kOtherChannels) {
-        if (Is(tag, other)) layer_ = nullptr;
+        if (IsTag(tag, other)) layer_ = nullptr;
     }
     if (!layer_) return;
     TextureLayer& l = *layer_;
     const uint32_t n = d.remaining();
     const uint8_t* p = d.position();
-    if (Is(tag, "TIMG")) {
+    if (IsTag(tag, "TIMG")) {
         const TextName name = NameIn(d);
         l.image = Equals(name, "(none)") ? TextName{} : name;
-    } else if (Is(tag, "TFLG") && n >= 2) {
+    } else if (IsTag(tag, "TFLG") && n >= 2) {
         const uint16_t flags = ByteReader::LoadU16(p);
         l.axis = (flags & 1) ? 0 : (flags & 2) ? 1 : (flags & 4) ? 2 : l.axis;
         l.world_coordinates = (flags & 8) != 0;
         l.negative = (flags & 16) != 0;
         l.pixel_blending = (flags & 32) != 0;
         l.antialiasing = (flags & 64) != 0;
-    } else if (Is(tag, "TSIZ")) {
+    } else if (IsTag(tag, "TSIZ")) {
         ReadVector(d, l.size, 1, true);
-    } else if (Is(tag, "TCTR")) {
+    } else if (IsTag(tag, "TCTR")) {
         ReadVector(d, l.centre, 0, false);
-    } else if (Is(tag, "TWRP") && n >= 4) {
+    } else if (IsTag(tag, "TWRP") && n >= 4) {
         l.wrap_width = LwobWrap(ByteReader::LoadU16(p), l.wrap_width);
         l.wrap_height = LwobWrap(ByteReader::LoadU16(p + 2), l.wrap_height);
-    } else if (Is(tag, "TOPC") && n >= 4) {
+    } else if (IsTag(tag, "TOPC") && n >= 4) {
         l.opacity = Unit(ByteReader::LoadF32(p), 1);
     }
 }
@@ -250,24 +248,24 @@ void ReadTextureBlock(const ByteReader& block, bool wide, bool any_channel, Text
     while ((s = walk.Next(&tag, &d)) == 1) {
         const uint32_t n = d.remaining();
         const uint8_t* p = d.position();
-        if ((wide && Is(tag, "FORM") && n >= 4 && Is(p, "TMAP")) || (!wide && Is(tag, "TMAP"))) {
+        if ((wide && IsTag(tag, "FORM") && n >= 4 && IsTag(p, "TMAP")) || (!wide && IsTag(tag, "TMAP"))) {
             ByteReader body = d;
             if (wide) body.Skip(4);
             ReadTextureMap(body, wide, &l);
-        } else if (Is(tag, "PROJ") && n >= 2) {
+        } else if (IsTag(tag, "PROJ") && n >= 2) {
             const uint16_t projection = ByteReader::LoadU16(p);
             projected = projection <= static_cast<uint16_t>(Projection::kUv);
             sound = sound && projected;
             if (projected) l.projection = static_cast<Projection>(projection);
-        } else if (Is(tag, "AXIS") && n >= 2) {
+        } else if (IsTag(tag, "AXIS") && n >= 2) {
             const uint16_t axis = ByteReader::LoadU16(p);
             if (axis <= 2) l.axis = static_cast<uint8_t>(axis);
-        } else if (Is(tag, "IMAG")) {
+        } else if (IsTag(tag, "IMAG")) {
             ByteReader r = d;
             uint32_t index = 0;
             l.names_clip = r.ReadVx(&index);
             l.clip_index = index;
-        } else if (Is(tag, "WRAP") && n >= 4) {
+        } else if (IsTag(tag, "WRAP") && n >= 4) {
             l.wrap_width = Lwo2Wrap(ByteReader::LoadU16(p), l.wrap_width);
             l.wrap_height = Lwo2Wrap(ByteReader::LoadU16(p + 2), l.wrap_height);
         } else if (ValueOf(tag, d, wide, "WRPW", &v) && v.remaining() >= 4) {
@@ -276,11 +274,11 @@ void ReadTextureBlock(const ByteReader& block, bool wide, bool any_channel, Text
         } else if (ValueOf(tag, d, wide, "WRPH", &v) && v.remaining() >= 4) {
             const float h = FiniteOr(F32At(v, 0), 1);
             l.repeat_height = h != 0 ? h : 1;
-        } else if (Is(tag, "VMAP")) {
+        } else if (IsTag(tag, "VMAP")) {
             l.uv_map = NameIn(d);
-        } else if (Is(tag, "AAST") && n >= 2) {
+        } else if (IsTag(tag, "AAST") && n >= 2) {
             l.antialiasing = (ByteReader::LoadU16(p) & 1) != 0;
-        } else if (Is(tag, "PIXB") && n >= 2) {
+        } else if (IsTag(tag, "PIXB") && n >= 2) {
             l.pixel_blending = (ByteReader::LoadU16(p) & 1) != 0;
         }
     }
@@ -317,7 +315,7 @@ void ReadClip(const ByteReader& data, bool wide, TextureRecords* records) {
     ByteReader d, v;
     if (wide) {
         SubChunkWalk first(body, true);
-        if (first.Next(&tag, &d) != 1 || !Is(tag, "    ") || !d.ReadU32(&index)) return;
+        if (first.Next(&tag, &d) != 1 || !IsTag(tag, "    ") || !d.ReadU32(&index)) return;
         body.Skip(static_cast<uint32_t>(d.position() - body.position()) + d.remaining());
     } else if (!body.ReadU32(&index)) {
         return;
@@ -352,8 +350,8 @@ void ReadVertexMap(const ByteReader& data, bool per_corner, const VertexMapPlace
     const uint8_t* id = r.position();
     VertexMapType type;
     uint16_t needed = 0;
-    if (Is(id, "TXUV")) type = VertexMapType::kUv, needed = 2;
-    else if (Is(id, "RGB ") || Is(id, "RGBA")) type = VertexMapType::kColour, needed = 3;
+    if (IsTag(id, "TXUV")) type = VertexMapType::kUv, needed = 2;
+    else if (IsTag(id, "RGB ") || IsTag(id, "RGBA")) type = VertexMapType::kColour, needed = 3;
     else return;
     r.Skip(4);
     r.ReadU16(&dimension);

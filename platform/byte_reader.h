@@ -68,6 +68,12 @@ public:
         std::memcpy(&f, &bits, sizeof f);
         return f;
     }
+    static double LoadF64(const uint8_t* p) {
+        const uint64_t bits = uint64_t{LoadU32(p)} << 32 | LoadU32(p + 4);
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return d;
+    }
 
 private:
     void Advance(uint32_t n) {

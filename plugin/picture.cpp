@@ -2,6 +2,7 @@
 #include "plugin/picture.h"
 
 #include "object/forms.h"
+#include "object/model.h"
 #include "platform/memory.h"
 #include "plugin/host_codes.h"
 #include "plugin/plugin_info.h"
@@ -38,16 +39,12 @@ void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeader
     for (uint32_t offset = 24; offset < kBitmapHeaderSize; offset += 4) PutLe32(header + offset, 0);
 }
 
-Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
-                   uint8_t* bits, const DrawingOptions& drawing) {
-    if (DrawsShaded(settings)) {
-        return DrawShadedCanvas(buffer, ViewAngle(settings, settings.angle_x), ViewAngle(settings, settings.angle_y),
-                                ViewAngle(settings, settings.angle_z), 0, ShadedBackground{},
-                                {bits, layout.width, layout.height, layout.stride}, drawing);
-    }
-    return DrawCanvas(buffer, settings.mode, ViewAngle(settings, settings.angle_x),
-                      ViewAngle(settings, settings.angle_y), ViewAngle(settings, settings.angle_z),
-                      {bits, layout.width, layout.height, layout.stride}, drawing);
+Status DrawPicture(const ObjectBuffer& buffer, const DrawRequest& request, const PictureLayout& layout,
+                   uint8_t* bits) {
+    ObjectModel model;
+    if (const Status s = ReadModel(buffer, kEveryForm, PartsFor(request.style), &model); Failed(s)) return s;
+    return DrawModel(model, request,
+                     {DrawTarget::Format::kBottomUpBgr, bits, layout.width, layout.height, layout.stride});
 }
 
 int32_t HeaderCode(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings) {
@@ -85,7 +82,9 @@ int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const Re
         return host::kOutOfMemory;
     }
     WriteBitmapHeader(layout, static_cast<uint8_t*>(header_block));
-    code = MapToHostCode(DrawPicture(buffer, settings, layout, static_cast<uint8_t*>(pixel_block), drawing));
+    DrawRequest request = RequestOf(settings);
+    request.drawing = drawing;
+    code = MapToHostCode(DrawPicture(buffer, request, layout, static_cast<uint8_t*>(pixel_block)));
     if (code != host::kSuccess) {
         platform::FreeHostBlock(header_block);
         platform::FreeHostBlock(pixel_block);

@@ -7,7 +7,9 @@
 
 #include "object/object_buffer.h"
 #include "platform/status.h"
+#include "render/canvas.h"
 #include "render/parallel.h"
+#include "render/view.h"
 #include "settings/render_settings.h"
 
 namespace qavren {
@@ -28,11 +30,29 @@ bool ComputeLayout(int32_t width, int32_t height, PictureLayout* layout);
 
 void WriteBitmapHeader(const PictureLayout& layout, uint8_t header[kBitmapHeaderSize]);
 
-// Background, grid and the model in the settings' mode (shaded when they ask
-// for it), drawn straight into `bits` (layout.image_size bytes) as `drawing`
-// says (the plug-in draws with the default). Returns the renderer's Status.
-Status DrawPicture(const ObjectBuffer& buffer, const RenderSettings& settings, const PictureLayout& layout,
-                   uint8_t* bits, const DrawingOptions& drawing = {});
+// The style the settings ask for: the wireframe for mode 0, else the
+// shaded style with Shaded 1 and the polygons without.
+inline DrawStyle StyleOf(const RenderSettings& s) {
+    if (s.mode == 0) return DrawStyle::kWireframe;
+    return s.shaded == 1 ? DrawStyle::kShaded : DrawStyle::kPolygons;
+}
+
+// An angle as the renderers get it: the stored one when View is 1, else none.
+inline int32_t ViewAngle(const RenderSettings& s, int32_t angle) { return s.view == 1 ? angle : 0; }
+
+// What the settings ask to draw: their style in their turn, over the canvas.
+inline DrawRequest RequestOf(const RenderSettings& s) {
+    DrawRequest request;
+    request.style = StyleOf(s);
+    request.turn = ModelTurn(ViewAngle(s, s.angle_x), ViewAngle(s, s.angle_y), ViewAngle(s, s.angle_z));
+    return request;
+}
+
+// The object read and drawn as `request` asks (RequestOf the settings),
+// straight into `bits` (layout.image_size bytes): ReadModel's failure, or
+// DrawModel's Status.
+Status DrawPicture(const ObjectBuffer& buffer, const DrawRequest& request, const PictureLayout& layout,
+                   uint8_t* bits);
 
 // The host code for a loaded input at its header: 0 when it is an object
 // the plug-in draws (LWOB, or a newer form the settings' Forms value

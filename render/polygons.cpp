@@ -7,8 +7,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "object/geometry.h"
-#include "platform/memory.h"
+#include "platform/owned_array.h"
 #include "render/coverage.h"
 #include "render/depth_sort.h"
 #include "render/parallel.h"
@@ -30,25 +29,6 @@ constexpr Brush kBackBrush{Rgb(128, 128, 128)};
 // natively, so both builds refuse the same files), which also keeps T - 1
 // within the sort's int32 indices.
 constexpr uint64_t kMaxTriangles = UINT32_MAX / sizeof(Triangle);
-
-// The triangle records of one call, freed on every exit.
-class TriangleBlock {
-public:
-    TriangleBlock() = default;
-    TriangleBlock(const TriangleBlock&) = delete;
-    TriangleBlock& operator=(const TriangleBlock&) = delete;
-    ~TriangleBlock() { platform::Free(records_); }
-
-    Status Allocate(uint64_t count) {
-        if (count > kMaxTriangles) return status::kNoMemory;
-        records_ = static_cast<Triangle*>(platform::AllocateZeroed(static_cast<size_t>(count * sizeof(Triangle))));
-        return records_ ? status::kOk : status::kNoMemory;
-    }
-    Triangle* records() const { return records_; }
-
-private:
-    Triangle* records_ = nullptr;
-};
 
 uint32_t TrianglesOf(const Polygon& polygon) { return polygon.count >= 3 ? polygon.count - 2u : 1u; }
 
@@ -188,20 +168,14 @@ int32_t PaintInBands(Surface& surface, const ProjectedPoints& points, const Tria
 
 }  // namespace
 
-Status CountTriangles(const ObjectPolygons& polygons, uint32_t point_count, uint64_t* total) {
-    PolygonWalk walk(polygons, point_count);
-    Polygon polygon;
-    Status s;
-    *total = 0;
-    while ((s = walk.Next(&polygon)) == 1) *total += TrianglesOf(polygon);
-    return s;
+uint64_t CountTriangles(const ModelPolygons& polygons) {
+    uint64_t total = 0;
+    for (uint32_t k = 0; k < polygons.count; ++k) total += TrianglesOf(polygons[k]);
+    return total;
 }
 
-// The walk repeats the one CountTriangles checked, so it writes exactly T records.
-void FillTriangles(const ObjectPolygons& polygons, const ProjectedPoints& points, Triangle* out) {
-    PolygonWalk walk(polygons, points.count());
-    Polygon polygon;
-    while (walk.Next(&polygon) == 1) out = AddFan(points, polygon, out);
+void FillTriangles(const ModelPolygons& polygons, const ProjectedPoints& points, Triangle* out) {
+    for (uint32_t k = 0; k < polygons.count; ++k) out = AddFan(points, polygons[k], out);
 }
 
 void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Triangle* records, uint32_t count,
@@ -220,17 +194,18 @@ void PaintTriangles(Surface& surface, const ProjectedPoints& points, const Trian
     PaintRecords(surface, points, records, count, false);
 }
 
-Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
-                    int32_t angle_x, int32_t angle_y, int32_t angle_z, const DrawingOptions& drawing) {
+Status DrawPolygons(const ObjectModel& model, Surface& surface, int32_t width, int32_t height,
+                    const ModelTurn& turn, const DrawingOptions& drawing) {
     ProjectedPoints points;
-    ObjectPolygons polygons;
-    if (const Status s = PrepareModel(buffer, width, height, ModelTurn(angle_x, angle_y, angle_z), &points, &polygons); s != status::kOk) return s;
-    uint64_t count = 0;
-    if (const Status s = CountTriangles(polygons, points.count(), &count); Failed(s)) return s;
-    TriangleBlock triangles;
+    if (const Status s = ProjectPoints(model, width, height, turn, &points); Failed(s)) return s;
+    if (Failed(model.polygon_status)) return model.polygon_status;
+    const ModelPolygons& polygons = model.polygons;
+    const uint64_t count = CountTriangles(polygons);
+    OwnedArray<Triangle> triangles;
+    if (count > kMaxTriangles) return status::kNoMemory;
     if (const Status s = triangles.Allocate(count); Failed(s)) return s;
 
-    Triangle* records = triangles.records();
+    Triangle* records = triangles.data();
     FillTriangles(polygons, points, records);
     const auto last = static_cast<int32_t>(count) - 1;  // count <= kMaxTriangles
     const int32_t threads = DrawingThreads(drawing);

@@ -17,15 +17,12 @@
 
 #include <cstddef>
 
-#include "object/forms.h"
-#include "object/lwob.h"
-#include "platform/memory.h"
 #include "render/view.h"
 
 namespace qavren {
 namespace {
 
-static_assert(sizeof(ProjectedPoint) == kPointRecordSize, "one projected point per PNTS record");
+static_assert(sizeof(ProjectedPoint) == sizeof(ModelPoint), "one projected point a model point");
 
 constexpr float kTinyRange = 0.000001f;    // stands in for a range of 0
 constexpr double kMinDepthFactor = 0.000001;
@@ -93,56 +90,32 @@ struct Mapping {
     return m;
 }
 
-// The one place decoded points enter: every point of the object, in order,
-// a PNTS chunk at a time, turned when the view asks for it (the front view's
-// loop has no turn in it at all), and the bounds of the turned points.
+// Every point of the model, in order, turned when the view asks for it (the
+// front view's loop has no turn in it at all), and the bounds of the turned
+// points.
 template <bool kTurned>
-Bounds ReadPoints(const ObjectPoints& source, const ModelTurn& turn, ProjectedPoint* p) {
+Bounds TurnPoints(const ObjectModel& model, const ModelTurn& turn, ProjectedPoint* p) {
     Bounds bounds;
-    PointRuns runs(source);
-    for (PointList run; runs.Next(&run);) {
-        for (uint32_t k = 0; k < run.count(); ++k, ++p) {
-            run.Get(k, &p->x, &p->y, &p->z);
-            if constexpr (kTurned) turn.Apply(&p->x, &p->y, &p->z);
-            bounds.Add(p->x, p->y);
-        }
+    for (const ModelPoint& m : model.points) {
+        *p = {m.x, m.y, m.z};
+        if constexpr (kTurned) turn.Apply(&p->x, &p->y, &p->z);
+        bounds.Add(p->x, p->y);
+        ++p;
     }
     return bounds;
 }
 
 }  // namespace
 
-ProjectedPoints::~ProjectedPoints() { platform::Free(points_); }
-
-Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, ProjectedPoints* out) {
-    return ProjectPoints(buffer, width, height, ModelTurn(), out);
-}
-
-Status ProjectPoints(const ObjectBuffer& buffer, int32_t width, int32_t height, const ModelTurn& turn,
+Status ProjectPoints(const ObjectModel& model, int32_t width, int32_t height, const ModelTurn& turn,
                      ProjectedPoints* out) {
-    ObjectPoints source;
-    if (const Status s = source.Find(buffer); Failed(s)) return s;
-    const uint64_t bytes = uint64_t{source.count()} * sizeof(ProjectedPoint);
-    if (static_cast<size_t>(bytes) != bytes) return status::kNoMemory;
-    auto* points = static_cast<ProjectedPoint*>(platform::AllocateZeroed(static_cast<size_t>(bytes)));
-    if (!points) return status::kNoMemory;
-    platform::Free(out->points_);
-    out->points_ = points;
-    out->count_ = source.count();
-
-    const Bounds bounds = turn.identity() ? ReadPoints<false>(source, turn, points)
-                                          : ReadPoints<true>(source, turn, points);
+    if (const Status s = out->points_.Allocate(model.point_count()); Failed(s)) return s;
+    ProjectedPoint* points = out->points_.data();
+    const Bounds bounds = turn.identity() ? TurnPoints<false>(model, turn, points)
+                                          : TurnPoints<true>(model, turn, points);
     const Mapping mapping = MakeMapping(bounds, width, height);
-    for (uint32_t k = 0; k < source.count(); ++k) points[k] = mapping.Map(points[k]);
+    for (uint32_t k = 0; k < model.point_count(); ++k) points[k] = mapping.Map(points[k]);
     return status::kOk;
-}
-
-Status PrepareModel(const ObjectBuffer& buffer, int32_t width, int32_t height, const ModelTurn& turn,
-                    ProjectedPoints* points, ObjectPolygons* polygons) {
-    const Status form = CheckForm(buffer, kEveryForm);
-    if (form != status::kDrawnForm) return form;
-    if (const Status s = ProjectPoints(buffer, width, height, turn, points); Failed(s)) return s;
-    return polygons->Find(buffer);
 }
 
 }  // namespace qavren

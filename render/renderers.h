@@ -1,5 +1,5 @@
 // The two renderers: the white wireframe (mode 0) and the flat-shaded,
-// depth-sorted triangles (every other mode). Both draw onto a surface that
+// depth-sorted triangles. Both draw a model (object/model.h) onto a surface that
 // already holds the background and grid, or, for the triangles, onto one
 // set to draw nearest first whose backdrop comes after them (Surface::
 // DrawNearestFirst): the same pixels either way. Both draw any of the four
@@ -11,24 +11,24 @@
 
 #include <cstdint>
 
-#include "object/object_buffer.h"
+#include "object/model.h"
 #include "platform/status.h"
 #include "render/parallel.h"
 #include "render/surface.h"
+#include "render/view.h"
 
 namespace qavren {
 
-// kOk on success; kNoMemory or kCorrupt on failure; CheckForm's result unchanged for data
-// of none of the four forms. Once the polygons are found the surface keeps
-// the white pen.
-Status DrawWireframe(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height, int32_t angle_x,
-                     int32_t angle_y, int32_t angle_z);
+// status::kOk; status::kNoMemory; or the model's polygon_status after the
+// outlines of the polygons before the bad record are drawn. The surface
+// keeps the white pen.
+Status DrawWireframe(const ObjectModel& model, Surface& surface, int32_t width, int32_t height,
+                     const ModelTurn& turn);
 
-// kOk on success; kNoMemory or kCorrupt on failure (a bad record anywhere is found before
-// anything is drawn); CheckForm's result unchanged for data of none of the
-// four forms. The surface's pen and brush are as they were on entry. The
-// sort and the painting run on the threads `drawing` allows.
-Status DrawPolygons(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height, int32_t angle_x,
-                    int32_t angle_y, int32_t angle_z, const DrawingOptions& drawing);
+// status::kOk; status::kNoMemory, or the model's polygon_status, before
+// anything is drawn. The surface's pen and brush are as they were on entry.
+// The sort and the painting run on the threads `drawing` allows.
+Status DrawPolygons(const ObjectModel& model, Surface& surface, int32_t width, int32_t height,
+                    const ModelTurn& turn, const DrawingOptions& drawing = {});
 
 }  // namespace qavren

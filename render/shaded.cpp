@@ -1,10 +1,10 @@
 // DrawShaded as four passes over the object, the way DrawPolygons reads:
 //
-// 1. Count: one walk checks every polygon record and counts the polygons,
-//    their corners and the most shapes they can make; then the surfaces
-//    are read, the points turned, and where a surface is smooth the
-//    polygons that share each point listed, with every face normal.
-// 2. Keep and light: a walk lights each polygon's corners and keeps the
+// 1. Count: the model's polygons (every record was checked when it was
+//    read), their corners and the most shapes they can make; then the
+//    points turned, and where a surface is smooth the polygons that share
+//    each point listed, with every face normal.
+// 2. Keep and light: a pass lights each polygon's corners and keeps the
 //    triangles of its fan (and the dots and lines) that reach a sample of
 //    the picture, in the polygons' order, with the bands of rows each
 //    reaches.
@@ -24,7 +24,7 @@
 #include <cstddef>
 
 #include "object/geometry.h"
-#include "object/surfaces.h"
+#include "object/model.h"
 #include "platform/owned_array.h"
 #include "render/parallel.h"
 #include "render/projection.h"
@@ -32,44 +32,6 @@
 #include "render/shading.h"
 
 namespace qavren {
-namespace shaded_detail {
-
-// The walk repeats the one CountPolygons checked.
-Status Neighbours::Build(const ObjectPolygons& polygons, const float* turned, uint32_t point_count,
-                         uint32_t polygon_count, uint64_t corners) {
-    if (Failed(first_.Allocate(uint64_t{point_count} + 1)) || Failed(list_.Allocate(corners)) ||
-        Failed(normals_.Allocate(uint64_t{polygon_count} * 3))) {
-        return status::kNoMemory;
-    }
-    Polygon polygon;
-    {
-        PolygonWalk walk(polygons, point_count);
-        for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
-            const Vec3 n = FaceNormal(turned, polygon);
-            normals_[3 * uint64_t{k}] = static_cast<float>(n.x);
-            normals_[3 * uint64_t{k} + 1] = static_cast<float>(n.y);
-            normals_[3 * uint64_t{k} + 2] = static_cast<float>(n.z);
-            if (polygon.count < 3) continue;
-            for (uint32_t c = 0; c < polygon.count; ++c) ++first_[polygon.Index(c) + uint64_t{1}];
-        }
-    }
-    for (uint32_t p = 0; p < point_count; ++p) first_[p + uint64_t{1}] += first_[p];
-    OwnedArray<uint64_t> fill;
-    if (Failed(fill.Allocate(point_count))) return status::kNoMemory;
-    PolygonWalk walk(polygons, point_count);
-    for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
-        if (polygon.count < 3) continue;
-        for (uint32_t c = 0; c < polygon.count; ++c) {
-            const uint32_t p = polygon.Index(c);
-            list_[first_[p] + fill[p]++] = k;  // a polygon through p twice is listed twice
-        }
-    }
-    looks_left_ = corners * kSmoothLooksPerCorner;
-    return status::kOk;
-}
-
-}  // namespace shaded_detail
-
 namespace {
 
 using shaded_detail::FaceNormal;
@@ -89,18 +51,16 @@ using shaded_detail::Vertex;
 constexpr uint64_t kBandBytes = 256 * 1024;
 
 // The points as turned for the view, before the fit: what the normals are
-// taken from. The same decoding and turn as ProjectPoints.
-Status TurnPoints(const ObjectBuffer& buffer, const ModelTurn& turn, uint32_t count, OwnedArray<float>* out) {
-    ObjectPoints source;
-    if (const Status s = source.Find(buffer); Failed(s)) return s;
-    if (source.count() != count || Failed(out->Allocate(uint64_t{count} * 3))) return status::kNoMemory;
+// taken from. The same turn as ProjectPoints.
+Status TurnPoints(const ObjectModel& model, const ModelTurn& turn, OwnedArray<float>* out) {
+    if (Failed(out->Allocate(uint64_t{model.point_count()} * 3))) return status::kNoMemory;
     float* p = &(*out)[0];
-    PointRuns runs(source);
-    for (PointList run; runs.Next(&run);) {
-        for (uint32_t k = 0; k < run.count(); ++k, p += 3) {
-            run.Get(k, &p[0], &p[1], &p[2]);
-            if (!turn.identity()) turn.Apply(&p[0], &p[1], &p[2]);
-        }
+    for (const ModelPoint& m : model.points) {
+        p[0] = m.x;
+        p[1] = m.y;
+        p[2] = m.z;
+        if (!turn.identity()) turn.Apply(&p[0], &p[1], &p[2]);
+        p += 3;
     }
     return status::kOk;
 }
@@ -167,29 +127,21 @@ struct PolygonCounts {
     uint64_t most_shapes = 0;  // a triangle a fan's corner past two, a dot or line a smaller polygon
 };
 
-Status CountPolygons(const ObjectPolygons& polygons, const ProjectedPoints& points, PolygonCounts* counts) {
-    uint32_t polygon_count = 0;
+PolygonCounts CountPolygons(const ModelPolygons& polygons) {
+    const uint32_t polygon_count = polygons.count;
     uint64_t corners = 0, most_shapes = 0;
-    {
-        PolygonWalk walk(polygons, points.count());
-        Polygon polygon;
-        Status s;
-        while ((s = walk.Next(&polygon)) == 1) {
-            if (polygon_count == UINT32_MAX) return status::kNoMemory;
-            ++polygon_count;
-            if (polygon.count >= 3) corners += polygon.count;
-            most_shapes += polygon.count >= 3 ? polygon.count - 2 : 1;
-        }
-        if (Failed(s)) return s;
+    for (uint32_t k = 0; k < polygon_count; ++k) {
+        const uint16_t n = polygons[k].count;
+        if (n >= 3) corners += n;
+        most_shapes += n >= 3 ? n - 2 : 1;
     }
-    *counts = {polygon_count, corners, most_shapes};
-    return status::kOk;
+    return {polygon_count, corners, most_shapes};
 }
 
 // Pass 2: the shapes, lit, in the polygons' order, into `shapes` (room for
 // the most shapes); those that reach no sample of the picture are left
 // out. *kept is how many are kept.
-Status KeepAndLight(const ObjectPolygons& polygons, const ProjectedPoints& points, const ObjectSurfaces& surfaces,
+Status KeepAndLight(const ModelPolygons& polygons, const ProjectedPoints& points, const ObjectSurfaces& surfaces,
                     const OwnedArray<float>& turned, bool smooth, Neighbours& neighbours, const Fit& fit,
                     const Bands& bands, Shape* shapes, uint32_t* kept) {
     const Light light;
@@ -198,9 +150,8 @@ Status KeepAndLight(const ObjectPolygons& polygons, const ProjectedPoints& point
     OwnedArray<bool> off;
     if (Failed(off.Allocate(kMaxPolygonIndices))) return status::kNoMemory;
     uint32_t shape_count = 0;
-    PolygonWalk walk(polygons, points.count());
-    Polygon polygon;
-    for (uint32_t k = 0; walk.Next(&polygon) == 1; ++k) {
+    for (uint32_t k = 0; k < polygons.count; ++k) {
+        const Polygon polygon = polygons[k];
         const SurfaceLook& look = surfaces.LookOf(k);
         const uint32_t own = Packed(look.red, look.green, look.blue);
         if (polygon.count <= 2) {
@@ -387,29 +338,27 @@ Status DrawBands(const Shape* shapes, uint32_t shape_count, const BandBins& bins
 
 }  // namespace
 
-Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
                   const DrawingOptions& drawing, ResolveBand resolve, void* context) {
     if (width <= 0 || height <= 0 || width > ShadedSamples::kMaxSide || height > ShadedSamples::kMaxSide) {
         return status::kNoMemory;
     }
     if (margin < 0 || 2 * int64_t{margin} >= width || 2 * int64_t{margin} >= height) margin = 0;
     ProjectedPoints points;
-    ObjectPolygons polygons;
-    if (const Status s = PrepareModel(buffer, width - 2 * margin, height - 2 * margin, turn, &points, &polygons);
-        s != status::kOk) {
+    if (const Status s = ProjectPoints(model, width - 2 * margin, height - 2 * margin, turn, &points); Failed(s)) {
         return s;
     }
-    // Every record is checked before anything is drawn; the walks below
-    // repeat this one.
-    PolygonCounts counts;
-    if (const Status s = CountPolygons(polygons, points, &counts); Failed(s)) return s;
-    ObjectSurfaces surfaces;
-    if (const Status s = surfaces.Read(buffer, polygons, points.count(), counts.polygons); Failed(s)) return s;
+    // A bad record anywhere fails before anything is drawn.
+    if (Failed(model.polygon_status)) return model.polygon_status;
+    const ModelPolygons& polygons = model.polygons;
+    const PolygonCounts counts = CountPolygons(polygons);
+    const ObjectSurfaces& surfaces = model.surfaces;
+    if (surfaces.polygon_count() != counts.polygons) return status::kCorrupt;  // read without its surfaces
     bool smooth = false;
     for (uint32_t k = 0; k < surfaces.surface_count(); ++k) smooth = smooth || surfaces.look(k).smoothing > 0.0f;
 
     OwnedArray<float> turned;
-    if (const Status s = TurnPoints(buffer, turn, points.count(), &turned); Failed(s)) return s;
+    if (const Status s = TurnPoints(model, turn, &turned); Failed(s)) return s;
     Neighbours neighbours;
     if (smooth) {
         if (const Status s = neighbours.Build(polygons, &turned[0], points.count(), counts.polygons, counts.corners);

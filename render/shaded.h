@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "object/object_buffer.h"
+#include "object/model.h"
 #include "platform/status.h"
 #include "render/parallel.h"
 #include "render/shaded_samples.h"
@@ -29,24 +29,24 @@ namespace qavren {
 // resolver writes only the band's rows.
 using ResolveBand = void (*)(void* context, const ShadedSamples& band);
 
-// Draws the model of `buffer` (any of the four forms) into a width × height
-// picture, band of rows by band of rows on the threads and in the bands
-// `drawing` gives, each band handed to `resolve` as soon as it is drawn:
-// fitted into the picture less `margin` pixels on every side, turned by
-// `turn`. The bands are the same bytes for any threads and band rows. kOk;
-// kNoMemory when a side is not positive or above ShadedSamples::kMaxSide, or
-// memory cannot be had; kCorrupt for a corrupt object; CheckForm's result
-// unchanged for data of none of the four forms. Every failure is found
+// Draws `model` (any of the four forms, read with ModelParts::kWithSurfaces)
+// into a width × height picture, band of rows by band of rows on the threads
+// and in the bands `drawing` gives, each band handed to `resolve` as soon as
+// it is drawn: fitted into the picture less `margin` pixels on every side,
+// turned by `turn`. The bands are the same bytes for any threads and rows.
+// status::kOk; status::kNoMemory when a side is not positive or above
+// ShadedSamples::kMaxSide, or memory cannot be had; the model's
+// polygon_status (status::kCorrupt) for a bad record. Every failure is found
 // before any band is resolved.
-Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
                   const DrawingOptions& drawing, ResolveBand resolve, void* context);
 
 // The same for any callable resolve(band).
 template <typename Resolve>
-Status DrawShaded(const ObjectBuffer& buffer, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
+Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
                   const DrawingOptions& drawing, Resolve& resolve) {
     return DrawShaded(
-        buffer, width, height, margin, turn, drawing,
+        model, width, height, margin, turn, drawing,
         [](void* context, const ShadedSamples& band) { (*static_cast<Resolve*>(context))(band); }, &resolve);
 }
 

@@ -53,4 +53,34 @@ Vec3 Neighbours::Smooth(uint32_t polygon, uint32_t point, const ObjectSurfaces& 
     return mean.x == 0.0 && mean.y == 0.0 && mean.z == 0.0 ? own : mean;
 }
 
+Status Neighbours::Build(const ModelPolygons& polygons, const float* turned, uint32_t point_count,
+                         uint32_t polygon_count, uint64_t corners) {
+    if (Failed(first_.Allocate(uint64_t{point_count} + 1)) || Failed(list_.Allocate(corners)) ||
+        Failed(normals_.Allocate(uint64_t{polygon_count} * 3))) {
+        return status::kNoMemory;
+    }
+    for (uint32_t k = 0; k < polygon_count; ++k) {
+        const Polygon polygon = polygons[k];
+        const Vec3 n = FaceNormal(turned, polygon);
+        normals_[3 * uint64_t{k}] = static_cast<float>(n.x);
+        normals_[3 * uint64_t{k} + 1] = static_cast<float>(n.y);
+        normals_[3 * uint64_t{k} + 2] = static_cast<float>(n.z);
+        if (polygon.count < 3) continue;
+        for (uint32_t c = 0; c < polygon.count; ++c) ++first_[polygon.Index(c) + uint64_t{1}];
+    }
+    for (uint32_t p = 0; p < point_count; ++p) first_[p + uint64_t{1}] += first_[p];
+    OwnedArray<uint64_t> fill;
+    if (Failed(fill.Allocate(point_count))) return status::kNoMemory;
+    for (uint32_t k = 0; k < polygon_count; ++k) {
+        const Polygon polygon = polygons[k];
+        if (polygon.count < 3) continue;
+        for (uint32_t c = 0; c < polygon.count; ++c) {
+            const uint32_t p = polygon.Index(c);
+            list_[first_[p] + fill[p]++] = k;  // a polygon through p twice is listed twice
+        }
+    }
+    looks_left_ = corners * kSmoothLooksPerCorner;
+    return status::kOk;
+}
+
 }  // namespace qavren::shaded_detail

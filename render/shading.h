@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "object/geometry.h"
+#include "object/model_polygons.h"
 #include "object/surfaces.h"
 #include "platform/owned_array.h"
 #include "platform/status.h"
@@ -77,13 +78,11 @@ Vec3 TowardsViewer(const Vec3& n, bool turn);
 constexpr uint64_t kSmoothLooksPerCorner = 64;
 
 // Which polygons share each point, and every polygon's unit face normal:
-// what smooth normals are averaged from. Build walks the object's polygons
-// and is one of the drawing passes (render/shaded.cpp); the normals are
-// this room's.
+// what smooth normals are averaged from.
 class Neighbours {
 public:
     // kOk, kNoMemory when the lists cannot be had.
-    Status Build(const ObjectPolygons& polygons, const float* turned, uint32_t point_count, uint32_t polygon_count,
+    Status Build(const ModelPolygons& polygons, const float* turned, uint32_t point_count, uint32_t polygon_count,
                  uint64_t corners);
 
     Vec3 Normal(uint32_t polygon) const {

@@ -8,33 +8,34 @@
 #include <cstdint>
 
 #include "object/object_buffer.h"
+#include "platform/owned_array.h"
 #include "platform/status.h"
 #include "render/canvas.h"
 
 namespace qavren {
 
-// Top row first, 4 bytes a pixel (red, green, blue, alpha), straight (not
-// premultiplied) alpha, rows 4 × width bytes apart with no padding. The
-// block is owned, zero-initialised when allocated, and freed on destruction.
+// What every shell shows when its framework asks for no size.
+constexpr int32_t kDefaultWidth = 800;
+constexpr int32_t kDefaultHeight = 600;
+
+// An owned RGBA picture, for callers that keep one: top row first, 4 bytes
+// a pixel (red, green, blue, alpha), straight (not premultiplied) alpha,
+// rows 4 × width bytes apart with no padding.
 class RgbaPicture {
 public:
-    RgbaPicture() = default;
-    RgbaPicture(const RgbaPicture&) = delete;
-    RgbaPicture& operator=(const RgbaPicture&) = delete;
-    ~RgbaPicture();
-
-    // kOk, or kNoMemory when a side is not positive, above 2^28, or the block
-    // would exceed 2^31 - 1 bytes or cannot be had. Any earlier block is freed.
+    // status::kOk, or status::kNoMemory when a side is not positive, above
+    // 2^28, or the block would exceed 2^31 - 1 bytes or cannot be had. Any
+    // earlier block is freed.
     Status Allocate(int32_t width, int32_t height);
 
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
     uint32_t stride() const { return 4u * static_cast<uint32_t>(width_); }
-    const uint8_t* pixels() const { return pixels_; }
-    uint8_t* pixels() { return pixels_; }
+    const uint8_t* pixels() const { return pixels_.data(); }
+    uint8_t* pixels() { return pixels_.data(); }
 
 private:
-    uint8_t* pixels_ = nullptr;
+    OwnedArray<uint8_t> pixels_;
     int32_t width_ = 0;
     int32_t height_ = 0;
 };
@@ -45,10 +46,8 @@ private:
 // touches the picture's edge. qavren's options change single fields of it.
 // The wireframe and polygon styles are the canvas picture as the plug-in
 // draws it (its background, no margin; `background` and `margin` unused).
-enum class ThumbnailStyle : uint8_t { kWireframe, kPolygons, kShaded };
-
 struct ThumbnailOptions {
-    ThumbnailStyle style = ThumbnailStyle::kShaded;
+    DrawStyle style = DrawStyle::kShaded;
     // Whole degrees, as the plug-in's angles with View = 1.
     int32_t angle_x = -30;
     int32_t angle_y = 35;
@@ -65,14 +64,21 @@ int32_t ThumbnailMargin(int32_t width, int32_t height);
 
 ThumbnailOptions ThumbnailDefaults();
 
-// Draws the object in `buffer` (any of the four forms) at width × height.
-// kOk with the picture in *out; kNoMemory for a size refused or memory not
-// had; kCorrupt for a corrupt object; CheckForm's result unchanged for data
-// of none of the four forms. On any failure *out is as it was.
+// Draws the object in `buffer` (any of the four forms) at width × height
+// into the caller's RGBA pixels (as RgbaPicture lays them out, rows `stride`
+// bytes apart). status::kOk; status::kNoMemory for a size refused (as
+// RgbaPicture::Allocate refuses them) or memory not had; status::kCorrupt
+// for a corrupt object; CheckForm's result unchanged for data of none of the
+// four forms. On failure the pixels are unspecified.
+Status DrawThumbnail(const ObjectBuffer& buffer, int32_t width, int32_t height, const ThumbnailOptions& options,
+                     uint8_t* rgba, uint32_t stride);
+
+// The same into a picture of its own, put in *out on success (on any
+// failure *out is as it was).
 Status DrawThumbnail(const ObjectBuffer& buffer, int32_t width, int32_t height, const ThumbnailOptions& options,
                      RgbaPicture* out);
 
-// The same with ThumbnailDefaults(): the one call a shell makes.
+// With ThumbnailDefaults(): the one call a shell makes.
 inline Status DrawThumbnail(const ObjectBuffer& buffer, int32_t width, int32_t height, RgbaPicture* out) {
     return DrawThumbnail(buffer, width, height, ThumbnailDefaults(), out);
 }

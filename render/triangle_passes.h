@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "object/geometry.h"
+#include "object/model_polygons.h"
 #include "platform/status.h"
 #include "render/depth_sort.h"
 #include "render/parallel.h"
@@ -13,15 +13,13 @@
 
 namespace qavren {
 
-// Walks every polygon and adds up the triangles of their fans: n - 2 for
-// n >= 3, one for n = 1 or 2. 0 when the records are used up exactly; the
-// walk's failure (-5) otherwise, so a bad record is found before anything
-// is drawn.
-Status CountTriangles(const ObjectPolygons& polygons, uint32_t point_count, uint64_t* total);
+// The triangles of every polygon's fan added up: n - 2 for n >= 3, one for
+// n = 1 or 2.
+uint64_t CountTriangles(const ModelPolygons& polygons);
 
-// Writes the fans of every polygon, in file order, with their depths. The
-// polygons must have passed CountTriangles, whose total `out` holds.
-void FillTriangles(const ObjectPolygons& polygons, const ProjectedPoints& points, Triangle* out);
+// Writes the fans of every polygon, in file order, with their depths; `out`
+// holds CountTriangles(polygons) records.
+void FillTriangles(const ModelPolygons& polygons, const ProjectedPoints& points, Triangle* out);
 
 // Paints records count - 1 down to 0 (deepest first once sorted): white
 // when the corners turn clockwise on the canvas, grey otherwise, outlined

@@ -1,6 +1,5 @@
 // DrawWireframe: every polygon as a closed outline of one-pixel white
 // lines, in file order, over whatever the canvas already shows.
-#include "object/geometry.h"
 #include "render/projection.h"
 #include "render/renderers.h"
 
@@ -20,18 +19,13 @@ void DrawOutline(Surface& surface, const ProjectedPoints& points, const Polygon&
 
 }  // namespace
 
-Status DrawWireframe(const ObjectBuffer& buffer, Surface& surface, int32_t width, int32_t height,
-                     int32_t angle_x, int32_t angle_y, int32_t angle_z) {
+Status DrawWireframe(const ObjectModel& model, Surface& surface, int32_t width, int32_t height,
+                     const ModelTurn& turn) {
     ProjectedPoints points;
-    ObjectPolygons polygons;
-    if (const Status s = PrepareModel(buffer, width, height, ModelTurn(angle_x, angle_y, angle_z), &points, &polygons); s != status::kOk) return s;
-
+    if (const Status s = ProjectPoints(model, width, height, turn, &points); Failed(s)) return s;
     surface.SelectPen(kWhitePen);  // stays selected: the caller expects it
-    PolygonWalk walk(polygons, points.count());
-    Polygon polygon;
-    Status s;
-    while ((s = walk.Next(&polygon)) == 1) DrawOutline(surface, points, polygon);
-    return s;  // 0 when the records are used up exactly; -5 leaves what was drawn
+    for (uint32_t k = 0; k < model.polygons.count; ++k) DrawOutline(surface, points, model.polygons[k]);
+    return model.polygon_status;  // a bad record leaves what was drawn before it
 }
 
 }  // namespace qavren

@@ -25,12 +25,6 @@ struct RenderSettings {
     int32_t shaded = 0;
 };
 
-// Whether the settings ask for the shaded style.
-inline bool DrawsShaded(const RenderSettings& s) { return s.mode != 0 && s.shaded == 1; }
-
-// The angles the renderers get: the stored ones when View is 1, else none.
-inline int32_t ViewAngle(const RenderSettings& s, int32_t angle) { return s.view == 1 ? angle : 0; }
-
 // The process-wide record, starting from the defaults above.
 RenderSettings CurrentSettings();
 void SetCurrentSettings(const RenderSettings& settings);

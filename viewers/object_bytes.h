@@ -44,8 +44,4 @@ private:
     uint64_t most_;
 };
 
-// What every shell shows when its framework asks for no size.
-constexpr int32_t kDefaultWidth = 800;
-constexpr int32_t kDefaultHeight = 600;
-
 }  // namespace qavren::viewers

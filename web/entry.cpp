@@ -73,7 +73,7 @@ extern "C" {
 // `qavren thumbnail -s WIDTHxHEIGHT` with the style (0 wireframe,
 // 1 polygons, 2 shaded), the angles and the background given, into `out`:
 // width × height × 4 bytes, RGBA rows top first. 0 when drawn; otherwise
-// the Status, with the words in qavren_failure() and `out` untouched.
+// the Status, with the words in qavren_failure() and `out` unspecified.
 EMSCRIPTEN_KEEPALIVE int32_t qavren_draw(const char* name, const uint8_t* bytes, uint32_t length, int32_t width,
                                          int32_t height, int32_t style, int32_t angle_x, int32_t angle_y,
                                          int32_t angle_z, int32_t background, uint8_t* out) {
@@ -83,20 +83,15 @@ EMSCRIPTEN_KEEPALIVE int32_t qavren_draw(const char* name, const uint8_t* bytes,
         qavren::cli::Format(&g_failure, "%s: unknown style or background", name);
         return status::kCorrupt;
     }
-    options.style = static_cast<qavren::ThumbnailStyle>(style);
+    options.style = static_cast<qavren::DrawStyle>(style);
     options.angle_x = angle_x;
     options.angle_y = angle_y;
     options.angle_z = angle_z;
     qavren::ObjectBuffer buffer;
     if (!LoadObject(name, bytes, length, &buffer)) return status::kCorrupt;
-    qavren::RgbaPicture picture;
-    const Status st = qavren::DrawThumbnail(buffer, width, height, options, &picture);
-    if (Failed(st)) {
-        qavren::cli::DescribeDrawFailure(name, buffer, st, &g_failure);
-        return st;
-    }
-    std::memcpy(out, picture.pixels(), size_t{picture.stride()} * static_cast<uint32_t>(picture.height()));
-    return status::kOk;
+    const Status st = qavren::DrawThumbnail(buffer, width, height, options, out, 4u * static_cast<uint32_t>(width));
+    if (Failed(st)) qavren::cli::DescribeDrawFailure(name, buffer, st, &g_failure);
+    return st;
 }
 
 // The words of the last failure of qavren_draw, as `qavren` prints them

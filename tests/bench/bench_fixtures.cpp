@@ -89,12 +89,16 @@ PixelBlock::PixelBlock(Canvas canvas)
     surface_.Fill(kBackground);
 }
 
-bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out) {
-    ObjectPolygons pols;
-    uint64_t count = 0;
-    if (Failed(pols.Find(buffer)) || Failed(CountTriangles(pols, points.count(), &count))) return false;
-    out->resize(count);
-    FillTriangles(pols, points, out->data());
+bool ProjectObject(const ObjectBuffer& buffer, int32_t width, int32_t height, ObjectModel* model,
+                   ProjectedPoints* points) {
+    return !Failed(ReadModel(buffer, kEveryForm, ModelParts::kGeometry, model)) &&
+           !Failed(ProjectPoints(*model, width, height, ModelTurn(), points));
+}
+
+bool BuildTriangles(const ObjectModel& model, const ProjectedPoints& points, std::vector<Triangle>* out) {
+    if (Failed(model.polygon_status)) return false;
+    out->resize(CountTriangles(model.polygons));
+    FillTriangles(model.polygons, points, out->data());
     return true;
 }
 
@@ -114,10 +118,11 @@ std::vector<float> TriangleDepths(const BenchObjectKind& kind) {
 }
 
 std::vector<float> TriangleDepths(const ObjectBuffer& buffer) {
+    ObjectModel model;
     ProjectedPoints points;
     std::vector<Triangle> triangles;
     std::vector<float> depths;
-    if (Failed(ProjectPoints(buffer, 800, 600, &points)) || !BuildTriangles(buffer, points, &triangles)) return depths;
+    if (!ProjectObject(buffer, 800, 600, &model, &points) || !BuildTriangles(model, points, &triangles)) return depths;
     for (const Triangle& t : triangles) depths.push_back(t.depth);
     return depths;
 }

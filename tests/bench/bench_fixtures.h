@@ -55,7 +55,10 @@ private:
 // and the mean depth), the painting pass over sorted records as a picture
 // runs it (a fresh coverage, the triangles, the background into what they
 // leave), and the T depths the floor sorts. Each returns false on a broken object.
-bool BuildTriangles(const ObjectBuffer& buffer, const ProjectedPoints& points, std::vector<Triangle>* out);
+// The model of `buffer` read and its points projected on a width × height canvas.
+bool ProjectObject(const ObjectBuffer& buffer, int32_t width, int32_t height, ObjectModel* model,
+                   ProjectedPoints* points);
+bool BuildTriangles(const ObjectModel& model, const ProjectedPoints& points, std::vector<Triangle>* out);
 void PaintSorted(Surface& surface, const ProjectedPoints& points, const std::vector<Triangle>& sorted);
 std::vector<float> TriangleDepths(const BenchObjectKind& kind);
 std::vector<float> TriangleDepths(const ObjectBuffer& buffer);

@@ -44,7 +44,7 @@ std::string PictureFingerprint(const BenchObjectKind& kind, int32_t mode, int32_
     PictureLayout layout;
     EXPECT_TRUE(ComputeLayout(w, h, &layout));
     std::vector<uint8_t> pixels(layout.image_size, 0xEE);
-    EXPECT_EQ(DrawPicture(buffer, settings, layout, pixels.data()), 0);
+    EXPECT_EQ(DrawPicture(buffer, RequestOf(settings), layout, pixels.data()), 0);
     return testing::Fingerprint(pixels);  // FNV-1a 64, as the golden lists
 }
 

@@ -81,8 +81,9 @@ void Project(benchmark::State& state, uint32_t cloud_points, Canvas canvas) {
     buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size()));
     uint32_t count = 0;
     for (auto _ : state) {
+        ObjectModel model;
         ProjectedPoints points;
-        benchmark::DoNotOptimize(ProjectPoints(buffer, canvas.width, canvas.height, &points));
+        benchmark::DoNotOptimize(ProjectObject(buffer, canvas.width, canvas.height, &model, &points));
         count = points.count();
     }
     state.counters["points"] = count;
@@ -92,12 +93,13 @@ void Project(benchmark::State& state, uint32_t cloud_points, Canvas canvas) {
 void Build(benchmark::State& state, BenchObjectKind kind) {
     ObjectBuffer buffer;
     Load(kind, &buffer);
+    ObjectModel model;
     ProjectedPoints points;
-    ProjectPoints(buffer, 800, 600, &points);
+    ProjectObject(buffer, 800, 600, &model, &points);
     std::vector<Triangle> triangles;
     for (auto _ : state) {
         std::vector<Triangle>().swap(triangles);  // a fresh block each time, as the renderer has
-        BuildTriangles(buffer, points, &triangles);
+        BuildTriangles(model, points, &triangles);
         benchmark::DoNotOptimize(triangles.data());
     }
     CountTriangles(state, triangles.size());
@@ -107,10 +109,11 @@ void Build(benchmark::State& state, BenchObjectKind kind) {
 void Sort(benchmark::State& state, BenchObjectKind kind) {
     ObjectBuffer buffer;
     Load(kind, &buffer);
+    ObjectModel model;
     ProjectedPoints points;
-    ProjectPoints(buffer, 800, 600, &points);
+    ProjectObject(buffer, 800, 600, &model, &points);
     std::vector<Triangle> records, work;
-    BuildTriangles(buffer, points, &records);
+    BuildTriangles(model, points, &records);
     for (auto _ : state) {
         work = records;
         const auto start = std::chrono::steady_clock::now();
@@ -158,10 +161,11 @@ void SortFloats(benchmark::State& state, BenchObjectKind kind) {
 void Paint(benchmark::State& state, BenchObjectKind kind, Canvas canvas) {
     ObjectBuffer buffer;
     Load(kind, &buffer);
+    ObjectModel model;
     ProjectedPoints points;
-    ProjectPoints(buffer, canvas.width, canvas.height, &points);
+    ProjectObject(buffer, canvas.width, canvas.height, &model, &points);
     std::vector<Triangle> records;
-    BuildTriangles(buffer, points, &records);
+    BuildTriangles(model, points, &records);
     SortByDepth(records.data(), 0, static_cast<int32_t>(records.size()) - 1);
     PixelBlock block(canvas);
     for (auto _ : state) PaintSorted(block.surface(), points, records);
@@ -174,9 +178,11 @@ void Draw(benchmark::State& state, BenchObjectKind kind, Canvas canvas, int32_t 
     PixelBlock block(canvas);
     for (auto _ : state) {
         block.surface().SelectPen(kBlackPen);
+        ObjectModel model;  // read each time, as a picture reads it
+        ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model);
         benchmark::DoNotOptimize(
-            mode == 0 ? DrawWireframe(buffer, block.surface(), canvas.width, canvas.height, 0, 0, 0)
-                      : DrawPolygons(buffer, block.surface(), canvas.width, canvas.height, 0, 0, 0, kOneThread));
+            mode == 0 ? DrawWireframe(model, block.surface(), canvas.width, canvas.height, ModelTurn())
+                      : DrawPolygons(model, block.surface(), canvas.width, canvas.height, ModelTurn(), kOneThread));
     }
     CountTriangles(state, kind.triangles);
 }

@@ -200,9 +200,9 @@ TEST(NearestFirstPictures, EqualThePlainOnes) {
         PictureLayout layout;
         ASSERT_TRUE(ComputeLayout(size.x, size.y, &layout));
         Bytes nearest_first(layout.image_size, 0xAB), plain(layout.image_size, 0xCD);
-        ASSERT_EQ(DrawPicture(buffer, settings, layout, nearest_first.data()), 0);
-        platform::FailAllocationAfter(1);  // the coverage
-        ASSERT_EQ(DrawPicture(buffer, settings, layout, plain.data()), 0);
+        ASSERT_EQ(DrawPicture(buffer, RequestOf(settings), layout, nearest_first.data()), 0);
+        platform::FailAllocationAfter(4);  // the coverage, after the model's three blocks
+        ASSERT_EQ(DrawPicture(buffer, RequestOf(settings), layout, plain.data()), 0);
         platform::FailAllocationAfter(0);
         ASSERT_EQ(nearest_first, plain) << "round " << round;
     }

@@ -64,10 +64,11 @@ void Stages(const BenchObjectKind& kind, Canvas canvas, int runs) {
     const std::string& file = ObjectFile(kind);
     ObjectBuffer buffer;
     Load(kind, &buffer);
+    ObjectModel model;
     ProjectedPoints points;
-    ProjectPoints(buffer, canvas.width, canvas.height, &points);
+    ProjectObject(buffer, canvas.width, canvas.height, &model, &points);
     std::vector<Triangle> built, sorted;
-    BuildTriangles(buffer, points, &built);
+    BuildTriangles(model, points, &built);
     PictureLayout layout;
     ComputeLayout(canvas.width, canvas.height, &layout);
     PixelBlock block(canvas);
@@ -85,12 +86,13 @@ void Stages(const BenchObjectKind& kind, Canvas canvas, int runs) {
             Surface(static_cast<uint8_t*>(bits), layout.width, layout.height, layout.stride).Fill(kBackground);
             platform::FreeHostBlock(bits);
         }));
-    Row("projection (with its block)", Median(runs, none, [&] {
+    Row("model read and projection (their blocks)", Median(runs, none, [&] {
+            ObjectModel m;
             ProjectedPoints p;
-            ProjectPoints(buffer, canvas.width, canvas.height, &p);
+            ProjectObject(buffer, canvas.width, canvas.height, &m, &p);
         }));
-    Row("triangle build (two walks)", Median(runs, [&] { std::vector<Triangle>().swap(built); },
-                                             [&] { BuildTriangles(buffer, points, &built); }));
+    Row("triangle build", Median(runs, [&] { std::vector<Triangle>().swap(built); },
+                                             [&] { BuildTriangles(model, points, &built); }));
     Row("depth sort", Median(runs, [&] { sorted = built; },
                              [&] { SortByDepth(sorted.data(), 0, static_cast<int32_t>(sorted.size()) - 1); }));
     Row("painting the sorted triangles", Median(runs, none, [&] { PaintSorted(block.surface(), points, sorted); }));

@@ -42,12 +42,10 @@ void DrawGrid(HDC dc, HPEN pen, int32_t w, int32_t h) {
     SelectObject(dc, previous);
 }
 
-Status DrawWireframeGdi(HDC dc, const ProjectedPoints& points, const ObjectPolygons& pols) {
+Status DrawWireframeGdi(HDC dc, const ProjectedPoints& points, const ObjectModel& model) {
     SelectObject(dc, GetStockObject(WHITE_PEN));
-    PolygonWalk walk(pols, points.count());
-    Polygon polygon;
-    Status s;
-    while ((s = walk.Next(&polygon)) == 1) {
+    for (uint32_t n = 0; n < model.polygons.count; ++n) {
+        const Polygon polygon = model.polygons[n];
         const POINT first = ToPoint(points[polygon.Index(0)]);
         MoveToEx(dc, first.x, first.y, nullptr);
         for (uint16_t k = 1; k < polygon.count; ++k) {
@@ -56,12 +54,12 @@ Status DrawWireframeGdi(HDC dc, const ProjectedPoints& points, const ObjectPolyg
         }
         LineTo(dc, first.x, first.y);
     }
-    return s;
+    return model.polygon_status;
 }
 
-Status DrawPolygonsGdi(HDC dc, const ObjectBuffer& buffer, const ProjectedPoints& points) {
+Status DrawPolygonsGdi(HDC dc, const ObjectModel& model, const ProjectedPoints& points) {
     std::vector<Triangle> records;
-    if (!BuildTriangles(buffer, points, &records)) return status::kCorrupt;
+    if (!BuildTriangles(model, points, &records)) return status::kCorrupt;
     SortByDepth(records.data(), 0, static_cast<int32_t>(records.size()) - 1);
     for (size_t k = records.size(); k-- > 0;) {
         const ProjectedPoint &a = points[records[k].corner[0]], &b = points[records[k].corner[1]],
@@ -78,10 +76,11 @@ Status DrawPolygonsGdi(HDC dc, const ObjectBuffer& buffer, const ProjectedPoints
 }
 
 Status DrawModel(HDC dc, const ObjectBuffer& buffer, const RenderSettings& s) {
+    ObjectModel model;
     ProjectedPoints points;
-    ObjectPolygons pols;
-    if (const Status st = PrepareModel(buffer, s.width, s.height, ModelTurn(), &points, &pols); st != status::kOk) return st;
-    return s.mode == 0 ? DrawWireframeGdi(dc, points, pols) : DrawPolygonsGdi(dc, buffer, points);
+    if (const Status st = ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model); st != status::kOk) return st;
+    if (const Status st = ProjectPoints(model, s.width, s.height, ModelTurn(), &points); st != status::kOk) return st;
+    return s.mode == 0 ? DrawWireframeGdi(dc, points, model) : DrawPolygonsGdi(dc, model, points);
 }
 
 // The steps both pictures start with: settings, object, layout and the two
@@ -158,12 +157,13 @@ int32_t UndrawnPicture(const char* path, HLOCAL* info, HLOCAL* bits) {
     if (code != host::kSuccess) return code;
     WriteBitmapHeader(layout, static_cast<uint8_t*>(LocalLock(*info)));
     Surface(static_cast<uint8_t*>(LocalLock(*bits)), layout.width, layout.height, layout.stride).Fill(kBackground);
+    ObjectModel model;
     ProjectedPoints points;
-    ObjectPolygons pols;
-    Status s = PrepareModel(buffer, settings.width, settings.height, ModelTurn(), &points, &pols);
+    Status s = ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model);
+    if (s == status::kOk) s = ProjectPoints(model, settings.width, settings.height, ModelTurn(), &points);
     if (s == status::kOk && settings.mode != 0) {
         std::vector<Triangle> records;
-        if (BuildTriangles(buffer, points, &records)) {
+        if (BuildTriangles(model, points, &records)) {
             SortByDepth(records.data(), 0, static_cast<int32_t>(records.size()) - 1);
         } else {
             s = status::kCorrupt;

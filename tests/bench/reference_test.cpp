@@ -283,8 +283,10 @@ TEST(FastProjection, MatchesTheFormulasBitForBit) {
         ObjectBuffer buffer;
         buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size()));
         const Point canvas = canvases[round % 5];
+        ObjectModel read;
         ProjectedPoints points;
-        ASSERT_EQ(ProjectPoints(buffer, canvas.x, canvas.y, &points), 0);
+        ASSERT_EQ(ReadModelPoints(buffer, &read), 0);
+        ASSERT_EQ(ProjectPoints(read, canvas.x, canvas.y, ModelTurn(), &points), 0);
         const std::vector<ProjectedPoint> expected = PlainProjection(model, canvas.x, canvas.y);
         ASSERT_EQ(points.count(), expected.size());
         for (uint32_t k = 0; k < points.count(); ++k) {

@@ -139,7 +139,7 @@ Bytes CorePicture(const Bytes& object, const RenderSettings& settings) {
     PictureLayout layout;
     EXPECT_TRUE(ComputeLayout(settings.width, settings.height, &layout));
     Bytes bits(layout.image_size);
-    EXPECT_EQ(DrawPicture(buffer, settings, layout, bits.data()), 0);
+    EXPECT_EQ(DrawPicture(buffer, RequestOf(settings), layout, bits.data()), 0);
     return bits;
 }
 

@@ -221,7 +221,7 @@ TEST(Report, VerdictAgreesWithTheRenderers) {
         for (int32_t mode : {0, 1}) {
             RenderSettings s;
             s.mode = mode;
-            EXPECT_EQ(DrawPicture(buffer, s, layout, bits.data()), expected) << v.size() << " mode " << mode;
+            EXPECT_EQ(DrawPicture(buffer, RequestOf(s), layout, bits.data()), expected) << v.size() << " mode " << mode;
         }
     }
     EXPECT_EQ(ExpectedDrawStatus(Examine(Bytes(cube.begin(), cube.begin() + 209))), status::kCorrupt);

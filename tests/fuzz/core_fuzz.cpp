@@ -20,10 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> pixels(RowStride(kW) * kH);
     Surface surface(pixels.data(), kW, kH, RowStride(kW));
     surface.Fill(0);
-    DrawWireframe(buffer, surface, kW, kH, 0, 0, 0);
-    DrawPolygons(buffer, surface, kW, kH, 0, 0, 0, DrawingOptions{});
+    ObjectModel model;
+    if (ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model) != status::kOk) return 0;
+    DrawWireframe(model, surface, kW, kH, ModelTurn());
+    DrawPolygons(model, surface, kW, kH, ModelTurn(), DrawingOptions{});
     const int32_t turn = size >= 2 ? data[size - 1] * 7 - data[size - 2] * 11 : 45;
-    DrawPolygons(buffer, surface, kW, kH, turn, -turn * 3, turn * 5, DrawingOptions{});
-    DrawWireframe(buffer, surface, kW, kH, -turn, turn * 2, 90);
+    DrawPolygons(model, surface, kW, kH, ModelTurn(turn, -turn * 3, turn * 5), DrawingOptions{});
+    DrawWireframe(model, surface, kW, kH, ModelTurn(-turn, turn * 2, 90));
     return 0;
 }

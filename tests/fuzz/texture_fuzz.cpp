@@ -7,9 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "object/geometry.h"
-#include "object/lwob.h"
-#include "object/surfaces.h"
+#include "object/model.h"
 
 using namespace qavren;
 
@@ -33,17 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > UINT32_MAX) return 0;
     ObjectBuffer buffer;
     if (buffer.LoadFromMemory(data, static_cast<uint32_t>(size)) != status::kOk) return 0;
-    ObjectPoints points;
-    ObjectPolygons polygons;
-    if (Failed(points.Find(buffer)) || Failed(polygons.Find(buffer))) return 0;
-    uint32_t polygon_count = 0;
-    PolygonWalk walk(polygons, points.count());
-    Polygon polygon;
-    Status s;
-    while ((s = walk.Next(&polygon)) == 1) ++polygon_count;
-    if (Failed(s)) return 0;
-    ObjectSurfaces surfaces;
-    if (Failed(surfaces.Read(buffer, polygons, points.count(), polygon_count))) return 0;
+    ObjectModel model;
+    if (Failed(ReadModel(buffer, kEveryForm, ModelParts::kWithSurfaces, &model)) || Failed(model.polygon_status)) {
+        return 0;
+    }
+    const ObjectSurfaces& surfaces = model.surfaces;
     const TextureRecords& records = surfaces.texture_records();
     for (uint32_t n = 0; n < surfaces.surface_count(); ++n) {
         const SurfaceTextures& t = surfaces.textures(n);

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4 || size - 4 > UINT32_MAX) return 0;
     const int32_t width = 1 + data[0] % 48, height = 1 + data[1] % 48;
     ThumbnailOptions options = ThumbnailDefaults();
-    if (data[2] & 1) options.style = ThumbnailStyle::kPolygons;
-    if (data[2] & 4) options.style = ThumbnailStyle::kWireframe;
+    if (data[2] & 1) options.style = DrawStyle::kPolygons;
+    if (data[2] & 4) options.style = DrawStyle::kWireframe;
     if (data[2] & 8) options.background = {ShadedBackground::Kind::kColour, 0x123456};
     if (data[2] & 16) options.background = {ShadedBackground::Kind::kCanvas, 0};
     if (data[2] & 2) {
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (picture.width() != width || picture.height() != height) std::abort();
-    const bool transparent = options.style == ThumbnailStyle::kShaded &&
+    const bool transparent = options.style == DrawStyle::kShaded &&
                              options.background.kind == ShadedBackground::Kind::kNone;
     for (uint32_t i = 3; i < picture.stride() * static_cast<uint32_t>(height); i += 4) {
         const uint8_t alpha = picture.pixels()[i];

@@ -60,17 +60,18 @@ TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
     const Bytes objects[] = {tools::MakeCube().Build(), tools::MakeSphere(5, 7).Build(), layers.Build(),
                              tools::LayeredWriter::From(tools::MakeCube(), "LWO3").Build(),
                              tools::LayeredWriter::From(tools::MakeCube(), "LWLO").Build()};
-    // The object copy, the two host blocks, the projected points, and in
-    // polygon mode the coverage (before the points) and the triangles.
-    // Without the coverage the picture is drawn the plain way: the same
-    // pixels, no failure.
-    constexpr uint32_t kCoverage = 4;
+    // The object copy, the two host blocks, the model's points, polygon
+    // starts and point numbers, the projected points, and in polygon mode
+    // the coverage (before the projected points) and the triangles. Without
+    // the coverage the picture is drawn the plain way: the same pixels, no
+    // failure.
+    constexpr uint32_t kCoverage = 7;
     int walked = 0;
     for (const Bytes& object : objects) {
         for (int32_t mode : {0, 1}) {
             uint64_t count = 0;
             const Bytes pixels = PixelsOf(object, mode, &count);
-            EXPECT_EQ(count, mode == 0 ? 4u : 6u);
+            EXPECT_EQ(count, mode == 0 ? 7u : 9u);
             for (uint32_t n = 1; n <= count; ++n, ++walked) {
                 const int64_t live = platform::LiveBlockCount();
                 platform::FailAllocationAfter(n);
@@ -93,7 +94,7 @@ TEST(AllocationWalk, EveryAllocationOfAPictureInBothModes) {
             }
         }
     }
-    EXPECT_EQ(walked, 50);
+    EXPECT_EQ(walked, 80);
 }
 
 TEST(AllocationWalk, ASupportQuestionWithoutMemoryAnswersNo) {

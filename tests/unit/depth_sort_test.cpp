@@ -104,15 +104,13 @@ TEST(SortByDepth, DeepOrdinaryInputsKeepThePlainQuicksortsOrder) {
 std::vector<float> TriangleDepths(const tools::LwoWriter& object) {
     const std::vector<uint8_t> bytes = object.Build();
     ObjectBuffer buffer;
+    ObjectModel model;
     ProjectedPoints points;
-    ObjectPolygons polygons;
-    uint64_t count = 0;
     EXPECT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), status::kOk);
-    EXPECT_EQ(ProjectPoints(buffer, 800, 600, &points), status::kOk);
-    EXPECT_EQ(polygons.Find(buffer), status::kOk);
-    EXPECT_EQ(CountTriangles(polygons, points.count(), &count), status::kOk);
-    Records records(count);
-    FillTriangles(polygons, points, records.data());
+    EXPECT_EQ(ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model), status::kOk);
+    EXPECT_EQ(ProjectPoints(model, 800, 600, ModelTurn(), &points), status::kOk);
+    Records records(CountTriangles(model.polygons));
+    FillTriangles(model.polygons, points, records.data());
     std::vector<float> depths;
     for (const Triangle& t : records) depths.push_back(t.depth);
     return depths;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "object/geometry.h"
+#include "object/model.h"
 #include "object/layers.h"
 #include "platform/memory.h"
 #include "plugin/picture.h"
@@ -40,7 +41,7 @@ Drawn Draw(const Bytes& object, int32_t mode, int32_t w = 160, int32_t h = 120) 
     s.mode = mode;
     s.width = w;
     s.height = h;
-    d.status = DrawPicture(buffer, s, layout, d.pixels.data());
+    d.status = DrawPicture(buffer, RequestOf(s), layout, d.pixels.data());
     return d;
 }
 
@@ -232,22 +233,21 @@ TEST(LayeredOracle, CorpusObjectsDrawAsTheirLwobEquivalents) {
     EXPECT_GE(compared, 38);  // all sound ones but the two beyond LWOB's reach
 }
 
-// The polygons as the renderers walk them, and the point count; false when
-// the walk fails.
+// The polygons as the renderers take them from the model, and the point
+// count; false when the reading fails.
 bool WalkPolygons(const Bytes& file, PlainModel* walked) {
     ObjectBuffer buffer;
-    ObjectPoints points;
-    ObjectPolygons polygons;
-    if (buffer.LoadFromMemory(file.data(), static_cast<uint32_t>(file.size())) != 0 || points.Find(buffer) != 0 ||
-        polygons.Find(buffer) != 0) {
+    ObjectModel model;
+    if (buffer.LoadFromMemory(file.data(), static_cast<uint32_t>(file.size())) != 0 ||
+        ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model) != 0) {
         return false;
     }
-    walked->points.resize(3 * size_t{points.count()});
-    PolygonWalk walk(polygons, points.count());
-    Polygon polygon;
-    Status s;
-    while ((s = walk.Next(&polygon)) == 1) walked->polygons.emplace_back(polygon.indices, polygon.indices + polygon.count);
-    return s == 0;
+    walked->points.resize(3 * size_t{model.point_count()});
+    for (uint32_t k = 0; k < model.polygons.count; ++k) {
+        const Polygon polygon = model.polygons[k];
+        walked->polygons.emplace_back(polygon.indices, polygon.indices + polygon.count);
+    }
+    return model.polygon_status == 0;
 }
 
 // Every vertex count from 1 to the limit of 1,023, in one object a form:

@@ -41,11 +41,15 @@ Bytes Picture(const Bytes& object, int32_t mode, int32_t width, int32_t height, 
     struct Unobserve {
         ~Unobserve() { SetDrawObserver(nullptr); }
     } unobserve;
-    const CanvasBlock block{bits.data(), width, height, stride};
     // Mode 2: the shaded style over the backdrop, with a margin.
-    const DrawingOptions drawing{threads, 0};
-    EXPECT_EQ(mode == 2 ? DrawShadedCanvas(buffer, angle, angle, 0, 5, ShadedBackground{}, block, drawing)
-                        : DrawCanvas(buffer, mode, angle, angle, 0, block, drawing),
+    DrawRequest request;
+    request.style = mode == 2 ? DrawStyle::kShaded : mode ? DrawStyle::kPolygons : DrawStyle::kWireframe;
+    request.turn = ModelTurn(angle, angle, 0);
+    request.margin = mode == 2 ? 5 : 0;
+    request.drawing = DrawingOptions{threads, 0};
+    ObjectModel model;
+    EXPECT_EQ(ReadModel(buffer, kEveryForm, PartsFor(request.style), &model), status::kOk);
+    EXPECT_EQ(DrawModel(model, request, {DrawTarget::Format::kBottomUpBgr, bits.data(), width, height, stride}),
               status::kOk);
     return bits;
 }

@@ -41,7 +41,7 @@ struct Picture {
         s.angle_y = angles[1];
         s.angle_z = angles[2];
         s.shaded = shaded;
-        status = DrawPicture(buffer, s, layout, pixels.data());
+        status = DrawPicture(buffer, RequestOf(s), layout, pixels.data());
     }
     Colour At(int32_t x, int32_t y) {
         return Surface(pixels.data(), layout.width, layout.height, layout.stride).PixelAt(x, y);
@@ -261,12 +261,12 @@ TEST(Thumbnail, IsTheCanvasPictureInRgba) {
     const Bytes cube = tools::MakeCube().Build();
     ObjectBuffer buffer;
     ASSERT_EQ(buffer.LoadFromMemory(cube.data(), static_cast<uint32_t>(cube.size())), status::kOk);
-    for (const ThumbnailStyle style : {ThumbnailStyle::kWireframe, ThumbnailStyle::kPolygons}) {
+    for (const DrawStyle style : {DrawStyle::kWireframe, DrawStyle::kPolygons}) {
         ThumbnailOptions options = ThumbnailDefaults();
         options.style = style;
         RgbaPicture thumbnail;
         ASSERT_EQ(DrawThumbnail(buffer, 97, 61, options, &thumbnail), status::kOk);
-        Picture canvas(cube, 97, 61, style == ThumbnailStyle::kWireframe ? 0 : 1, 1,
+        Picture canvas(cube, 97, 61, style == DrawStyle::kWireframe ? 0 : 1, 1,
                        {options.angle_x, options.angle_y, options.angle_z});
         for (int32_t y = 0; y < 61; ++y) {
             for (int32_t x = 0; x < 97; ++x) {

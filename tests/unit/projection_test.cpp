@@ -30,9 +30,11 @@ Bytes Object(std::initializer_list<P3> points) {
 struct Projected {
     Projected(const Bytes& bytes, int32_t w, int32_t h) {
         EXPECT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), 0);
-        status = ProjectPoints(buffer, w, h, &points);
+        status = ReadModelPoints(buffer, &model);
+        if (status == 0) status = ProjectPoints(model, w, h, ModelTurn(), &points);
     }
     ObjectBuffer buffer;
+    ObjectModel model;
     ProjectedPoints points;
     Status status = 1;
 };

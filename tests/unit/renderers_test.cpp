@@ -19,11 +19,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using tools::LwoWriter;
-using Renderer = Status (*)(const ObjectBuffer&, Surface&, int32_t, int32_t, int32_t, int32_t, int32_t);
+using Renderer = Status (*)(const ObjectModel&, Surface&, int32_t, int32_t, const ModelTurn&);
 
 // DrawPolygons with the default threads, as a Renderer.
-Status Polygons(const ObjectBuffer& buffer, Surface& surface, int32_t w, int32_t h, int32_t x, int32_t y, int32_t z) {
-    return DrawPolygons(buffer, surface, w, h, x, y, z, DrawingOptions{});
+Status Polygons(const ObjectModel& model, Surface& surface, int32_t w, int32_t h, const ModelTurn& turn) {
+    return DrawPolygons(model, surface, w, h, turn);
 }
 
 constexpr Colour kBackground = Rgb(0, 0, 64), kWhite = Rgb(255, 255, 255), kGrey = Rgb(128, 128, 128),
@@ -52,7 +52,9 @@ Status Draw(Renderer render, const Bytes& bytes, Canvas& canvas) {
     if (!bytes.empty()) {
         EXPECT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), 0);
     }
-    return render(buffer, canvas.surface, canvas.surface.width(), canvas.surface.height(), 0, 0, 0);
+    ObjectModel model;
+    if (const Status s = ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model); s != status::kOk) return s;
+    return render(model, canvas.surface, canvas.surface.width(), canvas.surface.height(), ModelTurn());
 }
 
 // (0,0,0), (1,0,0), (0,1,0): on 800 x 600 they project to (100,600),
@@ -344,16 +346,18 @@ TEST(Renderers, EachAllocationFailureIsNoMemoryAndFreesEverything) {
     for (Renderer render : {DrawWireframe, Polygons}) {
         ObjectBuffer buffer;
         ASSERT_EQ(buffer.LoadFromMemory(bytes.data(), uint32_t(bytes.size())), 0);
+        ObjectModel model;
+        ASSERT_EQ(ReadModel(buffer, kEveryForm, ModelParts::kGeometry, &model), 0);
         const int64_t live = platform::LiveBlockCount();
         const uint64_t before = platform::AllocationCount();
         Canvas ok;
-        ASSERT_EQ(render(buffer, ok.surface, 800, 600, 0, 0, 0), 0);
+        ASSERT_EQ(render(model, ok.surface, 800, 600, ModelTurn()), 0);
         const uint64_t allocations = platform::AllocationCount() - before;
         EXPECT_EQ(allocations, render == Polygons ? 2u : 1u);
         for (uint32_t n = 1; n <= allocations; ++n) {
             Canvas c;
             platform::FailAllocationAfter(n);
-            const Status s = render(buffer, c.surface, 800, 600, 0, 0, 0);
+            const Status s = render(model, c.surface, 800, 600, ModelTurn());
             platform::FailAllocationAfter(0);
             EXPECT_EQ(s, status::kNoMemory) << n;
             EXPECT_TRUE(c.Untouched()) << n;

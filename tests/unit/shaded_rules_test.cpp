@@ -69,7 +69,9 @@ struct Model {
 struct Loaded : ObjectBuffer {
     explicit Loaded(const Bytes& object) {
         EXPECT_EQ(LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
+        EXPECT_EQ(ReadModel(*this, kEveryForm, ModelParts::kWithSurfaces, &model), status::kOk);
     }
+    ObjectModel model;
 };
 
 // Every sample of a front-view picture (margin 0) as DrawShaded left it:
@@ -82,7 +84,7 @@ std::vector<uint32_t> SamplesOf(const Bytes& object, int32_t w = kSize, int32_t 
         }
     };
     const Loaded buffer(object);
-    EXPECT_EQ(DrawShaded(buffer, w, h, 0, ModelTurn(), DrawingOptions{}, resolve), status::kOk);
+    EXPECT_EQ(DrawShaded(buffer.model, w, h, 0, ModelTurn(), DrawingOptions{}, resolve), status::kOk);
     return out;
 }
 
@@ -155,7 +157,7 @@ TEST(ShadedRules, EachSampleShowsTheNearestEarliestTriangleThatTakesIt) {
         }
         const Bytes object = model.Build();
         ProjectedPoints projected;
-        ASSERT_EQ(ProjectPoints(Loaded(object), kSize, kSize, &projected), status::kOk);
+        ASSERT_EQ(ProjectPoints(Loaded(object).model, kSize, kSize, ModelTurn(), &projected), status::kOk);
         std::vector<Triangle> triangles;
         for (const auto& polygon : model.polygons) {
             Triangle t{};
@@ -198,7 +200,7 @@ TEST(ShadedRules, DotsCoverThePixelOfTheirPointAndThoseUpLeft) {
         model.surface_of.push_back(model.Look(200));
         const Bytes object = model.Build();
         ProjectedPoints projected;
-        ASSERT_EQ(ProjectPoints(Loaded(object), kSize, kSize, &projected), status::kOk);
+        ASSERT_EQ(ProjectPoints(Loaded(object).model, kSize, kSize, ModelTurn(), &projected), status::kOk);
         const auto px = static_cast<int32_t>(std::floor(projected[2].x)), py = static_cast<int32_t>(std::floor(projected[2].y));
         SCOPED_TRACE(std::to_string(projected[2].x) + "," + std::to_string(projected[2].y));
         const std::vector<uint32_t> samples = SamplesOf(object);

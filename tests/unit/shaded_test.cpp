@@ -357,7 +357,7 @@ TEST(PointsAndLines, LinesShowInEveryDirectionAndBand) {
 // fit in one direction or the other and at odd sizes.
 TEST(ThumbnailDefaults, TransparentWithAMarginAllRound) {
     const ThumbnailOptions d = ThumbnailDefaults();
-    EXPECT_EQ(d.style, ThumbnailStyle::kShaded);
+    EXPECT_EQ(d.style, DrawStyle::kShaded);
     EXPECT_EQ(d.background.kind, ShadedBackground::Kind::kNone);
     EXPECT_EQ(d.angle_x, -30);
     EXPECT_EQ(d.angle_y, 35);

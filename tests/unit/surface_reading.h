@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "object/geometry.h"
-#include "object/surfaces.h"
+#include "object/model.h"
 
 namespace qavren {
 
@@ -13,21 +12,17 @@ namespace qavren {
 // polygon walk has passed.
 struct Read {
     ObjectBuffer buffer;
-    ObjectSurfaces surfaces;
+    ObjectModel model;
+    const ObjectSurfaces& surfaces = model.surfaces;
     uint32_t polygons = 0;
     Status status = status::kCorrupt;
 
     explicit Read(const std::vector<uint8_t>& bytes) {
         if (buffer.LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size())) != 0) return;
-        ObjectPoints points;
-        ObjectPolygons list;
-        if (Failed(points.Find(buffer)) || Failed(list.Find(buffer))) return;
-        PolygonWalk walk(list, points.count());
-        Polygon p;
-        Status s;
-        while ((s = walk.Next(&p)) == 1) ++polygons;
-        if (Failed(s)) return;
-        status = surfaces.Read(buffer, list, points.count(), polygons);
+        const Status s = ReadModel(buffer, kEveryForm, ModelParts::kWithSurfaces, &model);
+        if (Failed(s) || Failed(model.polygon_status)) return;
+        polygons = model.polygons.count;
+        status = s;
     }
 };
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "object/geometry.h"
+#include "object/model.h"
 #include "object/surfaces.h"
 #include "platform/memory.h"
 #include "tests/unit/picture_code.h"
@@ -316,17 +317,15 @@ TEST(SurfacesMemory, EachFailedAllocationIsReportedAndNothingLeaks) {
     const Bytes bytes = w.Build();
     ObjectBuffer buffer;
     ASSERT_EQ(buffer.LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
-    ObjectPoints points;
-    ObjectPolygons polygons;
-    ASSERT_EQ(points.Find(buffer), 0);
-    ASSERT_EQ(polygons.Find(buffer), 0);
+    ObjectModel model;
+    ASSERT_EQ(ReadModel(buffer, kEveryForm, ModelParts::kWithSurfaces, &model), 0);
     const int64_t live = platform::LiveBlockCount();
     Status s = status::kNoMemory;
     uint32_t failures = 0;
     for (uint32_t n = 1; s == status::kNoMemory && n < 20; ++n) {
         ObjectSurfaces surfaces;
         platform::FailAllocationAfter(n);
-        s = surfaces.Read(buffer, polygons, points.count(), 2);
+        s = surfaces.Read(buffer, model.form, model.polygons);
         platform::FailAllocationAfter(0);
         if (s == status::kNoMemory) {
             ++failures;

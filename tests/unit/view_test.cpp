@@ -152,7 +152,7 @@ Bytes Draw(const Bytes& object, int32_t mode, int32_t view, int32_t ax, int32_t 
     Bytes pixels(layout.image_size);
     ObjectBuffer buffer;
     EXPECT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
-    EXPECT_EQ(DrawPicture(buffer, s, layout, pixels.data()), status::kOk);
+    EXPECT_EQ(DrawPicture(buffer, RequestOf(s), layout, pixels.data()), status::kOk);
     return pixels;
 }
 

@@ -102,7 +102,7 @@ bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error) {
 bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
                       const RenderSettings& settings, Message* error, const ShadedBackground& background,
                       const DrawingOptions& drawing) {
-    if (DrawsShaded(settings) && background.kind == ShadedBackground::Kind::kNone) {
+    if (StyleOf(settings) == DrawStyle::kShaded && background.kind == ShadedBackground::Kind::kNone) {
         ThumbnailOptions options;
         options.angle_x = ViewAngle(settings, settings.angle_x);
         options.angle_y = ViewAngle(settings, settings.angle_y);

@@ -9,6 +9,7 @@
 #include "image/texture_source.h"
 #include "object/geometry.h"
 #include "object/lwob.h"
+#include "object/model.h"
 #include "platform/byte_reader.h"
 #include "plugin/host_codes.h"
 #include "plugin/plugin_info.h"
@@ -263,13 +264,11 @@ void GatherTextures(const ObjectSurfaces& surfaces, uint32_t s, const TextureSou
 
 // The surfaces of an object that draws, read as the shaded style reads them.
 void GatherSurfaces(const ObjectBuffer& buffer, const TextureSource* source, ObjectReport* r) {
-    ObjectPoints points;
-    ObjectPolygons polygons;
-    ObjectSurfaces surfaces;
-    if (Failed(points.Find(buffer)) || Failed(polygons.Find(buffer)) ||
-        Failed(surfaces.Read(buffer, polygons, points.count(), r->polygons.count))) {
+    ObjectModel model;
+    if (Failed(ReadModel(buffer, kEveryForm, ModelParts::kWithSurfaces, &model)) || Failed(model.polygon_status)) {
         return;
     }
+    const ObjectSurfaces& surfaces = model.surfaces;
     SurfaceList& list = r->surfaces;
     list.read = true;
     for (uint32_t s = 0; s < surfaces.surface_count(); ++s) {

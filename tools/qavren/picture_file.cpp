@@ -42,12 +42,10 @@ Status DrawnPicture::Draw(const ObjectBuffer& buffer, const RenderSettings& sett
     if (!ComputeLayout(settings.width, settings.height, &layout_)) return status::kNoMemory;
     bits_ = static_cast<uint8_t*>(std::malloc(layout_.image_size));
     if (!bits_) return status::kNoMemory;
-    if (DrawsShaded(settings) && background.kind == ShadedBackground::Kind::kColour) {
-        return DrawShadedCanvas(buffer, ViewAngle(settings, settings.angle_x), ViewAngle(settings, settings.angle_y),
-                                ViewAngle(settings, settings.angle_z), 0, background,
-                                {bits_, layout_.width, layout_.height, layout_.stride}, drawing);
-    }
-    return DrawPicture(buffer, settings, layout_, bits_, drawing);
+    DrawRequest request = RequestOf(settings);
+    request.background = background;
+    request.drawing = drawing;
+    return DrawPicture(buffer, request, layout_, bits_);
 }
 
 bool WritePicture(const DrawnPicture& picture, ImageFormat format, const char* path, WriteMode mode,

@@ -167,7 +167,7 @@ int CheckJob(RenderJob* job) {
         job->format = named;
     }
     const RenderSettings& s = job->settings;
-    if (job->background_given && !DrawsShaded(s)) {
+    if (job->background_given && StyleOf(s) != DrawStyle::kShaded) {
         return UsageError("render", "--background is for --shaded; the other styles draw the canvas");
     }
     if (job->background.kind == ShadedBackground::Kind::kNone && job->format != ImageFormat::kPng) {

@@ -71,12 +71,10 @@ int RunThumbnail(int argc, char** argv) {
         return kExitOk;
     }
     if (settings.width == 0) return UsageError("thumbnail", "no size given: -s SIZE");
-    if (background_given && !DrawsShaded(settings)) {
+    if (background_given && StyleOf(settings) != DrawStyle::kShaded) {
         return UsageError("thumbnail", "--background is for the shaded style; the other styles draw the canvas");
     }
-    options.style = !settings.mode ? ThumbnailStyle::kWireframe
-                    : settings.shaded ? ThumbnailStyle::kShaded
-                                      : ThumbnailStyle::kPolygons;
+    options.style = StyleOf(settings);
     options.angle_x = settings.angle_x;
     options.angle_y = settings.angle_y;
     options.angle_z = settings.angle_z;

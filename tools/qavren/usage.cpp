@@ -235,6 +235,9 @@ const char* BadSize(const char* text, Message* m) {
     return m->text;
 }
 
+// The styles' names, in DrawStyle's order.
+constexpr const char* kStyleNames[] = {"wireframe", "polygons", "shaded"};
+
 void DescribeWritten(const char* input, const char* output, const RenderSettings& settings, Message* m) {
     char angles[48] = "";
     if (settings.view == 1) {
@@ -243,7 +246,7 @@ void DescribeWritten(const char* input, const char* output, const RenderSettings
     }
     Format(m, "%s -> %s (%dx%d, %s%s)", IsStandardStream(input) ? "standard input" : input,
            IsStandardStream(output) ? "standard output" : output, settings.width, settings.height,
-           DrawsShaded(settings) ? "shaded" : settings.mode ? "polygons" : "wireframe", angles);
+           kStyleNames[static_cast<int>(StyleOf(settings))], angles);
 }
 
 }  // namespace qavren::cli

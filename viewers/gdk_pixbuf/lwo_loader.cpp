@@ -29,8 +29,8 @@ struct LoadContext {
     gpointer user_data = nullptr;
     ObjectBytes bytes;
     bool size_told = false;
-    int width = qavren::viewers::kDefaultWidth;
-    int height = qavren::viewers::kDefaultHeight;
+    int width = qavren::kDefaultWidth;
+    int height = qavren::kDefaultHeight;
 };
 
 // The GError for a failed Status of the core: the domain's closest code and
@@ -78,21 +78,18 @@ GdkPixbuf* DrawPixbuf(LoadContext* context, GError** error) {
         SetStatusError(error, s);
         return nullptr;
     }
-    qavren::RgbaPicture picture;
-    if (const Status s = qavren::DrawThumbnail(buffer, context->width, context->height, &picture); qavren::Failed(s)) {
-        SetStatusError(error, s);
-        return nullptr;
-    }
-    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, picture.width(), picture.height());
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, context->width, context->height);
     if (!pixbuf) {
         SetStatusError(error, qavren::status::kNoMemory);
         return nullptr;
     }
-    guchar* rows = gdk_pixbuf_get_pixels(pixbuf);
-    const size_t rowstride = static_cast<size_t>(gdk_pixbuf_get_rowstride(pixbuf));
-    for (int32_t y = 0; y < picture.height(); ++y) {
-        std::memcpy(rows + rowstride * static_cast<size_t>(y),
-                    picture.pixels() + size_t{picture.stride()} * static_cast<size_t>(y), picture.stride());
+    const auto rowstride = static_cast<uint32_t>(gdk_pixbuf_get_rowstride(pixbuf));
+    if (const Status s = qavren::DrawThumbnail(buffer, context->width, context->height, qavren::ThumbnailDefaults(),
+                                               gdk_pixbuf_get_pixels(pixbuf), rowstride);
+        qavren::Failed(s)) {
+        g_object_unref(pixbuf);
+        SetStatusError(error, s);
+        return nullptr;
     }
     return pixbuf;
 }

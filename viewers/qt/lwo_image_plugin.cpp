@@ -9,6 +9,7 @@
 #include <new>
 
 #include "object/forms.h"
+#include "render/thumbnail.h"
 #include "viewers/object_bytes.h"
 #include "viewers/qt/rgba_image.h"
 

@@ -2,7 +2,6 @@
 #include "viewers/qt/rgba_image.h"
 
 #include <QImageIOHandler>
-#include <cstring>
 
 #include "render/thumbnail.h"
 
@@ -21,16 +20,10 @@ Status AllocateImage(QSize size, QImage* image) {
     return image->isNull() ? status::kNoMemory : status::kOk;
 }
 
-// Draws into the image at its size; the picture's one copy, the core's
-// rows into the image's.
+// Draws straight into the image's rows at its size.
 Status DrawInto(const ObjectBuffer& buffer, QImage* image) {
-    RgbaPicture picture;
-    if (const Status s = DrawThumbnail(buffer, image->width(), image->height(), &picture); Failed(s)) return s;
-    for (int32_t y = 0; y < picture.height(); ++y) {
-        std::memcpy(image->scanLine(y), picture.pixels() + size_t{picture.stride()} * static_cast<uint32_t>(y),
-                    picture.stride());
-    }
-    return status::kOk;
+    return DrawThumbnail(buffer, image->width(), image->height(), ThumbnailDefaults(), image->bits(),
+                         static_cast<uint32_t>(image->bytesPerLine()));
 }
 
 }  // namespace
