@@ -34,15 +34,15 @@ Status CountPolygons(const ObjectPolygons& list, uint32_t point_count, uint32_t*
     return s;
 }
 
-// Polygon k, from the POLS chunk at `offset`, counted in the chunks' list
+// A polygon from the POLS chunk at `offset`, counted in the chunks' list
 // (a new entry for each new chunk; the list grows by doubling).
-Status AddToChunk(uint32_t offset, uint32_t k, ModelPolygons* out) {
+Status AddToChunk(uint32_t offset, ModelPolygons* out) {
     if (out->chunk_count == 0 || out->chunks[out->chunk_count - 1].offset != offset) {
         const size_t size = out->chunks.size();
         if (out->chunk_count == size && Failed(out->chunks.Resize(size ? 2 * uint64_t{size} : 4))) {
             return status::kNoMemory;
         }
-        out->chunks[out->chunk_count++] = {offset, k, 0};
+        out->chunks[out->chunk_count++] = {offset, 0};
     }
     ++out->chunks[out->chunk_count - 1].count;
     return status::kOk;
@@ -71,7 +71,7 @@ Status ReadPolygons(const ObjectPolygons& list, uint32_t point_count, bool for_s
         out.starts[k] = at;
         for (uint16_t c = 0; c < polygon.count; ++c) out.indices[at++] = polygon.indices[c];
         if (words) out.surface_words[k] = walk.records().surface();
-        if (chunks_wanted && Failed(AddToChunk(walk.layers().chunk().offset, k, &out))) return status::kNoMemory;
+        if (chunks_wanted && Failed(AddToChunk(walk.layers().chunk().offset, &out))) return status::kNoMemory;
     }
     out.starts[count] = at;
     out.count = count;

@@ -15,8 +15,7 @@ namespace qavren {
 // The polygons one POLS chunk gave, found by the chunk's offset.
 struct PolygonChunk {
     uint32_t offset;  // of the chunk's header in the buffer
-    uint32_t first;   // its first polygon's number
-    uint32_t count;
+    uint32_t count;   // its polygons, which follow those of the chunks before it
 };
 
 struct ModelPolygons {

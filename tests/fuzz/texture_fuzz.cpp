@@ -58,10 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const VertexMapValues& v = records.map(m);
         Touch(v.name);
         for (uint32_t k = 0; k < v.point_count; ++k) {
-            Check(v.points[k].point < points.count() && (k == 0 || v.points[k - 1].point < v.points[k].point));
+            Check(v.points[k].point < model.point_count() && (k == 0 || v.points[k - 1].point < v.points[k].point));
         }
         for (uint32_t k = 0; k < v.corner_count; ++k) {
-            Check(v.corners[k].polygon < polygon_count && v.corners[k].point < points.count());
+            Check(v.corners[k].polygon < model.polygons.count && v.corners[k].point < model.point_count());
         }
     }
     return 0;
