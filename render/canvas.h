@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "image/texture_source.h"
 #include "object/model.h"
 #include "platform/status.h"
 #include "render/parallel.h"
@@ -40,6 +41,10 @@ struct DrawRequest {
     // clear of the model (the fit then uses the picture less the margins).
     ShadedBackground background;
     int32_t margin = 0;
+    // The shaded style's image textures: where the images its surfaces'
+    // layers name are found. Null draws every surface in its own colour; so
+    // does an image that is not found or cannot be decoded.
+    const TextureSource* textures = nullptr;
     // How to draw rather than what: threads and band rows, handed down to
     // the renderers. The pixels are the same for any.
     DrawingOptions drawing;

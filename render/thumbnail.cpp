@@ -52,6 +52,7 @@ Status DrawThumbnail(const ObjectBuffer& buffer, int32_t width, int32_t height, 
     request.turn = ModelTurn(options.angle_x, options.angle_y, options.angle_z);
     request.background = options.background;
     request.drawing = options.drawing;
+    request.textures = options.textures;
     request.margin = options.style == DrawStyle::kShaded && options.margin ? ThumbnailMargin(width, height) : 0;
     return DrawModel(model, request, {DrawTarget::Format::kRgba, rgba, width, height, stride});
 }

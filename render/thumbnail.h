@@ -55,6 +55,10 @@ struct ThumbnailOptions {
     ShadedBackground background = {ShadedBackground::Kind::kNone, 0};
     bool margin = true;  // ThumbnailMargin pixels a side
     DrawingOptions drawing;  // the threads and bands it is drawn with
+    // Where the shaded style finds its images: a shell that knows the
+    // object's file name gives one (textured is the default look); null
+    // draws untextured.
+    const TextureSource* textures = nullptr;
 };
 
 // The margin of a width × height thumbnail: a twentieth of the shorter side,

@@ -23,6 +23,10 @@ struct RenderSettings {
     // background and grid; 0 (or absent, or any other value) keeps the
     // flat-shaded polygons. The wireframe is unchanged. Loaded, never saved.
     int32_t shaded = 0;
+    // Textures: with Shaded 1 and a file name from the host, the surfaces'
+    // image textures are drawn; 0 turns them off (any other value, or
+    // absent, leaves them on). Loaded, never saved.
+    int32_t textures = 1;
 };
 
 // The process-wide record, starting from the defaults above.
