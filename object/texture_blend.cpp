@@ -25,7 +25,7 @@ float BlendOne(BlendMode mode, float below, float layer, float a) {
 
 }  // namespace
 
-Rgb BlendLayer(const TextureLayer& layer, Rgb below, Rgb texel, float texel_alpha) {
+FloatRgb BlendLayer(const TextureLayer& layer, FloatRgb below, FloatRgb texel, float texel_alpha) {
     if (!layer.enabled) return below;
     if (layer.negative) texel = {1 - texel.r, 1 - texel.g, 1 - texel.b};
     const float a = Clamp01(layer.opacity) * Clamp01(texel_alpha);
@@ -34,7 +34,7 @@ Rgb BlendLayer(const TextureLayer& layer, Rgb below, Rgb texel, float texel_alph
             Clamp01(BlendOne(layer.blend, below.b, Clamp01(texel.b), a))};
 }
 
-Rgb ApplyVertexColour(Rgb colour, Rgb vertex, float vertex_alpha, float intensity) {
+FloatRgb ApplyVertexColour(FloatRgb colour, FloatRgb vertex, float vertex_alpha, float intensity) {
     const float a = Clamp01(vertex_alpha) * Clamp01(intensity);
     return {Clamp01(colour.r * (1 + (Clamp01(vertex.r) - 1) * a)), Clamp01(colour.g * (1 + (Clamp01(vertex.g) - 1) * a)),
             Clamp01(colour.b * (1 + (Clamp01(vertex.b) - 1) * a))};

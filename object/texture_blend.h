@@ -26,13 +26,13 @@
 
 namespace qavren {
 
-struct Rgb {
+struct FloatRgb {
     float r, g, b;
 };
 
 // `texel` as the image gives it (0..1), with its alpha (1 without one).
-Rgb BlendLayer(const TextureLayer& layer, Rgb below, Rgb texel, float texel_alpha);
+FloatRgb BlendLayer(const TextureLayer& layer, FloatRgb below, FloatRgb texel, float texel_alpha);
 
-Rgb ApplyVertexColour(Rgb colour, Rgb vertex, float vertex_alpha, float intensity);
+FloatRgb ApplyVertexColour(FloatRgb colour, FloatRgb vertex, float vertex_alpha, float intensity);
 
 }  // namespace qavren

@@ -106,7 +106,8 @@ Status DrawShadedOver(const ObjectModel& model, const DrawRequest& request, cons
             }
         }
     };
-    return DrawShaded(model, target.width, target.height, request.margin, request.turn, request.drawing, resolve);
+    return DrawShaded(model, target.width, target.height, request.margin, request.turn, request.textures,
+                      request.drawing, resolve);
 }
 
 // The shaded model alone into RGBA rows: each pixel's colour the mean of its
@@ -131,7 +132,8 @@ Status DrawTransparent(const ObjectModel& model, const DrawRequest& request, con
             }
         }
     };
-    return DrawShaded(model, target.width, target.height, request.margin, request.turn, request.drawing, resolve);
+    return DrawShaded(model, target.width, target.height, request.margin, request.turn, request.textures,
+                      request.drawing, resolve);
 }
 
 Status DrawCanvas(const ObjectModel& model, const DrawRequest& request, const DrawTarget& target) {

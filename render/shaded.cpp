@@ -4,16 +4,18 @@
 //    read), their corners and the most shapes they can make; then the
 //    points turned, and where a surface is smooth the polygons that share
 //    each point listed, with every face normal.
-// 2. Keep and light: a pass lights each polygon's corners and keeps the
-//    triangles of its fan (and the dots and lines) that reach a sample of
-//    the picture, in the polygons' order, with the bands of rows each
-//    reaches.
+// 2. Keep: a pass keeps the triangles of each polygon's fan (and the dots
+//    and lines) that reach a sample of the picture, in the polygons' order,
+//    with the bands of rows each reaches: a face whose colour is the same
+//    everywhere lit once, the others numbered for shading, their corners'
+//    normals noted. The surfaces' image layers are bound before it.
 // 3. Bin by band: a counting sort lists the shapes by their first band.
 // 4. Draw the bands: each drawing thread, its sample block named by its
 //    worker index, draws runs of consecutive bands into a block of a few
 //    hundred kilobytes, each band's shapes in the order they were kept, so
 //    that ties in depth go the same way in every band and on any thread,
-//    and hands each band to the resolver once drawn.
+//    then shades the band's visible samples (render/sample_shading.h) and
+//    hands it to the resolver.
 //
 // Every failure is found in the first three passes and in having the
 // threads' blocks, before any band is drawn.
@@ -28,8 +30,10 @@
 #include "platform/owned_array.h"
 #include "render/parallel.h"
 #include "render/projection.h"
+#include "render/sample_shading.h"
 #include "render/shaded_raster.h"
 #include "render/shading.h"
+#include "render/texture_bind.h"
 
 namespace qavren {
 namespace {
@@ -41,6 +45,10 @@ using shaded_detail::Neighbours;
 using shaded_detail::Packed;
 using shaded_detail::PixelStart64;
 using shaded_detail::Rasteriser;
+using shaded_detail::SampleShader;
+using shaded_detail::Scene;
+using shaded_detail::Shape;
+using shaded_detail::SurfaceShade;
 using shaded_detail::TowardsViewer;
 using shaded_detail::TriangleBounds;
 using shaded_detail::Vec3;
@@ -64,19 +72,6 @@ Status TurnPoints(const ObjectModel& model, const ModelTurn& turn, OwnedArray<fl
     }
     return status::kOk;
 }
-
-// A triangle, line or dot to draw, in the order the polygons give them,
-// and the bands of rows it may reach.
-struct Shape {
-    enum Kind : uint32_t { kTriangle, kLine, kDot };
-    union Geometry {
-        Vertex corner[3];
-        ProjectedPoint point[2];
-    } geometry;
-    Kind kind;
-    uint32_t colour;  // of a line or dot
-    int32_t first_band, last_band;
-};
 
 // The sample rows a line (both ends in the picture) may write: those of the
 // pixels its ends lie in, and a sample more each way for rounding.
@@ -138,22 +133,37 @@ PolygonCounts CountPolygons(const ModelPolygons& polygons) {
     return {polygon_count, corners, most_shapes};
 }
 
-// Pass 2: the shapes, lit, in the polygons' order, into `shapes` (room for
-// the most shapes); those that reach no sample of the picture are left
-// out. *kept is how many are kept.
-Status KeepAndLight(const ModelPolygons& polygons, const ProjectedPoints& points, const ObjectSurfaces& surfaces,
-                    const OwnedArray<float>& turned, bool smooth, Neighbours& neighbours, const Fit& fit,
-                    const Bands& bands, Shape* shapes, uint32_t* kept) {
+// Pass 2: the shapes, in the polygons' order, into `shapes` (room for the
+// most shapes); those that reach no sample of the picture are left out.
+// *kept is how many are kept. A face is shaded where visible when its
+// surface is smooth, textured or vertex-coloured (its corners' normals
+// then go into `normals`, facing the viewer), else lit once here.
+struct KeepInputs {
+    const ModelPolygons* polygons;
+    const ProjectedPoints* points;
+    const ObjectSurfaces* surfaces;
+    const float* turned;
+    bool smooth;
+    Neighbours* neighbours;
+    const BoundTextures* textures;
+    const SurfaceShade* shades;
+    float* normals;  // null when no face is shaded where visible
+};
+
+Status Keep(const KeepInputs& in, const Fit& fit, const Bands& bands, Shape* shapes, uint32_t* kept) {
+    const ModelPolygons& polygons = *in.polygons;
+    const ProjectedPoints& points = *in.points;
+    const ObjectSurfaces& surfaces = *in.surfaces;
     const Light light;
     OwnedArray<Vertex> corner;
     if (Failed(corner.Allocate(kMaxPolygonIndices))) return status::kNoMemory;
     OwnedArray<bool> off;
     if (Failed(off.Allocate(kMaxPolygonIndices))) return status::kNoMemory;
-    uint32_t shape_count = 0;
+    uint32_t shape_count = 0, slot = 0;
     for (uint32_t k = 0; k < polygons.count; ++k) {
         const Polygon polygon = polygons[k];
-        const SurfaceLook& look = surfaces.LookOf(k);
-        const uint32_t own = Packed(look.red, look.green, look.blue);
+        const uint32_t surface = surfaces.SurfaceOf(k);
+        const SurfaceShade& shade = in.shades[surface];
         if (polygon.count <= 2) {
             Shape& shape = shapes[shape_count];
             const ProjectedPoint& a = points[polygon.Index(0)];
@@ -171,23 +181,33 @@ Status KeepAndLight(const ModelPolygons& polygons, const ProjectedPoints& points
             }
             shape.geometry.point[0] = a;
             shape.geometry.point[1] = b;
-            shape.colour = own;
+            shape.value = Packed(static_cast<uint32_t>(shade.red), static_cast<uint32_t>(shade.green),
+                                 static_cast<uint32_t>(shade.blue)) |
+                          ShadedSamples::kDrawn;
             if (bands.Place(j0, j1, fit.rows(), &shape)) ++shape_count;
             continue;
         }
-        const Vec3 face = smooth ? neighbours.Normal(k) : FaceNormal(&turned[0], polygon);
+        const SurfaceLook& look = surfaces.look(surface);
+        const Vec3 face = in.smooth ? in.neighbours->Normal(k) : FaceNormal(in.turned, polygon);
         const bool turn_round = face.z > 0.0;
-        const bool smooth_here = smooth && look.smoothing > 0.0f;
-        const uint32_t flat = light.Lit(look, TowardsViewer(face, turn_round));
-        const double min_cosine = smooth_here ? SeriesCosine(look.smoothing) : 0.0;
-        for (uint32_t c = 0; c < polygon.count; ++c) {
-            const uint32_t p = polygon.Index(c);
-            uint32_t colour = flat;
-            if (smooth_here) {
-                colour = light.Lit(look, TowardsViewer(neighbours.Smooth(k, p, surfaces, min_cosine), turn_round));
+        const bool smooth_here = in.smooth && look.smoothing > 0.0f;
+        const bool per_sample = smooth_here || in.textures->textured(surface) || in.textures->vertex_colours(surface);
+        const Vec3 facing = TowardsViewer(face, turn_round);
+        const uint32_t flat = light.Lit(shade, facing) | ShadedSamples::kDrawn;
+        const uint32_t first_slot = slot;
+        if (per_sample) {
+            const double min_cosine = smooth_here ? SeriesCosine(look.smoothing) : 0.0;
+            for (uint32_t c = 0; c < polygon.count; ++c) {
+                const Vec3 n = smooth_here
+                                   ? TowardsViewer(in.neighbours->Smooth(k, polygon.Index(c), surfaces, min_cosine),
+                                                   turn_round)
+                                   : facing;
+                float* to = in.normals + 3 * (uint64_t{slot} + c);
+                to[0] = static_cast<float>(n.x), to[1] = static_cast<float>(n.y), to[2] = static_cast<float>(n.z);
             }
-            off[c] = !fit.ToVertex(points[p], colour, &corner[c]);
         }
+        slot += polygon.count;
+        for (uint32_t c = 0; c < polygon.count; ++c) off[c] = !fit.ToVertex(points[polygon.Index(c)], &corner[c]);
         for (uint32_t c = 1; c + 1 < polygon.count; ++c) {
             if (off[0] || off[c] || off[c + 1]) continue;
             int64_t i0, i1, j0, j1;
@@ -200,6 +220,10 @@ Status KeepAndLight(const ModelPolygons& polygons, const ProjectedPoints& points
             shape.geometry.corner[0] = corner[0];
             shape.geometry.corner[1] = corner[c];
             shape.geometry.corner[2] = corner[c + 1];
+            shape.value = per_sample ? ShadedSamples::kShape | shape_count : flat;
+            shape.polygon = k;
+            shape.slot = first_slot;
+            shape.fan = c;
             if (bands.Place(j0, j1, fit.rows(), &shape)) ++shape_count;
         }
     }
@@ -267,12 +291,14 @@ int32_t DrawingLanes(uint64_t shapes, int32_t width, int32_t height, int32_t ban
 struct Lane {
     ShadedSamples samples;
     OwnedArray<uint32_t> active;
+    SampleShader shader;
 };
 
 // Pass 4: every band drawn and resolved. Every thread's block and list is
 // had before any band is drawn, so a failure leaves the picture untouched.
-Status DrawBands(const Shape* shapes, uint32_t shape_count, const BandBins& bins, const Bands& bands, const Fit& fit,
+Status DrawBands(const Scene& scene, uint32_t shape_count, const BandBins& bins, const Bands& bands, const Fit& fit,
                  int32_t width, int32_t height, const DrawingOptions& drawing, ResolveBand resolve, void* context) {
+    const Shape* shapes = scene.shapes;
     const int32_t band_count = bands.count();
     const int32_t threads = DrawingThreads(drawing);
     const int32_t lane_count = DrawingLanes(shape_count, width, height, band_count, threads);
@@ -280,6 +306,7 @@ Status DrawBands(const Shape* shapes, uint32_t shape_count, const BandBins& bins
     for (int32_t k = 0; k < lane_count; ++k) {
         if (const Status s = lanes[k].samples.Allocate(width, bands.rows()); Failed(s)) return s;
         if (Failed(lanes[k].active.Allocate(static_cast<uint64_t>(bins.most_reaching)))) return status::kNoMemory;
+        if (const Status s = lanes[k].shader.Allocate(scene.textures->most_layers()); Failed(s)) return s;
     }
     const OwnedArray<uint32_t>& first = bins.first;
     const OwnedArray<uint32_t>& order = bins.order;
@@ -318,13 +345,15 @@ Status DrawBands(const Shape* shapes, uint32_t shape_count, const BandBins& bins
             for (uint32_t n = 0; n < count; ++n) {
                 const Shape& shape = shapes[active[n]];
                 if (shape.kind == Shape::kTriangle) {
-                    raster.Triangle(shape.geometry.corner[0], shape.geometry.corner[1], shape.geometry.corner[2]);
+                    raster.Triangle(shape.geometry.corner[0], shape.geometry.corner[1], shape.geometry.corner[2],
+                                    shape.value);
                 } else if (shape.kind == Shape::kLine) {
-                    raster.Line(shape.geometry.point[0], shape.geometry.point[1], shape.colour);
+                    raster.Line(shape.geometry.point[0], shape.geometry.point[1], shape.value);
                 } else {
-                    raster.Dot(shape.geometry.point[0], shape.colour);
+                    raster.Dot(shape.geometry.point[0], shape.value);
                 }
             }
+            lane.shader.ShadeBand(scene, &lane.samples);
             resolve(context, lane.samples);
         }
     };
@@ -339,7 +368,7 @@ Status DrawBands(const Shape* shapes, uint32_t shape_count, const BandBins& bins
 }  // namespace
 
 Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
-                  const DrawingOptions& drawing, ResolveBand resolve, void* context) {
+                  const TextureSource* textures, const DrawingOptions& drawing, ResolveBand resolve, void* context) {
     if (width <= 0 || height <= 0 || width > ShadedSamples::kMaxSide || height > ShadedSamples::kMaxSide) {
         return status::kNoMemory;
     }
@@ -366,23 +395,44 @@ Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32
             return s;
         }
     }
-    // Shapes are counted in 32 bits (a polygon has fewer than 2^16 corners,
-    // so this holds any object of under 2^16 polygons whatever their size).
-    if (counts.most_shapes > UINT32_MAX) return status::kNoMemory;
+    // Shapes are counted in 31 bits (a polygon has fewer than 2^16 corners,
+    // so this holds any object of under 2^15 polygons whatever their size),
+    // corners in 32.
+    if (counts.most_shapes >= ShadedSamples::kShape || counts.corners > UINT32_MAX) return status::kNoMemory;
     OwnedArray<Shape> shapes;
     if (Failed(shapes.Allocate(counts.most_shapes))) return status::kNoMemory;
+
+    // The surfaces' light terms and image layers; the faces shaded where
+    // visible need their corners' normals.
+    OwnedArray<SurfaceShade> shades;
+    if (Failed(shades.Allocate(surfaces.surface_count()))) return status::kNoMemory;
+    BoundTextures bound;
+    bound.Bind(surfaces, textures, drawing);
+    bool per_sample = false;
+    for (uint32_t k = 0; k < surfaces.surface_count(); ++k) {
+        shades[k] = Light::ShadeOf(surfaces.look(k));
+        per_sample = per_sample || (smooth && surfaces.look(k).smoothing > 0.0f) || bound.textured(k) ||
+                     bound.vertex_colours(k);
+    }
+    OwnedArray<float> normals;
+    if (per_sample && Failed(normals.Allocate(counts.corners * 3))) return status::kNoMemory;
 
     const Fit fit(width, height, margin);
     const Bands bands(width, height, drawing.band_rows);
     uint32_t shape_count = 0;
-    if (const Status s = KeepAndLight(polygons, points, surfaces, turned, smooth, neighbours, fit, bands, &shapes[0],
-                                      &shape_count);
-        Failed(s)) {
-        return s;
-    }
+    const KeepInputs in{&polygons, &points,         &surfaces,   &turned[0],
+                        smooth,    &neighbours,     &bound,      &shades[0],
+                        per_sample ? &normals[0] : nullptr};
+    if (const Status s = Keep(in, fit, bands, &shapes[0], &shape_count); Failed(s)) return s;
     BandBins bins;
     if (const Status s = BinByBand(&shapes[0], shape_count, bands.count(), &bins); Failed(s)) return s;
-    return DrawBands(&shapes[0], shape_count, bins, bands, fit, width, height, drawing, resolve, context);
+    Scene scene;
+    scene.shapes = &shapes[0];
+    scene.model = &model;
+    scene.normals = per_sample ? &normals[0] : nullptr;
+    scene.shades = &shades[0];
+    scene.textures = &bound;
+    return DrawBands(scene, shape_count, bins, bands, fit, width, height, drawing, resolve, context);
 }
 
 }  // namespace qavren

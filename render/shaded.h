@@ -16,6 +16,7 @@
 
 #include <cstdint>
 
+#include "image/texture_source.h"
 #include "object/model.h"
 #include "platform/status.h"
 #include "render/parallel.h"
@@ -33,20 +34,23 @@ using ResolveBand = void (*)(void* context, const ShadedSamples& band);
 // into a width × height picture, band of rows by band of rows on the threads
 // and in the bands `drawing` gives, each band handed to `resolve` as soon as
 // it is drawn: fitted into the picture less `margin` pixels on every side,
-// turned by `turn`. The bands are the same bytes for any threads and rows.
+// turned by `turn`, its surfaces' image layers found through `textures`
+// (null: none; an image not found or not decoded leaves its layer out and
+// never fails the picture). The bands are the same bytes for any threads
+// and rows.
 // status::kOk; status::kNoMemory when a side is not positive or above
 // ShadedSamples::kMaxSide, or memory cannot be had; the model's
 // polygon_status (status::kCorrupt) for a bad record. Every failure is found
 // before any band is resolved.
 Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
-                  const DrawingOptions& drawing, ResolveBand resolve, void* context);
+                  const TextureSource* textures, const DrawingOptions& drawing, ResolveBand resolve, void* context);
 
 // The same for any callable resolve(band).
 template <typename Resolve>
 Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32_t margin, const ModelTurn& turn,
-                  const DrawingOptions& drawing, Resolve& resolve) {
+                  const TextureSource* textures, const DrawingOptions& drawing, Resolve& resolve) {
     return DrawShaded(
-        model, width, height, margin, turn, drawing,
+        model, width, height, margin, turn, textures, drawing,
         [](void* context, const ShadedSamples& band) { (*static_cast<Resolve*>(context))(band); }, &resolve);
 }
 

@@ -12,7 +12,8 @@
 // k, so E_k(p) / A is corner k's barycentric weight: the three sum to 1,
 // and a value v given at the corners is, at p,
 //   v(p) = v_a + (E_1(p) (v_b - v_a) + E_2(p) (v_c - v_a)) / A,
-// which is how depth and each colour channel are interpolated.
+// which is how depth is interpolated (and, in render/sample_shading.cpp,
+// what a visible sample is shaded with).
 //
 // Inside and the top-left rule. A sample is inside when every E_k is at
 // least bias_k: 0 on a top-left edge (one running down the canvas, dy > 0,
@@ -30,11 +31,11 @@
 // the floors taken exactly in integers. The row's span is the samples of
 // [i0, i1] that meet all three.
 //
-// Along the span. Depth and colour are evaluated at the span's first
-// sample lo from its exact weights, and at lo + t as v(lo) + t dv, where dv
-// is the same formula with step_1 and step_2 for E_1 and E_2: a sample's
-// value depends on its row and column alone, not on where a band starts.
-// Depths are rounded to float; colour channels to the nearest of 0 .. 255.
+// Along the span. Depth is evaluated at the span's first sample lo from its
+// exact weights, and at lo + t as z(lo) + t dz, where dz is the same formula
+// with step_1 and step_2 for E_1 and E_2: a sample's depth depends on its
+// row and column alone, not on where a band starts. Depths are rounded to
+// float.
 //
 // Corners must lie within one pixel of the picture, which the fit
 // guarantees for finite coordinates; a triangle with a corner elsewhere (a
@@ -72,7 +73,7 @@ bool TriangleBounds(const Vertex& a, const Vertex& b, const Vertex& c, int32_t c
     return (int64_t{b.x} - a.x) * (int64_t{c.y} - a.y) - (int64_t{b.y} - a.y) * (int64_t{c.x} - a.x) != 0;
 }
 
-void Rasteriser::Triangle(const Vertex& a, Vertex b, Vertex c) {
+void Rasteriser::Triangle(const Vertex& a, Vertex b, Vertex c, uint32_t value) {
     int64_t area = Edge(a, b, c.x, c.y);
     if (area == 0) return;
     if (area < 0) {
@@ -93,12 +94,8 @@ void Rasteriser::Triangle(const Vertex& a, Vertex b, Vertex c) {
         step[k] = -dy * kOne;
         bias[k] = dy > 0 || (dy == 0 && dx < 0) ? 0 : 1;  // ties count on top-left edges only
     }
-    const bool flat = a.colour == b.colour && a.colour == c.colour;
     const double inverse = 1.0 / static_cast<double>(area);
     const double dz1 = double{b.z} - a.z, dz2 = double{c.z} - a.z;
-    const int32_t ca[3] = {int32_t(a.colour >> 16), int32_t(a.colour >> 8 & 0xFF), int32_t(a.colour & 0xFF)};
-    const int32_t cb[3] = {int32_t(b.colour >> 16), int32_t(b.colour >> 8 & 0xFF), int32_t(b.colour & 0xFF)};
-    const int32_t cc[3] = {int32_t(c.colour >> 16), int32_t(c.colour >> 8 & 0xFF), int32_t(c.colour & 0xFF)};
 
     for (int64_t j = j0; j <= j1; ++j) {
         const int64_t py = j * kOne + kHalf, px = i0 * kOne + kHalf;
@@ -117,37 +114,23 @@ void Rasteriser::Triangle(const Vertex& a, Vertex b, Vertex c) {
             }
         }
         if (lo > hi) continue;
-        // Depth and colour are linear along the row: taken exactly at the
-        // span's first sample, then stepped, so a row's values depend on
-        // the row alone.
+        // Depth is linear along the row: taken exactly at the span's first
+        // sample, then stepped, so a row's depths depend on the row alone.
         const double b1 = static_cast<double>(w[1] + (lo - i0) * step[1]);
         const double b2 = static_cast<double>(w[2] + (lo - i0) * step[2]);
-        const double s1 = static_cast<double>(step[1]), s2 = static_cast<double>(step[2]);
         const double depth0 = a.z + (b1 * dz1 + b2 * dz2) * inverse;
-        const double depth_step = (s1 * dz1 + s2 * dz2) * inverse;
-        double colour0[3], colour_step[3];
-        for (int k = 0; k < 3; ++k) {
-            colour0[k] = ca[k] + (b1 * (cb[k] - ca[k]) + b2 * (cc[k] - ca[k])) * inverse;
-            colour_step[k] = (s1 * (cb[k] - ca[k]) + s2 * (cc[k] - ca[k])) * inverse;
-        }
+        const double depth_step = (static_cast<double>(step[1]) * dz1 + static_cast<double>(step[2]) * dz2) * inverse;
         ShadedSamples::Sample* row = &samples_->At(static_cast<int32_t>(lo), static_cast<int32_t>(j));
         for (int64_t i = lo; i <= hi; ++i, ++row) {
-            const double t = static_cast<double>(i - lo);
-            const auto depth = static_cast<float>(depth0 + t * depth_step);
-            if (row->colour ? !(depth < row->depth) : depth != depth) continue;  // nearer wins; NaN never
+            const auto depth = static_cast<float>(depth0 + static_cast<double>(i - lo) * depth_step);
+            if (row->value ? !(depth < row->depth) : depth != depth) continue;  // nearer wins; NaN never
             row->depth = depth;
-            if (flat) {
-                row->colour = a.colour | ShadedSamples::kDrawn;
-                continue;
-            }
-            row->colour = Packed(Channel(colour0[0] + t * colour_step[0]), Channel(colour0[1] + t * colour_step[1]),
-                                 Channel(colour0[2] + t * colour_step[2])) |
-                          ShadedSamples::kDrawn;
+            row->value = value;
         }
     }
 }
 
-void Rasteriser::Line(const ProjectedPoint& a, const ProjectedPoint& b, uint32_t colour) {
+void Rasteriser::Line(const ProjectedPoint& a, const ProjectedPoint& b, uint32_t value) {
     double ax, ay, bx, by;
     if (!fit_.InSamples(a, &ax, &ay) || !fit_.InSamples(b, &bx, &by)) return;
     const double dx = bx - ax, dy = by - ay, dz = double{b.z} - a.z;
@@ -170,23 +153,23 @@ void Rasteriser::Line(const ProjectedPoint& a, const ProjectedPoint& b, uint32_t
         const auto iy = static_cast<int32_t>(std::floor(ay + dy * f));
         if (x_major) {
             const int32_t row = PixelStart(iy);
-            Put(ix, row, depth, colour);
-            Put(ix, row + 1, depth, colour);
+            Put(ix, row, depth, value);
+            Put(ix, row + 1, depth, value);
         } else {
             const int32_t column = PixelStart(ix);
-            Put(column, iy, depth, colour);
-            Put(column + 1, iy, depth, colour);
+            Put(column, iy, depth, value);
+            Put(column + 1, iy, depth, value);
         }
     }
 }
 
-void Rasteriser::Dot(const ProjectedPoint& p, uint32_t colour) {
+void Rasteriser::Dot(const ProjectedPoint& p, uint32_t value) {
     double sx, sy;
     if (!fit_.InSamples(p, &sx, &sy)) return;
     const int32_t x0 = PixelStart(static_cast<int32_t>(std::floor(sx))) - ShadedSamples::kSide;
     const int32_t y0 = PixelStart(static_cast<int32_t>(std::floor(sy))) - ShadedSamples::kSide;
     for (int32_t j = y0; j < y0 + 2 * ShadedSamples::kSide; ++j) {
-        for (int32_t i = x0; i < x0 + 2 * ShadedSamples::kSide; ++i) Put(i, j, p.z, colour);
+        for (int32_t i = x0; i < x0 + 2 * ShadedSamples::kSide; ++i) Put(i, j, p.z, value);
     }
 }
 

@@ -36,7 +36,6 @@ inline uint32_t Channel(double v) {
 struct Vertex {
     int32_t x, y;  // fixed point, in samples
     float z;
-    uint32_t colour;
 };
 
 // Where the picture's samples lie: the fit's margin, and the picture's
@@ -58,11 +57,11 @@ public:
         return *sx >= -ShadedSamples::kSide && *sx <= w && *sy >= -ShadedSamples::kSide && *sy <= h;
     }
 
-    bool ToVertex(const ProjectedPoint& p, uint32_t colour, Vertex* v) const {
+    bool ToVertex(const ProjectedPoint& p, Vertex* v) const {
         double sx, sy;
         if (!InSamples(p, &sx, &sy)) return false;
         *v = {static_cast<int32_t>(std::floor(sx * kOne + 0.5)), static_cast<int32_t>(std::floor(sy * kOne + 0.5)),
-              p.z, colour};
+              p.z};
         return true;
     }
 
@@ -83,6 +82,8 @@ inline int32_t PixelStart(int32_t i) { return static_cast<int32_t>(PixelStart64(
 
 // Draws into the band a ShadedSamples block holds now: a sample keeps what
 // is nearer than what it holds (ties keep the first), NaN depths never.
+// What a shape leaves in its samples is its `value` (never zero): a colour
+// or a shape's number (ShadedSamples::Sample).
 class Rasteriser {
 public:
     Rasteriser(ShadedSamples* samples, const Fit& fit)
@@ -92,26 +93,26 @@ public:
           top_(samples->band_top()),
           bottom_(samples->band_bottom()) {}
 
-    // Depth and colour interpolated across the triangle from its corners.
-    void Triangle(const Vertex& a, Vertex b, Vertex c);
+    // Depth interpolated across the triangle from its corners.
+    void Triangle(const Vertex& a, Vertex b, Vertex c, uint32_t value);
 
     // A line one pixel wide, from a to b both included: stepped a sample at
     // a time along its longer axis, and across it both samples of the pixel
-    // it passes through, so that it shows whole in its colour.
-    void Line(const ProjectedPoint& a, const ProjectedPoint& b, uint32_t colour);
+    // it passes through, so that it shows whole.
+    void Line(const ProjectedPoint& a, const ProjectedPoint& b, uint32_t value);
 
     // A square of two by two whole pixels: the one the point lies in and
     // those to its upper left.
-    void Dot(const ProjectedPoint& p, uint32_t colour);
+    void Dot(const ProjectedPoint& p, uint32_t value);
 
 private:
-    void Put(int32_t i, int32_t j, float depth, uint32_t colour) {
+    void Put(int32_t i, int32_t j, float depth, uint32_t value) {
         if (i < 0 || i >= columns_ || j < top_ || j >= bottom_) return;
         samples_->Reach(i, i, j, j);
         ShadedSamples::Sample& s = samples_->At(i, j);
-        if (s.colour ? !(depth < s.depth) : depth != depth) return;
+        if (s.value ? !(depth < s.depth) : depth != depth) return;
         s.depth = depth;
-        s.colour = colour | ShadedSamples::kDrawn;
+        s.value = value;
     }
 
     ShadedSamples* samples_;

@@ -9,13 +9,16 @@
 
 namespace qavren {
 
-// The depth and colour of the samples of one band of a picture's rows, two
-// by two samples a pixel. A sample holds a colour 0x01RRGGBB and its depth
-// once drawn, and zero bytes before (so a fresh zeroed block needs no
-// clearing pass). The block is made for a band of at most `rows` pixel rows
-// and reused band after band: Start clears what the last band drew. Sample
-// and pixel coordinates are the picture's; the rasteriser writes only inside
-// the band. The pixels that hold any drawn sample lie within drawn_box().
+// The samples of one band of a picture's rows, two by two samples a pixel.
+// A sample holds its depth and a value: zero before anything is drawn
+// there (so a fresh zeroed block needs no clearing pass); once drawn, the
+// colour 0x01RRGGBB of a shape whose colour is the same everywhere, or
+// kShape plus the number of a shape to be shaded where it stays visible;
+// after the band is shaded, every drawn sample holds its colour. The block
+// is made for a band of at most `rows` pixel rows and reused band after
+// band: Start clears what the last band drew. Sample and pixel coordinates
+// are the picture's; the rasteriser writes only inside the band. The pixels
+// that hold any drawn sample lie within drawn_box().
 class ShadedSamples {
 public:
     static constexpr int32_t kSide = 2;  // samples a pixel along x and along y (Pixel reads 2 × 2)
@@ -23,9 +26,10 @@ public:
 
     struct Sample {
         float depth;
-        uint32_t colour;
+        uint32_t value;
     };
     static constexpr uint32_t kDrawn = 0x01000000;
+    static constexpr uint32_t kShape = 0x80000000;  // shapes are numbered below it
 
     ShadedSamples() = default;
     ShadedSamples(const ShadedSamples&) = delete;
@@ -65,7 +69,9 @@ public:
         if (j1 > drawn_.y1) drawn_.y1 = j1;
     }
 
-    // Sample (sx, sy) of the picture; sy within the band.
+    // Sample (sx, sy) of the picture; sy within the band. The 2 × 2 samples
+    // of a pixel are At(2x, 2y), the next one, and the same two a sample
+    // row (kSide × width samples) further.
     Sample& At(int32_t sx, int32_t sy) {
         return samples_[static_cast<uint64_t>(static_cast<uint32_t>(sy - band_top_)) *
                             static_cast<uint32_t>(kSide * width_) +
@@ -73,7 +79,7 @@ public:
     }
     const Sample& At(int32_t sx, int32_t sy) const { return const_cast<ShadedSamples*>(this)->At(sx, sy); }
 
-    // Pixel (x, y) of the band: how many of its samples are drawn (0 to 4)
+    // Pixel (x, y) of the shaded band: how many of its samples are drawn (0 to 4)
     // and the sums of their red, green and blue.
     struct PixelSum {
         uint32_t drawn;
@@ -82,7 +88,7 @@ public:
     PixelSum Pixel(int32_t x, int32_t y) const {
         const Sample* top = &At(kSide * x, kSide * y);
         const Sample* bottom = top + static_cast<uint32_t>(kSide * width_);
-        const uint32_t c[4] = {top[0].colour, top[1].colour, bottom[0].colour, bottom[1].colour};
+        const uint32_t c[4] = {top[0].value, top[1].value, bottom[0].value, bottom[1].value};
         if (c[0] == c[1] && c[0] == c[2] && c[0] == c[3]) {  // inside a face, or wholly empty
             if (!c[0]) return {0, 0, 0, 0};
             return {4, 4 * (c[0] >> 16 & 0xFF), 4 * (c[0] >> 8 & 0xFF), 4 * (c[0] & 0xFF)};

@@ -10,6 +10,8 @@
 // order written: the same bits on every build.
 #include "render/shading.h"
 
+#include <cmath>
+
 namespace qavren::shaded_detail {
 
 Vec3 FaceNormal(const float* turned, const Polygon& polygon) {
@@ -25,6 +27,36 @@ Vec3 FaceNormal(const float* turned, const Polygon& polygon) {
     // Rounded to float, as the neighbours keep them, so a face reads the same
     // normal whether or not smoothing is on anywhere.
     return {static_cast<float>(unit.x), static_cast<float>(unit.y), static_cast<float>(unit.z)};
+}
+
+double PowerOfTwo(double x) {
+    if (!(x > 0.0)) return 1.0;
+    if (x > 12.0) x = 12.0;
+    const double whole = std::floor(x);
+    const double t = (x - whole) * 0.69314718055994530942;  // ln 2
+    // e^t for t in [0, ln 2): 16 terms leave an error far below a float's.
+    double term = 1.0, sum = 1.0;
+    for (int n = 1; n < 16; ++n) {
+        term = term * t / n;
+        sum += term;
+    }
+    return std::ldexp(sum, static_cast<int>(whole));
+}
+
+Light::Light()
+    : to_light_(Normalised({ShadedLight::kToLight[0], ShadedLight::kToLight[1], ShadedLight::kToLight[2]})),
+      half_way_(Normalised({to_light_.x, to_light_.y, to_light_.z - 1.0})) {}
+
+SurfaceShade Light::ShadeOf(const SurfaceLook& look) {
+    double gloss = look.glossiness >= 0.0f ? double{look.glossiness} : SurfaceLook{}.glossiness;
+    if (gloss > 1.0) gloss = 1.0;
+    return {static_cast<double>(look.red),
+            static_cast<double>(look.green),
+            static_cast<double>(look.blue),
+            ShadedLight::kLight * Share(look.diffuse),
+            Share(look.luminosity),
+            ShadedLight::kLight * Share(look.specular),
+            PowerOfTwo(10.0 * gloss + 2.0)};
 }
 
 Vec3 TowardsViewer(const Vec3& n, bool turn) {

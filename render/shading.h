@@ -19,9 +19,16 @@ namespace qavren {
 // The light, in the turned model's axes (x right, y up, z away from the
 // viewer): one directional light from the upper left and in front, and an
 // ambient share so that no lit surface is black. A lit colour is
-//   surface colour × (ambient + light × diffuse × cos + luminosity),
-// clamped to 255, where cos is the cosine between the normal (turned to face
-// the viewer) and the direction towards the light, or 0 when negative.
+//   colour × (ambient + light × diffuse × cos + luminosity)
+//     + 255 × light × specular × highlight,
+// each channel clamped to 255, where cos is the cosine between the normal
+// (turned to face the viewer) and the direction towards the light, or 0
+// when negative, and the highlight is Schlick's rational stand-in for
+// cos_h^e, x / (e - e x + x) with x = cos_h, the cosine between the normal
+// and the half-way direction between the light and the viewer, and
+// e = 2^(10 glossiness + 2), LightWave's exponent: a white highlight, as
+// LightWave draws its default surfaces. The stand-in keeps the highlight
+// to sums, products and one division, the same bits on every build.
 struct ShadedLight {
     static constexpr double kToLight[3] = {-1.0, 1.0, -1.5};  // normalised when used
     static constexpr double kAmbient = 0.3;
@@ -46,21 +53,46 @@ inline Vec3 Normalised(const Vec3& v) {
 // A share read from a file: NaN and negative values count as none.
 inline double Share(float v) { return v >= 0.0f ? double{v} : 0.0; }
 
+// What a surface gives the light, worked out once a picture: its colour
+// (0 .. 255 a channel) and its shares read safely.
+struct SurfaceShade {
+    double red, green, blue;
+    double diffuse;     // light × diffuse
+    double luminosity;
+    double highlight;   // light × specular; 0: none
+    double exponent;    // e
+};
+
+// 2^x for x in 0 .. 12 from ldexp and a series: the same bits everywhere.
+double PowerOfTwo(double x);
+
 class Light {
 public:
-    Light() : to_light_(Normalised({ShadedLight::kToLight[0], ShadedLight::kToLight[1], ShadedLight::kToLight[2]})) {}
+    Light();
 
-    // The lit colour of `look` for a unit normal facing the viewer.
-    uint32_t Lit(const SurfaceLook& look, const Vec3& normal) const {
+    static SurfaceShade ShadeOf(const SurfaceLook& look);
+
+    // The lit colour 0xRRGGBB of `red`, `green`, `blue` (0 .. 255: the
+    // surface's colour, or its textured colour) on `shade`'s surface, for a
+    // unit normal facing the viewer.
+    uint32_t Lit(const SurfaceShade& shade, double red, double green, double blue, const Vec3& normal) const {
         double cosine = Dot(normal, to_light_);
         if (!(cosine > 0.0)) cosine = 0.0;
-        const double k = ShadedLight::kAmbient + ShadedLight::kLight * Share(look.diffuse) * cosine +
-                         Share(look.luminosity);
-        return Packed(Channel(look.red * k), Channel(look.green * k), Channel(look.blue * k));
+        const double k = ShadedLight::kAmbient + shade.diffuse * cosine + shade.luminosity;
+        double white = 0.0;
+        if (shade.highlight > 0.0) {
+            const double x = Dot(normal, half_way_);
+            if (x > 0.0) white = 255.0 * shade.highlight * x / (shade.exponent - shade.exponent * x + x);
+        }
+        return Packed(Channel(red * k + white), Channel(green * k + white), Channel(blue * k + white));
+    }
+    uint32_t Lit(const SurfaceShade& shade, const Vec3& normal) const {
+        return Lit(shade, shade.red, shade.green, shade.blue, normal);
     }
 
 private:
     Vec3 to_light_;
+    Vec3 half_way_;  // between the light and the viewer (-z)
 };
 
 // The normal of a polygon by Newell's method (any winding, any number of

@@ -43,7 +43,7 @@ namespace qavren {
 // What a sample reads: straight colour and alpha in 0..1; `hit` is false
 // where the wrap mode leaves the layer transparent.
 struct Texel {
-    Rgb colour = {0, 0, 0};
+    FloatRgb colour = {0, 0, 0};
     float alpha = 0;
     bool hit = false;
 };

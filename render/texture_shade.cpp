@@ -20,9 +20,9 @@ float Step(float from, float to, bool periodic, float period) {
 
 }  // namespace
 
-Rgb ShadeTextured(const TextureBinding* layers, uint32_t count, Rgb base, const float position[3],
+FloatRgb ShadeTextured(const TextureBinding* layers, uint32_t count, FloatRgb base, const float position[3],
                   const float normal[3], const LayerSample* samples) {
-    Rgb colour = base;
+    FloatRgb colour = base;
     for (uint32_t k = 0; k < count; ++k) {
         const TextureBinding& b = layers[k];
         if (!b.layer || !b.layer->enabled || !b.image || b.image->empty()) continue;
@@ -42,7 +42,7 @@ Rgb ShadeTextured(const TextureBinding* layers, uint32_t count, Rgb base, const 
             colour = BlendLayer(layer, colour, t.colour, t.alpha);
             continue;
         }
-        Rgb grey = t.colour;
+        FloatRgb grey = t.colour;
         if (layer.negative) grey = {1 - grey.r, 1 - grey.g, 1 - grey.b};
         const float luminance = 0.2126f * grey.r + 0.7152f * grey.g + 0.0722f * grey.b;
         const float opacity = std::isnan(layer.opacity) ? 0.0f : layer.opacity;

@@ -25,11 +25,13 @@
 
 namespace qavren {
 
-// One layer ready for drawing: its record, its placement and its image.
+// One layer ready for drawing: its record, its placement, its image and,
+// for a UV layer, its map's values.
 struct TextureBinding {
     const TextureLayer* layer = nullptr;
     TextureMapping mapping;
     const MipPyramid* image = nullptr;  // null or empty: the layer is skipped
+    const VertexMapValues* uv_map = nullptr;  // null: a UV layer gives nothing
 };
 
 // What the renderer knows of one visible sample for one layer.
@@ -41,7 +43,7 @@ struct LayerSample {
 
 // The colour of a sample at `position` with `normal` (object coordinates),
 // whose surface colour is `base`; `samples` holds one entry per layer.
-Rgb ShadeTextured(const TextureBinding* layers, uint32_t count, Rgb base, const float position[3],
+FloatRgb ShadeTextured(const TextureBinding* layers, uint32_t count, FloatRgb base, const float position[3],
                   const float normal[3], const LayerSample* samples);
 
 // The footprint of a projected layer at a sample: the coordinates' change

@@ -80,11 +80,11 @@ std::vector<uint32_t> SamplesOf(const Bytes& object, int32_t w = kSize, int32_t 
     std::vector<uint32_t> out(size_t{4} * w * h, 0);
     auto resolve = [&](const ShadedSamples& band) {
         for (int32_t j = band.band_top(); j < band.band_bottom(); ++j) {
-            for (int32_t i = 0; i < 2 * w; ++i) out[size_t(j) * 2 * w + i] = band.At(i, j).colour;
+            for (int32_t i = 0; i < 2 * w; ++i) out[size_t(j) * 2 * w + i] = band.At(i, j).value;
         }
     };
     const Loaded buffer(object);
-    EXPECT_EQ(DrawShaded(buffer.model, w, h, 0, ModelTurn(), DrawingOptions{}, resolve), status::kOk);
+    EXPECT_EQ(DrawShaded(buffer.model, w, h, 0, ModelTurn(), nullptr, DrawingOptions{}, resolve), status::kOk);
     return out;
 }
 

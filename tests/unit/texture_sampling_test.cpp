@@ -67,7 +67,7 @@ TEST(TextureSampling, QuadrantsLandWhereLightWavePutsThem) {
         for (int k = 0; k < 3; ++k) layer.centre[k] = c.centre[k], layer.size[k] = c.size, layer.rotation[k] = c.rotation[k];
         const TextureBinding b{&layer, TextureMapping(layer), &image};
         LayerSample s;
-        const Rgb got = ShadeTextured(&b, 1, {1, 0, 1}, c.position, c.normal, &s);
+        const FloatRgb got = ShadeTextured(&b, 1, {1, 0, 1}, c.position, c.normal, &s);
         EXPECT_TRUE(got.r == 1 && got.g == 0 && got.b == 0) << c.name << ": " << got.r << " " << got.g << " " << got.b;
     }
 }
@@ -138,12 +138,12 @@ TEST(TextureSampling, LayersLayOnInOrder) {
     TextureBinding b[6];
     const TextureLayer* order[6] = {&uv, &half, &off, &moved, &reset, &alpha};
     for (int k = 0; k < 6; ++k) b[k] = {order[k], TextureMapping(*order[k]), &image};
-    const Rgb got = ShadeTextured(b, 5, {0, 0, 1}, at, normal, s);
+    const FloatRgb got = ShadeTextured(b, 5, {0, 0, 1}, at, normal, s);
     EXPECT_NEAR(got.r, .5f, 1e-6); EXPECT_NEAR(got.g, 1, 1e-6); EXPECT_NEAR(got.b, 0, 1e-6);
     s[0].has_uv = false;  // no UV value: the surface colour shows through
     EXPECT_NEAR(ShadeTextured(b, 2, {0, 0, 1}, at, normal, s).b, .5f, 1e-6);
     const float left[3] = {-.25f, .25f, 0};  // red: luminance .2126
-    const Rgb masked = ShadeTextured(b + 1, 5, {1, 1, 1}, left, normal, s + 1);
+    const FloatRgb masked = ShadeTextured(b + 1, 5, {1, 1, 1}, left, normal, s + 1);
     EXPECT_NEAR(masked.g, 1 - .2126f * .5f, 1e-6); EXPECT_NEAR(masked.b, masked.g, 1e-6);
     // Across a longitude's seam the footprint is the short way round.
     TextureLayer round;
@@ -185,7 +185,7 @@ TEST(TextureSampling, HostileNumbersGiveColours) {
         LayerSample s;
         s.has_uv = true, s.uv = {a, c}, s.du = a, s.dv = c;
         if (p != int(Projection::kUv)) ProjectedFootprint(bound, position, normal, normal, position, &s.du, &s.dv);
-        const Rgb got = ShadeTextured(&bound, 1, {.5f, .5f, .5f}, position, normal, &s);
+        const FloatRgb got = ShadeTextured(&bound, 1, {.5f, .5f, .5f}, position, normal, &s);
         ASSERT_TRUE(got.r >= 0 && got.r <= 1 && got.g >= 0 && got.g <= 1 && got.b >= 0 && got.b <= 1)
             << p << " " << wrap << " " << a << " " << c;
     }

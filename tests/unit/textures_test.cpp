@@ -308,7 +308,7 @@ TEST(TexturesBlend, LayersAndVertexColoursBlendAsLightWaveDoes) {
     struct Case {
         BlendMode mode;
         bool negative;
-        Rgb want;
+        FloatRgb want;
     };
     const Case cases[] = {
         {BlendMode::kNormal, false, {0.375f, 0.6f, 0.75f}},
@@ -326,20 +326,20 @@ TEST(TexturesBlend, LayersAndVertexColoursBlendAsLightWaveDoes) {
         l.blend = c.mode;
         l.negative = c.negative;
         l.opacity = 0.5f;
-        const Rgb got = BlendLayer(l, {0.5f, 0.2f, 1.0f}, {0.25f, 1.0f, 0.5f}, 1.0f);
+        const FloatRgb got = BlendLayer(l, {0.5f, 0.2f, 1.0f}, {0.25f, 1.0f, 0.5f}, 1.0f);
         EXPECT_FLOAT_EQ(got.r, c.want.r);
         EXPECT_FLOAT_EQ(got.g, c.want.g);
         EXPECT_FLOAT_EQ(got.b, c.want.b);
         // Half the image's alpha is half the opacity; a disabled layer is no layer.
         l.opacity = 1.0f;
-        const Rgb half = BlendLayer(l, {0.5f, 0.2f, 1.0f}, {0.25f, 1.0f, 0.5f}, 0.5f);
+        const FloatRgb half = BlendLayer(l, {0.5f, 0.2f, 1.0f}, {0.25f, 1.0f, 0.5f}, 0.5f);
         EXPECT_FLOAT_EQ(half.r, got.r);
         l.enabled = false;
         EXPECT_FLOAT_EQ(BlendLayer(l, {0.5f, 0.2f, 1.0f}, {0.25f, 1.0f, 0.5f}, 1.0f).g, 0.2f);
     }
     // colour (1 + (vertex - 1) intensity alpha): full strength multiplies,
     // alpha 0 (a point the map does not hold) leaves the colour.
-    const Rgb tinted = ApplyVertexColour({0.8f, 0.4f, 1.0f}, {0.5f, 1.0f, 0.0f}, 1.0f, 0.5f);
+    const FloatRgb tinted = ApplyVertexColour({0.8f, 0.4f, 1.0f}, {0.5f, 1.0f, 0.0f}, 1.0f, 0.5f);
     EXPECT_FLOAT_EQ(tinted.r, 0.6f);
     EXPECT_FLOAT_EQ(tinted.g, 0.4f);
     EXPECT_FLOAT_EQ(tinted.b, 0.5f);
