@@ -91,6 +91,46 @@ bool JpegTablesFit(const uint8_t* bytes, size_t size) {
     return true;
 }
 
+// The image's bytes handed to stb_image through its callbacks, which tell
+// what reading from memory hides: stb_image reads zeros past the end of its
+// data, so that an image cut short would decode with its missing rows black.
+// stb_image reads in two ways: it refills its own buffer (always the one its
+// first read filled), where a short read is the data's last bytes and a read
+// of none means a decoder wants bytes past the end; and it reads a block of
+// exactly the bytes a decoder needs straight into the decoder's memory,
+// where any short read means the image was cut short.
+struct Reader {
+    const uint8_t* bytes;
+    size_t size;
+    size_t at = 0;
+    const char* own_buffer = nullptr;
+    bool past_end = false;
+
+    static int Read(void* user, char* data, int want) {
+        auto* r = static_cast<Reader*>(user);
+        if (!r->own_buffer) r->own_buffer = data;
+        const size_t left = r->size - r->at;
+        const size_t n = want > 0 && static_cast<size_t>(want) < left ? static_cast<size_t>(want) : left;
+        if (want > 0 && (data == r->own_buffer ? n == 0 : n < static_cast<size_t>(want))) r->past_end = true;
+        std::memcpy(data, r->bytes + r->at, n);
+        r->at += n;
+        return static_cast<int>(n);
+    }
+    static void Skip(void* user, int n) {
+        auto* r = static_cast<Reader*>(user);
+        if (n > 0 && static_cast<size_t>(n) > r->size - r->at) {
+            r->past_end = true;
+            r->at = r->size;
+        } else if (n > 0) {
+            r->at += static_cast<size_t>(n);
+        }
+    }
+    static int End(void* user) {
+        const auto* r = static_cast<const Reader*>(user);
+        return r->at >= r->size;
+    }
+};
+
 }  // namespace
 
 Status DecodeWithStb(const uint8_t* bytes, size_t size, Image* out) {
@@ -113,9 +153,13 @@ Status DecodeWithStb(const uint8_t* bytes, size_t size, Image* out) {
         return status::kUnsupportedInput;
     }
     int decoded_width = 0, decoded_height = 0;
-    stbi_uc* pixels = stbi_load_from_memory(bytes, length, &decoded_width, &decoded_height, &channels, 4);
+    Reader reader{bytes, size};
+    const stbi_io_callbacks callbacks = {&Reader::Read, &Reader::Skip, &Reader::End};
+    stbi_uc* pixels =
+        stbi_load_from_callbacks(&callbacks, &reader, &decoded_width, &decoded_height, &channels, 4);
     if (!pixels) return g_allocation_failed ? status::kNoMemory : status::kCorrupt;
-    if (decoded_width != width || decoded_height != height) {  // the header read twice disagrees
+    // The header read twice disagrees, or the pixels ran past the data.
+    if (decoded_width != width || decoded_height != height || reader.past_end) {
         stbi_image_free(pixels);
         return status::kCorrupt;
     }
