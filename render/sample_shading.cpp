@@ -42,7 +42,6 @@ SampleShader::Face& SampleShader::SetUp(const Scene& scene, uint32_t number) {
     face.wx[0] = -face.wx[1] - face.wx[2], face.wy[0] = -face.wy[1] - face.wy[2];
     face.w0[0] = 1.0 - face.w0[1] - face.w0[2];
 
-    const Polygon polygon = scene.model->polygons[shape.polygon];
     const uint32_t corners[3] = {0, shape.fan, shape.fan + 1};
     for (int k = 0; k < 3; ++k) {
         const float* n = scene.normals + 3 * (uint64_t{shape.slot} + corners[k]);
@@ -55,6 +54,7 @@ SampleShader::Face& SampleShader::SetUp(const Scene& scene, uint32_t number) {
     face.layer_count = textures.textured(face.surface) ? textures.count(face.surface) : 0;
     if (!face.vertex_colours && face.layer_count == 0) return face;
 
+    const Polygon polygon = scene.model->polygons[shape.polygon];
     uint32_t points[3];
     for (int k = 0; k < 3; ++k) {
         points[k] = polygon.Index(corners[k]);
@@ -120,7 +120,7 @@ SampleShader::Face& SampleShader::SetUp(const Scene& scene, uint32_t number) {
 uint32_t SampleShader::ShadeAt(const Scene& scene, Face& face, double sx, double sy) {
     double w[3];
     for (int k = 0; k < 3; ++k) w[k] = face.wx[k] * sx + face.wy[k] * sy + face.w0[k];
-    const Vec3 normal = Normalised({w[0] * face.normal[0].x + w[1] * face.normal[1].x + w[2] * face.normal[2].x,
+    const Vec3 normal = NormalisedQuickly({w[0] * face.normal[0].x + w[1] * face.normal[1].x + w[2] * face.normal[2].x,
                                     w[0] * face.normal[0].y + w[1] * face.normal[1].y + w[2] * face.normal[2].y,
                                     w[0] * face.normal[0].z + w[1] * face.normal[1].z + w[2] * face.normal[2].z});
     const SurfaceShade& shade = *face.shade;

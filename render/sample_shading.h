@@ -76,7 +76,9 @@ public:
     void ShadeBand(const Scene& scene, ShadedSamples* band);
 
 private:
-    static constexpr uint32_t kEntries = 4;  // faces remembered, by number
+    // Faces remembered, by number: enough for the faces a row of pixels
+    // crosses to be found again on the next row.
+    static constexpr uint32_t kEntries = 64;
 
     struct LayerCorners {
         float uv[3][2];

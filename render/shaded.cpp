@@ -147,6 +147,7 @@ struct KeepInputs {
     Neighbours* neighbours;
     const BoundTextures* textures;
     const SurfaceShade* shades;
+    const double* min_cosines;  // a smooth surface's: the cosine of its smoothing angle
     float* normals;  // null when no face is shaded where visible
 };
 
@@ -196,7 +197,7 @@ Status Keep(const KeepInputs& in, const Fit& fit, const Bands& bands, Shape* sha
         const uint32_t flat = light.Lit(shade, facing) | ShadedSamples::kDrawn;
         const uint32_t first_slot = slot;
         if (per_sample) {
-            const double min_cosine = smooth_here ? SeriesCosine(look.smoothing) : 0.0;
+            const double min_cosine = in.min_cosines[surface];
             for (uint32_t c = 0; c < polygon.count; ++c) {
                 const Vec3 n = smooth_here
                                    ? TowardsViewer(in.neighbours->Smooth(k, polygon.Index(c), surfaces, min_cosine),
@@ -405,12 +406,16 @@ Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32
     // The surfaces' light terms and image layers; the faces shaded where
     // visible need their corners' normals.
     OwnedArray<SurfaceShade> shades;
-    if (Failed(shades.Allocate(surfaces.surface_count()))) return status::kNoMemory;
+    OwnedArray<double> min_cosines;
+    if (Failed(shades.Allocate(surfaces.surface_count())) || Failed(min_cosines.Allocate(surfaces.surface_count()))) {
+        return status::kNoMemory;
+    }
     BoundTextures bound;
     bound.Bind(surfaces, textures, drawing);
     bool per_sample = false;
     for (uint32_t k = 0; k < surfaces.surface_count(); ++k) {
         shades[k] = Light::ShadeOf(surfaces.look(k));
+        if (surfaces.look(k).smoothing > 0.0f) min_cosines[k] = SeriesCosine(surfaces.look(k).smoothing);
         per_sample = per_sample || (smooth && surfaces.look(k).smoothing > 0.0f) || bound.textured(k) ||
                      bound.vertex_colours(k);
     }
@@ -420,9 +425,8 @@ Status DrawShaded(const ObjectModel& model, int32_t width, int32_t height, int32
     const Fit fit(width, height, margin);
     const Bands bands(width, height, drawing.band_rows);
     uint32_t shape_count = 0;
-    const KeepInputs in{&polygons, &points,         &surfaces,   &turned[0],
-                        smooth,    &neighbours,     &bound,      &shades[0],
-                        per_sample ? &normals[0] : nullptr};
+    const KeepInputs in{&polygons,  &points,         &surfaces, &turned[0], smooth, &neighbours, &bound, &shades[0],
+                        &min_cosines[0], per_sample ? &normals[0] : nullptr};
     if (const Status s = Keep(in, fit, bands, &shapes[0], &shape_count); Failed(s)) return s;
     BandBins bins;
     if (const Status s = BinByBand(&shapes[0], shape_count, bands.count(), &bins); Failed(s)) return s;

@@ -50,6 +50,15 @@ inline Vec3 Normalised(const Vec3& v) {
     return {v.x / length, v.y / length, v.z / length};
 }
 
+// The same with one division, for the many normals of the shaded samples
+// (its last bits may differ from Normalised's).
+inline Vec3 NormalisedQuickly(const Vec3& v) {
+    const double length = std::sqrt(Dot(v, v));
+    if (!(length > 0.0) || !(length < HUGE_VAL)) return {0.0, 0.0, 0.0};
+    const double inverse = 1.0 / length;
+    return {v.x * inverse, v.y * inverse, v.z * inverse};
+}
+
 // A share read from a file: NaN and negative values count as none.
 inline double Share(float v) { return v >= 0.0f ? double{v} : 0.0; }
 
