@@ -74,7 +74,19 @@ void Downsample(const uint8_t* source, uint32_t width, uint32_t height, uint8_t*
         for (uint32_t i = 0; i < out_width; ++i) {
             const uint32_t x0 = width == 1 ? 0 : 2 * i;
             const uint32_t x1 = width == 1 ? 0 : i + 1 == out_width ? width - 1 : 2 * i + 1;
-            AverageBlock(source, width, x0, x1, y0, y1, out + (size_t{j} * out_width + i) * 4);
+            uint8_t* to = out + (size_t{j} * out_width + i) * 4;
+            if (x1 == x0 + 1 && y1 == y0 + 1) {
+                // Four texels of one alpha (an opaque image's every block):
+                // the alpha-weighted mean is the plain one, to the bit.
+                const uint8_t* t = source + (size_t{y0} * width + x0) * 4;
+                const uint8_t* b = t + size_t{width} * 4;
+                if (t[3] == t[7] && t[3] == b[3] && t[3] == b[7]) {
+                    for (int c = 0; c < 3; ++c) to[c] = static_cast<uint8_t>((t[c] + t[c + 4] + b[c] + b[c + 4] + 2u) / 4);
+                    to[3] = t[3];
+                    continue;
+                }
+            }
+            AverageBlock(source, width, x0, x1, y0, y1, to);
         }
     }
 }
