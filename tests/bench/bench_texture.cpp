@@ -2,9 +2,14 @@
 // and minified, of each projection's placement, of two layers laid on a
 // sample, and the time to build a 1024 × 1024 image's levels. Run with
 // qavren_bench --benchmark_filter=^texture_ (counter items_per_second).
+// Then whole thumbnails of four textured corpus objects, from the file to
+// the pixels, with their images and without (--benchmark_filter=^thumbnail_).
 #include <benchmark/benchmark.h>
 
+#include <string>
+
 #include "render/texture_shade.h"
+#include "render/thumbnail.h"
 
 namespace qavren::bench {
 namespace {
@@ -92,6 +97,39 @@ void Build(benchmark::State& state) {
     }
 }
 BENCHMARK(Build)->Name("texture_levels_1024")->Unit(benchmark::kMillisecond);
+
+// A 256 × 256 thumbnail read from its file and drawn, its images found
+// around it (decoded, levels built and sampled) or not looked for.
+void Thumbnail(benchmark::State& state, std::string path, bool textured) {
+    const DiskTextures disk(path.c_str(), nullptr, 0);
+    ThumbnailOptions options = ThumbnailDefaults();
+    options.textures = textured ? &disk : nullptr;
+    options.drawing.threads = 1;
+    for (auto _ : state) {
+        ObjectBuffer buffer;
+        RgbaPicture picture;
+        if (buffer.LoadFromFile(path.c_str(), 0) != 0 || DrawThumbnail(buffer, 256, 256, options, &picture) != 0) {
+            state.SkipWithError("no picture");
+            return;
+        }
+        benchmark::DoNotOptimize(picture.pixels());
+    }
+}
+
+const bool kThumbnails = [] {
+    const char* objects[] = {"assimp_earth_spherical_y/earth_spherical_y.lwo", "lwoloader_swingSet/Objects/LWO2/swingSet.lwo",
+                             "lwoloader_sign/Objects/LWO2/sign.lwo", "assimp_rifle/LWO/LWO2/rifle.lwo"};
+    for (const char* object : objects) {
+        const std::string path = std::string(QAVREN_SOURCE_DIR) + "/../shared/corpus/textured/" + object;
+        const std::string name = std::string(object).substr(0, std::string(object).find('/'));
+        for (const bool textured : {true, false}) {
+            benchmark::RegisterBenchmark(("thumbnail_" + std::string(textured ? "textured/" : "plain/") + name).c_str(),
+                                         Thumbnail, path, textured)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    return true;
+}();
 
 }  // namespace
 }  // namespace qavren::bench
