@@ -3,7 +3,9 @@
 // shells' default one, or angles from the fourth byte); the rest is the
 // object, in any of the four forms. A picture drawn must be of the size
 // asked for; over the canvas or a colour it is opaque, over nothing its
-// alpha is a share of four samples.
+// alpha is a share of four samples. With the third byte's bit 32 every image
+// an object names is found: a 2 × 2 BMP of four colours, so that the texture
+// layers, their placement and the UV and colour maps are drawn.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +13,24 @@
 #include "render/thumbnail.h"
 
 using namespace qavren;
+
+namespace {
+
+const uint8_t kImage[] = {
+    0x42, 0x4d, 0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x36, 0x00, 0x00, 0x00, 0x28, 0x00, 0x00, 0x00,
+    0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x18, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+    0x00, 0x00, 0x13, 0x0b, 0x00, 0x00, 0x13, 0x0b, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0xff, 0x00, 0x00, 0xff, 0xff, 0xff, 0x00, 0x00, 0x00, 0x00, 0xff, 0x00, 0xff, 0x00, 0x00, 0x00};
+
+class EveryName final : public TextureSource {
+public:
+    Status Find(const uint8_t*, uint32_t, ImageBytes* out) const override {
+        out->Borrow(kImage, sizeof kImage, "four.bmp");
+        return status::kOk;
+    }
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4 || size - 4 > UINT32_MAX) return 0;
@@ -25,6 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         options.angle_y = data[3] * 13;
         options.angle_z = -data[3] * 3;
     }
+    const EveryName images;
+    if (data[2] & 32) options.textures = &images;
     ObjectBuffer buffer;
     if (buffer.LoadFromMemory(data + 4, static_cast<uint32_t>(size - 4)) != status::kOk) return 0;
     RgbaPicture picture;
