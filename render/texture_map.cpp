@@ -111,7 +111,7 @@ TextureCoordinates TextureMapping::Map(const float position[3], const float norm
     if (projection == Projection::kPlanar) {
         switch (axis) {
         case 0: u = z * inverse_size_[2], v = y * inverse_size_[1]; break;
-        case 1: u = x * inverse_size_[0], v = -z * inverse_size_[2]; break;
+        case 1: u = x * inverse_size_[0], v = z * inverse_size_[2]; break;
         default: u = x * inverse_size_[0], v = y * inverse_size_[1]; break;
         }
         u += 0.5, v += 0.5;

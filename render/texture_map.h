@@ -15,8 +15,9 @@
 // Object and world coordinates are the same here: an object file places the
 // object at the origin, so the world-coordinates flag changes nothing.
 // With a = the axis coordinate of q and (s, t) the two others as LightWave
-// takes them (x: (z, y), read right seen from +x; y: (x, -z), the image's
-// top towards -z; z: (x, y), read right seen from the front view, -z):
+// takes them (x: (z, y), read right seen from +x; y: (x, z), the image's
+// top towards +z, upright in the top view, which looks down with +z up;
+// z: (x, y), read right seen from the front view, -z):
 //   planar       u = s / size_s + 1/2,  v = t / size_t + 1/2
 //   cylindrical  u = repeat_w · (1/2 + θ / 2π),  v = a / size_a + 1/2
 //   spherical    u = repeat_w · (1/2 + θ / 2π),  v = 1/2 + φ / π
