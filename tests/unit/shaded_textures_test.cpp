@@ -2,7 +2,8 @@
 // left, green top right, blue bottom left, white bottom right) laid on a
 // unit square facing the front view must show its quadrants where
 // LightWave puts them, in every image format and through each way a layer
-// places it; an image that is missing or damaged leaves the surface colour.
+// places it; an image that is missing or damaged leaves the surface colour,
+// and vertex colours held for the left side only tint that side.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -62,7 +63,7 @@ Bytes Square(Placing placing) {
     for (uint32_t p = 0; p < 4; ++p) {
         right.push_back({p, 0, {corner[p][0], corner[p][1]}});
         wrong.push_back({p, 0, {0.5f, 0.5f}});
-        red.push_back({p, 0, {1, 0, 0, 1}});
+        if (corner[p][0] == 0) red.push_back({p, 0, {1, 0, 0, 1}});  // the right side keeps its colour
     }
     // Per-corner values override the points' own.
     w.AddVertexMap("TXUV", 2, "UV", placing == Placing::kUvCorners ? wrong : right);
@@ -101,7 +102,9 @@ TEST(ShadedTextures, QuadrantsLandWhereLightWavePutsThem) {
             for (int q = 0; q < 4; ++q) {
                 const uint8_t* at = picture.pixels() + 4 * (32 * (8 + 16 * (q / 2)) + 8 + 16 * (q % 2));
                 const bool plain = placing == Placing::kMissing || placing == Placing::kDamaged;
-                const int* want = plain ? quadrants[3] : placing == Placing::kVertexColours ? quadrants[0] : quadrants[q];
+                const int* want = plain                                 ? quadrants[3]
+                                  : placing == Placing::kVertexColours ? quadrants[q % 2 ? 3 : 0]
+                                                                       : quadrants[q];
                 for (int c = 0; c < 3; ++c) EXPECT_EQ(Level(at[c]), want[c]) << "quadrant " << q << " channel " << c;
             }
         }
