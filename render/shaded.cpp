@@ -354,7 +354,7 @@ Status DrawBands(const Scene& scene, uint32_t shape_count, const BandBins& bins,
                     raster.Dot(shape.geometry.point[0], shape.value);
                 }
             }
-            lane.shader.ShadeBand(scene, &lane.samples);
+            if (scene.normals) lane.shader.ShadeBand(scene, &lane.samples);  // else every sample holds its colour
             resolve(context, lane.samples);
         }
     };
