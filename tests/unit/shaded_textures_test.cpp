@@ -111,5 +111,65 @@ TEST(ShadedTextures, QuadrantsLandWhereLightWavePutsThem) {
     }
 }
 
+// A 24-bit BMP of width × height from colour(x, y) (0xRRGGBB, y from the top).
+template <typename Colour>
+Bytes Bmp(uint32_t width, uint32_t height, Colour colour) {
+    const uint32_t stride = (3 * width + 3) / 4 * 4, size = 54 + stride * height;
+    Bytes b(size);
+    auto put = [&b](size_t at, uint32_t v, int n) { for (int k = 0; k < n; ++k) b[at + k] = uint8_t(v >> 8 * k); };
+    b[0] = 'B', b[1] = 'M', put(2, size, 4), put(10, 54, 4), put(14, 40, 4), put(18, width, 4), put(22, height, 4);
+    put(26, 1, 2), put(28, 24, 2), put(34, stride * height, 4);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) put(54 + (height - 1 - y) * stride + 3 * x, colour(x, y) >> 0, 3);
+    return b;
+}
+
+// Three unit strips side by side, each its own surface with a UV layer: the
+// first a 256-row image of 5-row black and white stripes seen 8 rows a
+// pixel (its levels must blend them: no pixel black or white), the second a
+// blue image of its own, the third the blue image with its map missing at
+// one corner (the layer gives nothing there: the surface's grey).
+TEST(ShadedTextures, LevelsImagesAndMissingValuesByFace) {
+    const Bytes stripes = Bmp(8, 256, [](uint32_t, uint32_t y) { return y / 5 % 2 ? 0xFFFFFFu : 0u; });
+    const Bytes blue = Bmp(2, 2, [](uint32_t, uint32_t) { return 0x0000FFu; });  // BGR order: put writes b, g, r
+    const MemoryTextures::File files[] = {{"stripes.bmp", stripes.data(), stripes.size()},
+                                          {"blue.bmp", blue.data(), blue.size()}};
+    const MemoryTextures memory(files, 2);
+    tools::LayeredWriter w("LWO2");
+    std::vector<tools::VertexMapValue> uv;
+    for (uint32_t strip = 0; strip < 3; ++strip) {
+        tools::SurfaceRecipe s = Surface(Placing::kUv);
+        s.name = "S" + std::to_string(strip);
+        s.textures[0].image = strip ? "blue.bmp" : "stripes.bmp";
+        w.UseSurface(w.AddSurface(s));
+        if (strip == 0) w.AddLayer(0);
+        for (uint32_t k = 0; k < 4; ++k) {
+            const float x = float(strip + k % 2), y = float(k / 2);
+            w.AddPoint(x, y, 0);
+            if (strip < 2 || k != 3) uv.push_back({4 * strip + k, 0, {x - float(strip), y}});
+        }
+        w.AddPolygon({4 * strip, 4 * strip + 2, 4 * strip + 3, 4 * strip + 1});
+    }
+    w.AddVertexMap("TXUV", 2, "UV", uv);
+    const Bytes object = w.Build();
+    ObjectBuffer buffer;
+    ASSERT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
+    ThumbnailOptions o = ThumbnailDefaults();
+    o.angle_x = o.angle_y = o.angle_z = 0;
+    o.background = {ShadedBackground::Kind::kColour, 0};
+    o.margin = false;
+    o.textures = &memory;
+    RgbaPicture picture;
+    ASSERT_EQ(DrawThumbnail(buffer, 96, 32, o, &picture), status::kOk);
+    for (int32_t y = 2; y < 30; ++y) {
+        const uint8_t* p = picture.pixels() + 4 * (96 * y + 16);
+        EXPECT_TRUE(p[0] > 60 && p[0] < 195 && p[0] == p[1]) << "stripes at row " << y << ": " << int(p[0]);
+    }
+    const uint8_t* b = picture.pixels() + 4 * (96 * 16 + 48);
+    EXPECT_TRUE(b[0] < 50 && b[1] < 50 && b[2] > 200) << "blue strip";
+    const uint8_t* g = picture.pixels() + 4 * (96 * 8 + 72);  // above the diagonal that misses a value
+    EXPECT_TRUE(g[0] == 200 && g[1] == 200 && g[2] == 200) << "grey strip " << int(g[0]) << " " << int(g[2]);
+}
+
 }  // namespace
 }  // namespace qavren
