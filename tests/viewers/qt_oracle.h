@@ -1,11 +1,12 @@
-// What the Qt and KDE tests compare with: the objects of the samples, both
-// corpora and the hostile seeds, and the picture `qavren thumbnail -s WxH`
+// What the Qt and KDE tests compare with: the objects of the samples, the
+// three corpora and the hostile seeds, and the picture `qavren thumbnail -s WxH`
 // writes for each (read back through Qt's own PNG reader).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QImage>
 #include <QProcess>
 #include <QString>
@@ -14,6 +15,15 @@
 #include <vector>
 
 namespace qavren::viewers_test {
+
+// The objects of the textured corpus, each among the images it names.
+inline QStringList TexturedObjects(const QString& source) {
+    QStringList paths;
+    QDirIterator it(source + "/../shared/corpus/textured", {"*.lwo"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) paths << it.next();
+    paths.sort();
+    return paths;
+}
 
 // (name, path) of every .lwo below the given folders, seeds first written
 // by lwogen into `work`.
@@ -30,16 +40,19 @@ inline std::vector<std::pair<QString, QString>> Objects(const QString& source, c
             found.emplace_back(dir.dirName() + "/" + name, dir.filePath(name));
         }
     }
+    for (const QString& path : TexturedObjects(source)) found.emplace_back(path.section('/', -3), path);
     return found;
 }
 
-// The command's picture as RGBA8888, or a null image when it refuses the file.
+// The command's picture as RGBA8888 (with the options `extra`), or a null
+// image when it refuses the file.
 inline QImage CommandPicture(const QString& qavren, const QString& path, int width, int height,
-                             const QString& work) {
+                             const QString& work, const QStringList& extra = {}) {
     const QString out = work + "/oracle.png";
     QFile::remove(out);
     QProcess command;
-    command.start(qavren, {"thumbnail", "-s", QString("%1x%2").arg(width).arg(height), path, out});
+    command.start(qavren, QStringList{"thumbnail", "-s", QString("%1x%2").arg(width).arg(height)} + extra +
+                              QStringList{path, out});
     if (!command.waitForFinished(60000) || command.exitStatus() != QProcess::NormalExit || command.exitCode() != 0) {
         return QImage();
     }
