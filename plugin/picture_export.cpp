@@ -18,7 +18,7 @@ namespace {
 
 // The texture search takes paths in the ANSI code page, as GetPicture's host
 // passes them and as FindFirstFileA lists folders.
-const char* SearchPath(const char* path, char* /*narrow*/, int /*size*/) { return path; }
+const char* TexturePath(const char* path, char* /*narrow*/, int /*size*/) { return path; }
 
 bool ToAnsi(const wchar_t* path, char* out, int size) {
     const bool utf8 = GetACP() == CP_UTF8;  // takes neither best-fit flag nor default character
@@ -31,7 +31,7 @@ bool ToAnsi(const wchar_t* path, char* out, int size) {
 // A UTF-16 name in the ANSI code page, into `narrow`; a name the code page
 // cannot carry by its short (8.3) form, which it can where the volume keeps
 // short names; else null, and the object is drawn untextured.
-const char* SearchPath(const wchar_t* path, char* narrow, int size) {
+const char* TexturePath(const wchar_t* path, char* narrow, int size) {
     if (ToAnsi(path, narrow, size)) return narrow;
     const DWORD length = GetShortPathNameW(path, nullptr, 0);
     OwnedArray<wchar_t> short_path;
@@ -51,7 +51,7 @@ int Picture(Path buffer, LONG_PTR length, UINT flag, HLOCAL* info, HLOCAL* bits)
     char narrow[texture_search::kMaxPath];
     const bool textured = InputKindOf(flag) == InputKind::kFile && StyleOf(settings) == DrawStyle::kShaded &&
                           settings.textures != 0;
-    const char* path = textured ? SearchPath(buffer, narrow, static_cast<int>(sizeof narrow)) : nullptr;
+    const char* path = textured ? TexturePath(buffer, narrow, static_cast<int>(sizeof narrow)) : nullptr;
     const DiskTextures disk(path, nullptr, 0);
     return AssemblePicture(loaded, object, settings, reinterpret_cast<void**>(info), reinterpret_cast<void**>(bits),
                            DrawingOptions{}, path ? &disk : nullptr);
