@@ -16,15 +16,6 @@
 
 namespace qavren::viewers_test {
 
-// The objects of the textured corpus, each among the images it names.
-inline QStringList TexturedObjects(const QString& source) {
-    QStringList paths;
-    QDirIterator it(source + "/../shared/corpus/textured", {"*.lwo"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) paths << it.next();
-    paths.sort();
-    return paths;
-}
-
 // (name, path) of every .lwo below the given folders, seeds first written
 // by lwogen into `work`.
 inline std::vector<std::pair<QString, QString>> Objects(const QString& source, const QString& lwogen,
@@ -40,19 +31,18 @@ inline std::vector<std::pair<QString, QString>> Objects(const QString& source, c
             found.emplace_back(dir.dirName() + "/" + name, dir.filePath(name));
         }
     }
-    for (const QString& path : TexturedObjects(source)) found.emplace_back(path.section('/', -3), path);
+    QDirIterator it(source + "/../shared/corpus/textured", {"*.lwo"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) found.emplace_back(it.next().section('/', -3), it.filePath());
     return found;
 }
 
-// The command's picture as RGBA8888 (with the options `extra`), or a null
-// image when it refuses the file.
+// The command's picture as RGBA8888, or a null image when it refuses the file.
 inline QImage CommandPicture(const QString& qavren, const QString& path, int width, int height,
-                             const QString& work, const QStringList& extra = {}) {
+                             const QString& work) {
     const QString out = work + "/oracle.png";
     QFile::remove(out);
     QProcess command;
-    command.start(qavren, QStringList{"thumbnail", "-s", QString("%1x%2").arg(width).arg(height)} + extra +
-                              QStringList{path, out});
+    command.start(qavren, {"thumbnail", "-s", QString("%1x%2").arg(width).arg(height), path, out});
     if (!command.waitForFinished(60000) || command.exitStatus() != QProcess::NormalExit || command.exitCode() != 0) {
         return QImage();
     }

@@ -66,31 +66,6 @@ TEST(QtReader, DefaultSizeWholePicture) {
 #endif
 }
 
-// A file has a place to look for its images, bytes in a buffer none: read
-// from a buffer, a textured object is the command's --no-textures picture.
-TEST(QtReader, BytesAloneDrawUntextured) {
-    QTemporaryDir work;
-    const QStringList objects = qavren::viewers_test::TexturedObjects(g_source);
-    if (objects.isEmpty()) GTEST_SKIP() << "no textured corpus beside the checkout";
-    for (const QString& path : objects) {
-        SCOPED_TRACE(path.toStdString());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        QByteArray bytes = file.readAll();
-        QBuffer device(&bytes);
-        device.open(QIODevice::ReadOnly);
-        QImageReader reader(&device, "lwo");
-        reader.setScaledSize(QSize(96, 72));
-        const QImage expected =
-            qavren::viewers_test::CommandPicture(g_qavren, path, 96, 72, work.path(), {"--no-textures"});
-        const QImage got = reader.read();
-        EXPECT_EQ(got.isNull(), expected.isNull());
-        if (!expected.isNull()) {
-            EXPECT_TRUE(qavren::viewers_test::SamePixels(got, expected));
-        }
-    }
-}
-
 // What the header alone answers and what only drawing finds: a damaged body
 // behind a sound header still has a size, since Size draws nothing, and its
 // read fails; no header, no size.

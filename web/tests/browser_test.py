@@ -65,12 +65,6 @@ def main(web, qavren, corpora, shots):
     scratch = tempfile.mkdtemp(prefix="qavren-web-")
     files = sorted(os.path.realpath(os.path.join(corpora, d, n)) for d in ("lwo", "lwo2")
                    for n in os.listdir(os.path.join(corpora, d)) if n.lower().endswith(".lwo"))
-    # A textured object picked with its image: the image is only looked in.
-    images = []
-    boxuv = os.path.join(corpora, "textured", "assimp_boxuv")
-    if os.path.isdir(boxuv):
-        files.append(os.path.realpath(os.path.join(boxuv, "boxuv.lwo")))
-        images.append(os.path.realpath(os.path.join(boxuv, "boxuv.png")))
     damaged = os.path.join(scratch, "damaged.lwo")
     with open(files[0], "rb") as whole, open(damaged, "wb") as cut:
         data = whole.read()
@@ -85,7 +79,7 @@ def main(web, qavren, corpora, shots):
         driver.get(origin + "/index.html")
         pick = driver.find_element(By.ID, "pick-files")
         driver.execute_script("arguments[0].style.display = 'block'", pick)
-        pick.send_keys("\n".join(files + images))
+        pick.send_keys("\n".join(files))
         driver.execute_script("arguments[0].style.display = ''", pick)
         WebDriverWait(driver, 400, 0.5).until(lambda d: d.execute_script(
             "return document.querySelectorAll('.tile').length === arguments[0] &&"
