@@ -64,7 +64,8 @@ int32_t PictureInfoAnswer(Status load_status, const ObjectBuffer& header, const 
 }
 
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
-                        void** info, void** bits, const DrawingOptions& drawing) {
+                        void** info, void** bits, const DrawingOptions& drawing,
+                        const TextureSource* textures) {
     int32_t code = HeaderCode(load_status, buffer, settings);
     if (code != host::kSuccess) return code;
     if (!info || !bits) return host::kMemoryError;
@@ -84,6 +85,7 @@ int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const Re
     WriteBitmapHeader(layout, static_cast<uint8_t*>(header_block));
     DrawRequest request = RequestOf(settings);
     request.drawing = drawing;
+    request.textures = textures;
     code = MapToHostCode(DrawPicture(buffer, request, layout, static_cast<uint8_t*>(pixel_block)));
     if (code != host::kSuccess) {
         platform::FreeHostBlock(header_block);

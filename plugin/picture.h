@@ -73,8 +73,10 @@ int32_t PictureInfoAnswer(Status load_status, const ObjectBuffer& header, const 
 // blocks are stored in *info and *bits for the host to free. On a failure
 // after they were allocated both are freed and both out-pointers nulled;
 // on an earlier failure the out-pointers are untouched. The picture is
-// drawn as `drawing` says; the plug-in passes the default.
+// drawn as `drawing` says; the plug-in passes the default. The shaded style
+// finds its images in `textures` (null: untextured).
 int32_t AssemblePicture(Status load_status, const ObjectBuffer& buffer, const RenderSettings& settings,
-                        void** info, void** bits, const DrawingOptions& drawing = {});
+                        void** info, void** bits, const DrawingOptions& drawing = {},
+                        const TextureSource* textures = nullptr);
 
 }  // namespace qavren

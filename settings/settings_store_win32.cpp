@@ -13,6 +13,7 @@ const char kFormsPath[] = "Software\\Oru\\Susie Plug-in\\QAVREN\\Draw Image";
 const char kFormsName[] = "Forms";
 const char kViewName[] = "View";
 const char kShadedName[] = "Shaded";
+const char kTexturesName[] = "Textures";
 
 // The six values in the order they are read and written.
 struct Field {
@@ -72,6 +73,7 @@ RenderSettings LoadSettings() {
     loaded.forms = static_cast<int32_t>(key.ReadDword(kSubkey, kFormsName, 0));
     loaded.view = static_cast<int32_t>(key.ReadDword(kSubkey, kViewName, 0));
     loaded.shaded = static_cast<int32_t>(key.ReadDword(kSubkey, kShadedName, 0));
+    loaded.textures = static_cast<int32_t>(key.ReadDword(kSubkey, kTexturesName, 1));
     key.Close();
     SetCurrentSettings(loaded);
     return loaded;

@@ -96,14 +96,19 @@ function onThumbnail(worker, reply) {
   }
 }
 
+// Each drop (or pick) is drawn with the images among its own files.
+let nextDrop = 0;
+
 function addFiles(entries) {
-  const objects = entries.filter((e) => L.isObject(e.path, e.fromFolder));
+  const objects = L.objectsOf(entries);
   if (!objects.length) return;
   if (queue.idle()) batchStart = performance.now();
+  const drop = nextDrop++;
+  const images = entries.filter((e) => L.isImage(e.path)).map(({ path, file }) => ({ path, file }));
   const jobs = objects.map(({ path, file }) => {
     const id = nextId++;
-    tiles.set(id, { element: newTile(path, file), file, path });
-    return { id, kind: "thumbnail", path, file, width: L.THUMBNAIL_SIZE, height: L.THUMBNAIL_SIZE,
+    tiles.set(id, { element: newTile(path, file), file, path, drop, images });
+    return { id, kind: "thumbnail", path, file, drop, images, width: L.THUMBNAIL_SIZE, height: L.THUMBNAIL_SIZE,
              style: L.STYLES.shaded, angles: L.THUMBNAIL_ANGLES, background: L.backgroundCode("none") };
   });
   queue.add(jobs);
@@ -137,12 +142,10 @@ async function onDrop(event) {
     if (entry && entry.isDirectory) folders.push(entry);
     else if (item.kind === "file") entries.push({ path: item.getAsFile().name, file: item.getAsFile(), fromFolder: false });
   }
+  // One drop, folders and files together: an object finds its images
+  // wherever in the drop they are.
+  for (const folder of folders) await readFolder(folder, entries);
   addFiles(entries);
-  for (const folder of folders) {
-    const found = [];
-    await readFolder(folder, found);
-    addFiles(found);
-  }
 }
 
 function onPick(input, fromFolder) {
@@ -170,7 +173,8 @@ function drawView() {
   canvas.dataset.angles = L.anglesText(view.angles);
   canvas.dataset.state = "drawing";
   view.busy = true;
-  view.worker.postMessage({ id: -1, kind: "view", path: view.tile.path, file: view.tile.file, width, height,
+  view.worker.postMessage({ id: -1, kind: "view", path: view.tile.path, file: view.tile.file, drop: view.tile.drop,
+                            images: view.tile.images, width, height,
                             style: L.STYLES[$("style").value], angles: view.angles, background: viewBackground(),
                             report: view.report });
   view.report = false;

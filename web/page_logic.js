@@ -1,5 +1,5 @@
 // The page's logic without the page: which dropped files are drawn, the
-// queue that hands them to the Web Workers, the progress line, the turns of
+// dropped images their shaded pictures look in, the queue that hands them to the Web Workers, the progress line, the turns of
 // the large view and the background's code. A classic script (the page and
 // the workers load it as is); under node it is a CommonJS module for the
 // tests.
@@ -25,22 +25,40 @@ const QavrenLogic = (() => {
     return !fromFolder || /\.lwo$/i.test(path);
   }
 
-  // Every dropped file by its path, for looking up textures later.
-  function fileTree(entries) {
-    const tree = new Map();
-    for (const e of entries) tree.set(e.path, e.file);
-    return tree;
+  // The dropped files the core may decode as an image texture.
+  function isImage(path) {
+    return /\.(png|jpe?g|bmp|tga|gif|psd|iff|ilbm|lbm)$/i.test(path);
   }
 
-  // Where an object's image texture would come from among the dropped files.
-  // Textures are not drawn yet: once the core reads image maps, this finds
-  // the image the object's clip names, first at its stored path relative to
-  // the object's folder, then by its file name in an Images/ folder of the
-  // dropped tree, as the command looks for it on disk, and returns its File.
-  function textureSource(tree, objectPath) {
-    void tree;
-    void objectPath;
-    return null;
+  // What a drop draws: its objects, where a file given by itself is one
+  // whatever its name (isObject); an image given beside objects is only an
+  // image they may name, drawn when nothing else was dropped.
+  function objectsOf(entries) {
+    const drawn = entries.filter((e) => isObject(e.path, e.fromFolder));
+    const others = drawn.filter((e) => !isImage(e.path));
+    return others.length ? others : drawn;
+  }
+
+  function folderOf(path) {
+    return path.slice(0, path.lastIndexOf("/") + 1);
+  }
+
+  // The dropped images' indices in the order an object prefers them, as the
+  // command's search takes the disk: beside the object, in the Images/
+  // folder beside it, in the Images/ of up to three folders above, nearest
+  // first, then the rest as dropped. The core matches a stored name whole
+  // first, then by its file name, the first image of that name winning.
+  function textureOrder(paths, objectPath) {
+    const near = [folderOf(objectPath)];
+    for (let k = 0; k < 3 && near[k]; ++k) near.push(folderOf(near[k].slice(0, -1)));
+    const rank = (path) => {
+      const folder = folderOf(path);
+      if (folder === near[0]) return 0;
+      const at = near.findIndex((f) => folder.toLowerCase() === `${f}images/`.toLowerCase());
+      return at < 0 ? near.length + 1 : at + 1;
+    };
+    const ranks = paths.map(rank);
+    return paths.map((_, k) => k).sort((a, b) => ranks[a] - ranks[b] || a - b);
   }
 
   // Jobs wait in order and go to the first free worker; each worker holds
@@ -159,6 +177,51 @@ const QavrenLogic = (() => {
     }
   }
 
+  // The largest image file the core reads (kMaxImageFileBytes).
+  const MAX_IMAGE_BYTES = 64 << 20;
+
+  // Copies one dropped image (its path in the drop, its bytes) into the
+  // module: a record for withTextures, to free with freeTextures; null when
+  // it is too large or the module has no memory for it.
+  function loadTexture(core, path, bytes) {
+    if (!bytes.length || bytes.length > MAX_IMAGE_BYTES) return null;
+    const at = core._malloc(bytes.length);
+    const name = cString(core, path);
+    if (!at || !name) {
+      core._free(at);
+      core._free(name);
+      return null;
+    }
+    core.HEAPU8.set(bytes, at);
+    return { path, name, at, size: bytes.length };
+  }
+
+  function freeTextures(core, loaded) {
+    for (const t of loaded) {
+      core._free(t.at);
+      core._free(t.name);
+    }
+  }
+
+  // Runs use() with the loaded images handed to the core (qavren_draw's
+  // shaded style looks in them) in the order the object at `objectPath`
+  // prefers; none once it returns.
+  function withTextures(core, loaded, objectPath, use) {
+    const table = loaded.length ? core._malloc(12 * loaded.length) : 0;
+    if (!table) return use();
+    try {
+      const words = new Uint32Array(core.HEAPU8.buffer, table, 3 * loaded.length);
+      textureOrder(loaded.map((t) => t.path), objectPath).forEach((k, i) => {
+        words.set([loaded[k].name, loaded[k].at, loaded[k].size], 3 * i);
+      });
+      core._qavren_use_textures(table, loaded.length);
+      return use();
+    } finally {
+      core._qavren_use_textures(0, 0);
+      core._free(table);
+    }
+  }
+
   // What `qavren info --angles X,Y,Z NAME` prints for the object.
   function objectReport(core, name, bytes, angles) {
     const text = withObject(core, name, bytes, (t, at) =>
@@ -171,8 +234,9 @@ const QavrenLogic = (() => {
   }
 
   return {
-    STYLES, THUMBNAIL_ANGLES, THUMBNAIL_SIZE, pathOf, isObject, fileTree, textureSource, DrawQueue,
-    progressText, backgroundCode, dragAngles, keyAngles, anglesText, drawPicture, objectReport,
+    STYLES, THUMBNAIL_ANGLES, THUMBNAIL_SIZE, pathOf, isObject, isImage, objectsOf, textureOrder, DrawQueue,
+    progressText, backgroundCode, dragAngles, keyAngles, anglesText, drawPicture, objectReport, loadTexture,
+    freeTextures, withTextures, MAX_IMAGE_BYTES,
   };
 })();
 

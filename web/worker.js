@@ -1,6 +1,7 @@
 // One drawing thread of the page: the core's module, drawing one picture at
 // a time. Jobs carry the File itself; its bytes are read here, when its turn
-// comes, and dropped once the picture is drawn. The RGBA pixels go back to
+// comes, and dropped once the picture is drawn. A shaded job also carries
+// the images of its drop, read once for the drop. The RGBA pixels go back to
 // the page as a transferred buffer with their SHA-256, so that anyone can
 // check them against `qavren thumbnail`.
 "use strict";
@@ -10,6 +11,23 @@ importScripts("page_logic.js", "qavren.js");
 const ready = createQavren();
 // The large view turns one object many times: its bytes are kept for it.
 let viewed = { file: null, bytes: null };
+// The images of the drop the last shaded job came from, in the module's
+// memory until a shaded job of another drop comes.
+let images = { drop: null, loaded: [] };
+
+async function imagesOf(core, job) {
+  if (images.drop === job.drop) return images.loaded;
+  QavrenLogic.freeTextures(core, images.loaded);
+  images = { drop: null, loaded: [] };
+  const loaded = [];
+  for (const { path, file } of job.images || []) {
+    if (!file.size || file.size > QavrenLogic.MAX_IMAGE_BYTES) continue;
+    const record = QavrenLogic.loadTexture(core, path, new Uint8Array(await file.arrayBuffer()));
+    if (record) loaded.push(record);
+  }
+  images = { drop: job.drop, loaded };
+  return loaded;
+}
 
 async function digest(pixels) {
   if (!self.crypto || !self.crypto.subtle) return "";  // not a secure context
@@ -27,13 +45,15 @@ async function bytesOf(file, keep) {
 async function handle(job) {
   const core = await ready;
   const bytes = await bytesOf(job.file, job.kind === "view");
-  const tree = null;  // the dropped files, once textures are drawn
-  QavrenLogic.textureSource(tree, job.path);
-  const drawn = QavrenLogic.drawPicture(core, job.path, bytes, job.width, job.height, job.style, job.angles,
-                                        job.background);
+  const loaded = job.style === QavrenLogic.STYLES.shaded || job.report ? await imagesOf(core, job) : [];
   const reply = { id: job.id, kind: job.kind, width: job.width, height: job.height };
+  const drawn = QavrenLogic.withTextures(core, loaded, job.path, () => {
+    const picture = QavrenLogic.drawPicture(core, job.path, bytes, job.width, job.height, job.style, job.angles,
+                                            job.background);
+    if (job.report && !picture.error) reply.report = QavrenLogic.objectReport(core, job.path, bytes, job.angles);
+    return picture;
+  });
   if (drawn.error) return { ...reply, error: drawn.error };
-  if (job.report) reply.report = QavrenLogic.objectReport(core, job.path, bytes, job.angles);
   reply.digest = await digest(drawn.pixels);
   reply.pixels = drawn.pixels.buffer;
   return reply;

@@ -133,13 +133,15 @@ CommandResult RunQavren(const std::vector<std::string>& args, const fs::path& di
     return r;
 }
 
-Bytes CorePicture(const Bytes& object, const RenderSettings& settings) {
+Bytes CorePicture(const Bytes& object, const RenderSettings& settings, const TextureSource* textures) {
     ObjectBuffer buffer;
     EXPECT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), 0);
     PictureLayout layout;
     EXPECT_TRUE(ComputeLayout(settings.width, settings.height, &layout));
     Bytes bits(layout.image_size);
-    EXPECT_EQ(DrawPicture(buffer, RequestOf(settings), layout, bits.data()), 0);
+    DrawRequest request = RequestOf(settings);
+    request.textures = textures;
+    EXPECT_EQ(DrawPicture(buffer, request, layout, bits.data()), 0);
     return bits;
 }
 

@@ -41,8 +41,8 @@ struct RunOptions {
 CommandResult RunQavren(const std::vector<std::string>& args, const std::filesystem::path& directory,
                         RunOptions options = {});
 
-// DrawPicture's pixel block for the object with these settings.
-Bytes CorePicture(const Bytes& object, const RenderSettings& settings);
+// DrawPicture's pixel block for the object with these settings (and textures).
+Bytes CorePicture(const Bytes& object, const RenderSettings& settings, const TextureSource* textures = nullptr);
 
 // A PNG file decoded into the same bottom-up, padded BGR block; empty when
 // it is no PNG or not of that size.

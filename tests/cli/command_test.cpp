@@ -391,6 +391,46 @@ TEST_F(TextureListing, FindsEveryColourImageOfTheTexturedCorpus) {
     EXPECT_GE(found, 80);
 }
 
+// render --shaded and thumbnail draw what the core draws with the search around
+// a textured object (beside its image, and copied alone) and in the --textures
+// folders; --no-textures and the other styles what it draws untextured.
+TEST_F(TextureListing, PicturesDrawTheImagesTheSearchFinds) {
+    const fs::path boxuv = fs::path(QAVREN_SOURCE_DIR) / ".." / "shared" / "corpus" / "textured" / "assimp_boxuv";
+    if (!fs::exists(boxuv)) GTEST_SKIP() << "no textured corpus beside the checkout";
+    fs::copy(boxuv, dir_ / "in");
+    const std::string in = (dir_ / "in").string(), beside = in + "/boxuv.lwo", alone = (dir_ / "boxuv.lwo").string();
+    fs::copy_file(beside, alone);
+    const char* folders[] = {in.c_str()};
+    const DiskTextures around(beside.c_str(), nullptr, 0), far(alone.c_str(), folders, 1);
+    const struct {
+        std::vector<std::string> args;
+        int32_t mode;  // 2: shaded into out.bmp; -1 the thumbnail, -2 --background none into out.png
+        const TextureSource* textures;
+    } kCases[] = {
+        {{"render", "--shaded", "-o", "out.bmp", beside}, 2, &around},
+        {{"render", "--shaded", "--no-textures", "-o", "out.bmp", beside}, 2, nullptr},
+        {{"render", "--shaded", "--textures", "nowhere", "--textures=in", "-o", "out.bmp", alone}, 2, &far},
+        {{"render", "--shaded", "--background", "none", "-o", "out.png", beside}, -2, &around},
+        {{"thumbnail", beside, "out.png"}, -1, &around},
+        {{"thumbnail", "--no-textures", beside, "out.png"}, -1, nullptr},
+        {{"thumbnail", "--textures", "in", alone, "out.png"}, -1, &far},
+    };
+    for (const auto& c : kCases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, {"-s", "96x72"});
+        SCOPED_TRACE(args[3] + " " + args[4]);
+        ASSERT_EQ(RunQavren(args, dir_).exit_code, 0);
+        RenderSettings s = Settings(1, 96, 72);
+        s.shaded = 1;
+        ThumbnailOptions options = ThumbnailDefaults();
+        if (c.mode == -2) options.angle_x = options.angle_y = options.angle_z = options.margin = 0;
+        options.textures = c.textures;
+        const Bytes bmp = ReadBytes(dir_ / "out.bmp"), object = ReadBytes(beside);
+        EXPECT_EQ(c.mode > 0 ? Bytes(bmp.begin() + 54, bmp.end()) : DecodeRgbaPng(dir_ / "out.png", 96, 72),
+                  c.mode > 0 ? CorePicture(object, s, c.textures) : CoreThumbnail(object, 96, 72, options));
+    }
+}
+
 using ManualPage = CliTest;
 
 // The manual page keeps up with the help: every option a help text names is

@@ -1,11 +1,12 @@
-// What the Qt and KDE tests compare with: the objects of the samples, both
-// corpora and the hostile seeds, and the picture `qavren thumbnail -s WxH`
+// What the Qt and KDE tests compare with: the objects of the samples, the
+// three corpora and the hostile seeds, and the picture `qavren thumbnail -s WxH`
 // writes for each (read back through Qt's own PNG reader).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QImage>
 #include <QProcess>
 #include <QString>
@@ -30,6 +31,8 @@ inline std::vector<std::pair<QString, QString>> Objects(const QString& source, c
             found.emplace_back(dir.dirName() + "/" + name, dir.filePath(name));
         }
     }
+    QDirIterator it(source + "/../shared/corpus/textured", {"*.lwo"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) found.emplace_back(it.next().section('/', -3), it.filePath());
     return found;
 }
 

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -500,6 +501,36 @@ TEST_F(GetPictureTest, ShadedCorpusMatchesTheNativePictures) {
     if (!std::filesystem::exists(CorpusDir())) GTEST_SKIP() << "no corpus beside the checkout";
     SetDword("Forms", 1);
     EXPECT_GT(CheckGoldenList("shaded_corpus.txt", 1), 140);
+}
+
+// A textured object by its file name (GetPicture; GetPictureW also below a folder only UTF-16
+// names) with Shaded = 1 is `qavren render --shaded` of it; with Textures = 0, or from memory,
+// `--no-textures`: textured_test.sh renders them into QAVREN_TEXTURED_BMP_DIR.
+TEST_F(GetPictureTest, TexturedObjectsByFileNameMatchTheNativeCommand) {
+    const char* pictures = std::getenv("QAVREN_TEXTURED_BMP_DIR");
+    if (!pictures) GTEST_SKIP() << "textured_test.sh runs this with the native command's pictures";
+    const std::filesystem::path corpus = std::filesystem::path(QAVREN_SOURCE_DIR) / ".." / "shared" / "corpus" / "textured";
+    for (const auto& [name, value] : {std::pair<const char*, uint32_t>{"Forms", 1}, {"Type", 1}, {"Shaded", 1},
+                                      {"Width", 96}, {"Height", 72}}) SetDword(name, value);
+    int checked = 0;
+    for (const auto& f : ManifestRows(corpus)) {
+        SCOPED_TRACE(f[0]);
+        const std::string object = (corpus / f[0] / f[5]).string(), bmp = f[0] + "/" + f[5].substr(0, f[5].size() - 4);
+        const Bytes on = ReadFile(pictures + ("/on/" + bmp + ".bmp")), off = ReadFile(pictures + ("/off/" + bmp + ".bmp"));
+        if (on.size() <= 54 || off.size() <= 54) continue;
+        std::wstring wide = (std::filesystem::path(pictures) / L"wide-\u65e5\u672c" / f[5]).wstring();
+        if (!std::filesystem::exists(wide)) wide = std::filesystem::path(object).wstring();
+        for (int64_t value : {-1, 0, 2}) {
+            ClearValue("Textures");
+            if (value >= 0) SetDword("Textures", uint32_t(value));
+            const Bytes expected((value == 0 ? off : on).begin() + 54, (value == 0 ? off : on).end());
+            EXPECT_EQ(Picture(GetPicture(object.c_str(), 0, 0)).pixels, expected) << "Textures " << value;
+            EXPECT_EQ(Picture(GetPicture(wide.c_str(), 0, 0, "GetPictureW")).pixels, expected) << "W " << value;
+        }
+        EXPECT_EQ(Picture(FromMemory(ReadFile(object))).pixels, Bytes(off.begin() + 54, off.end())) << "memory";
+        ++checked;
+    }
+    EXPECT_GE(checked, 30);
 }
 
 // Objects of the newer forms, sound and bent (4-byte indices past the

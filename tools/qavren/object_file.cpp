@@ -101,7 +101,7 @@ bool LoadObject(const char* path, ObjectBuffer* buffer, Message* error) {
 
 bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
                       const RenderSettings& settings, Message* error, const ShadedBackground& background,
-                      const DrawingOptions& drawing) {
+                      const DrawingOptions& drawing, const TextureSource* textures) {
     if (StyleOf(settings) == DrawStyle::kShaded && background.kind == ShadedBackground::Kind::kNone) {
         ThumbnailOptions options;
         options.angle_x = ViewAngle(settings, settings.angle_x);
@@ -109,12 +109,13 @@ bool RenderObjectFile(const char* input, const char* output, ImageFormat format,
         options.angle_z = ViewAngle(settings, settings.angle_z);
         options.margin = false;
         options.drawing = drawing;
+        options.textures = textures;
         return ThumbnailObjectFile(input, output, mode, settings.width, settings.height, options, error);
     }
     ObjectBuffer buffer;
     if (!LoadObject(input, &buffer, error)) return false;
     DrawnPicture picture;
-    const Status st = picture.Draw(buffer, settings, background, drawing);
+    const Status st = picture.Draw(buffer, settings, background, drawing, textures);
     if (Failed(st)) {
         DescribeDrawFailure(DisplayName(input), buffer, st, error);
         return false;

@@ -27,10 +27,12 @@ bool LoadAnyObject(const char* path, ObjectBuffer* buffer, Message* error);
 // Load, draw, write: the whole of one picture job. False with one line in
 // *error naming the file at fault.
 // A shaded picture is drawn over `background`; kNone writes an RGBA PNG.
-// Any picture is drawn on the threads `drawing` allows.
+// Any picture is drawn on the threads `drawing` allows. The shaded style
+// finds its images in `textures` (null: untextured).
 bool RenderObjectFile(const char* input, const char* output, ImageFormat format, WriteMode mode,
                       const RenderSettings& settings, Message* error,
-                      const ShadedBackground& background = ShadedBackground{}, const DrawingOptions& drawing = {});
+                      const ShadedBackground& background = ShadedBackground{}, const DrawingOptions& drawing = {},
+                      const TextureSource* textures = nullptr);
 
 // The thumbnail picture (DrawThumbnail) as a PNG: the same steps.
 bool ThumbnailObjectFile(const char* input, const char* output, WriteMode mode, int32_t width, int32_t height,

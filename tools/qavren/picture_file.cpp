@@ -36,7 +36,8 @@ bool WriteBmp(const DrawnPicture& picture, OutputFile* out) {
 DrawnPicture::~DrawnPicture() { std::free(bits_); }
 
 Status DrawnPicture::Draw(const ObjectBuffer& buffer, const RenderSettings& settings,
-                          const ShadedBackground& background, const DrawingOptions& drawing) {
+                          const ShadedBackground& background, const DrawingOptions& drawing,
+                          const TextureSource* textures) {
     std::free(bits_);
     bits_ = nullptr;
     if (!ComputeLayout(settings.width, settings.height, &layout_)) return status::kNoMemory;
@@ -45,6 +46,7 @@ Status DrawnPicture::Draw(const ObjectBuffer& buffer, const RenderSettings& sett
     DrawRequest request = RequestOf(settings);
     request.background = background;
     request.drawing = drawing;
+    request.textures = textures;
     return DrawPicture(buffer, request, layout_, bits_);
 }
 

@@ -35,9 +35,11 @@ public:
     // kOk, kNoMemory when the size is refused or the block cannot be had, or
     // the renderer's failure. A shaded picture is drawn over `background`
     // (the canvas for kNone, which only an RGBA picture can show), and any
-    // picture on the threads `drawing` allows.
+    // picture on the threads `drawing` allows, the shaded style with the
+    // images `textures` finds (null: untextured).
     Status Draw(const ObjectBuffer& buffer, const RenderSettings& settings,
-                const ShadedBackground& background = ShadedBackground{}, const DrawingOptions& drawing = {});
+                const ShadedBackground& background = ShadedBackground{}, const DrawingOptions& drawing = {},
+                const TextureSource* textures = nullptr);
 
     const PictureLayout& layout() const { return layout_; }
     const uint8_t* bits() const { return bits_; }

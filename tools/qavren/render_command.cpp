@@ -19,6 +19,7 @@
 #include "tools/qavren/object_file.h"
 #include "tools/qavren/object_tree.h"
 #include "tools/qavren/progress.h"
+#include "tools/qavren/texture_options.h"
 
 namespace qavren::cli {
 namespace {
@@ -29,13 +30,14 @@ constexpr uint64_t kParallelMemory = uint64_t{1} << 29;
 
 enum RenderOption {
     kOutput, kDirectory, kWireframe, kPolygons, kSize, kFormat, kAngles, kJobs, kQuiet, kVerbose, kHelp, kRecursive,
-    kThreads, kShaded, kBackground
+    kThreads, kShaded, kBackground, kTextures, kNoTextures
 };
 constexpr OptionRule kRenderOptions[] = {
     {'o', "output", true}, {'d', "directory", true}, {0, "wireframe", false}, {0, "polygons", false},
     {'s', "size", true},   {0, "format", true},      {0, "angles", true},     {'j', "jobs", true},
     {'q', "quiet", false}, {'v', "verbose", false},  {'h', "help", false},    {'r', "recursive", false},
-    {0, "threads", true},  {0, "shaded", false},   {0, "background", true},
+    {0, "threads", true},  {0, "shaded", false},   {0, "background", true},  kTexturesRule,
+    kNoTexturesRule,
 };
 
 struct RenderJob {
@@ -53,6 +55,7 @@ struct RenderJob {
     Verbosity verbosity = Verbosity::kNormal;
     bool help = false;
     bool recursive = false;
+    TextureOptions textures;  // for the shaded style
 };
 
 // The pictures to draw once folders are walked: for each object its input,
@@ -85,12 +88,17 @@ bool ParseJobs(const char* text, int* jobs) {
 
 // The options in order; 0 when parsed, else the usage error's status.
 int ParseOptions(int argc, char** argv, RenderJob* job) {
+    if (!job->textures.Reserve(argc)) {
+        std::fprintf(stderr, "qavren: not enough memory\n");
+        return kExitFailed;
+    }
     ArgParser parser(argc, argv, kRenderOptions, static_cast<int>(std::size(kRenderOptions)));
     Message error;
     int option = 0;
     const char* value = nullptr;
     int got;
     while ((got = parser.Next(&option, &value, &error)) == 1) {
+        if (job->textures.Take(kRenderOptions[option], value)) continue;
         switch (option) {
         case kOutput: job->output = value; break;
         case kDirectory: job->directory = value; break;
@@ -292,8 +300,10 @@ void RenderOne(void* context, int index, Outcome* outcome) {
         if (n > 0 && static_cast<size_t>(n) < sizeof folder && !MakeDirectories(folder, &outcome->text)) return;
     }
     t_drawn = DrawReport();
+    const DiskTextures disk = job.textures.Around(input);
+    const bool textured = job.textures.look_up() && StyleOf(job.settings) == DrawStyle::kShaded;
     outcome->ok = RenderObjectFile(input, output, job.format, WriteMode::kReplace, job.settings, &outcome->text,
-                                   job.background, drawing);
+                                   job.background, drawing, textured ? &disk : nullptr);
     if (outcome->ok) {
         DescribeWritten(input, output, job.settings, &outcome->text);
         DescribeThreads(&outcome->text);

@@ -10,17 +10,22 @@
 #include "tools/qavren/arg_parser.h"
 #include "tools/qavren/commands.h"
 #include "tools/qavren/object_file.h"
+#include "tools/qavren/texture_options.h"
 #include "tools/qavren/turns.h"
 
 namespace qavren::cli {
 namespace {
 
-enum ThumbnailOption { kSize, kWireframe, kPolygons, kAngles, kQuiet, kVerbose, kHelp, kTakeTurns, kShaded, kBackground };
+enum ThumbnailOption {
+    kSize, kWireframe, kPolygons, kAngles, kQuiet, kVerbose, kHelp, kTakeTurns, kShaded, kBackground, kTextures,
+    kNoTextures
+};
 constexpr OptionRule kThumbnailOptions[] = {{'s', "size", true},     {0, "wireframe", false},
                                             {0, "polygons", false},  {0, "angles", true},
                                             {'q', "quiet", false},   {'v', "verbose", false},
                                             {'h', "help", false},    {0, "take-turns", false},
-                                            {0, "shaded", false},    {0, "background", true}};
+                                            {0, "shaded", false},    {0, "background", true},
+                                            kTexturesRule,           kNoTexturesRule};
 
 bool NamedPng(const char* path) {
     const char* dot = std::strrchr(path, '.');
@@ -31,6 +36,11 @@ bool NamedPng(const char* path) {
 }  // namespace
 
 int RunThumbnail(int argc, char** argv) {
+    TextureOptions textures;
+    if (!textures.Reserve(argc)) {
+        std::fprintf(stderr, "qavren: not enough memory\n");
+        return kExitFailed;
+    }
     ArgParser parser(argc, argv, kThumbnailOptions, static_cast<int>(std::size(kThumbnailOptions)));
     Message error;
     RenderSettings settings;  // the size, and the style and angles for the -v line
@@ -50,6 +60,7 @@ int RunThumbnail(int argc, char** argv) {
     int got;
     while ((got = parser.Next(&option, &value, &error)) == 1) {
         if (option == kHelp) help = true;
+        textures.Take(kThumbnailOptions[option], value);
         if (option == kTakeTurns) take_turns = true;
         if (option == kQuiet || option == kVerbose) verbosity = option == kQuiet ? Verbosity::kQuiet : Verbosity::kVerbose;
         if (option == kWireframe || option == kPolygons || option == kShaded) {
@@ -94,6 +105,8 @@ int RunThumbnail(int argc, char** argv) {
     }
     // The fit keeps the model's proportions inside any canvas, so a square
     // canvas is the whole of the thumbnail's rule.
+    const DiskTextures disk = textures.Around(files[0]);
+    if (textures.look_up() && options.style == DrawStyle::kShaded) options.textures = &disk;
     ObjectTurn turn;
     if (take_turns) turn.Take(files[0]);
     if (ThumbnailObjectFile(files[0], output, WriteMode::kInPlace, settings.width, settings.height, options, &error)) {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 
+#include "image/texture_source.h"
 #include "object/object_buffer.h"
 #include "viewers/qt/rgba_image.h"
 
@@ -22,13 +23,16 @@ public:
         // KIO copies remote files to a local one before it asks.
         const QString path = request.url().toLocalFile();
         if (path.isEmpty()) return KIO::ThumbnailResult::fail();
+        const QByteArray file = QFile::encodeName(path);
         ObjectBuffer buffer;
-        if (Failed(buffer.LoadFromFile(QFile::encodeName(path).constData(), 0))) return KIO::ThumbnailResult::fail();
+        if (Failed(buffer.LoadFromFile(file.constData(), 0))) return KIO::ThumbnailResult::fail();
+        // The shaded picture draws the images found around the file.
+        const DiskTextures around(file.constData(), nullptr, 0);
         // The target size is in device pixels already (KIO scales the view's
         // size by the screen's ratio): the picture is drawn at it, and tells
         // the view its ratio, so that it shows at its logical size, sharp.
         QImage image;
-        if (Failed(DrawImage(buffer, request.targetSize(), &image))) return KIO::ThumbnailResult::fail();
+        if (Failed(DrawImage(buffer, request.targetSize(), &image, &around))) return KIO::ThumbnailResult::fail();
         image.setDevicePixelRatio(request.devicePixelRatio());
         return KIO::ThumbnailResult::pass(image);
     }

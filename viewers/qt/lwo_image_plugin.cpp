@@ -3,6 +3,8 @@
 // draws once.
 #include "viewers/qt/lwo_image_plugin.h"
 
+#include <QFile>
+#include <QFileDevice>
 #include <QIODevice>
 #include <QImage>
 #include <QVariant>
@@ -41,7 +43,13 @@ bool LwoHandler::read(QImage* image) {
     ObjectBuffer buffer;
     if (Failed(bytes.MoveInto(&buffer))) return false;
     const QSize size = scaled_size_.isValid() ? scaled_size_ : QSize(kDefaultWidth, kDefaultHeight);
-    return !Failed(DrawImage(buffer, size, image));
+    // A file on disk has a place to look for its images; other devices (a
+    // buffer, a socket, a resource) give only bytes and draw untextured.
+    const auto* file = qobject_cast<const QFileDevice*>(device());
+    const QString name = file ? file->fileName() : QString();
+    const QByteArray path = name.isEmpty() || name.startsWith(QLatin1Char(':')) ? QByteArray() : QFile::encodeName(name);
+    const DiskTextures around(path.constData(), nullptr, 0);
+    return !Failed(DrawImage(buffer, size, image, path.isEmpty() ? nullptr : &around));
 }
 
 QVariant LwoHandler::option(ImageOption option) const {

@@ -21,17 +21,19 @@ Status AllocateImage(QSize size, QImage* image) {
 }
 
 // Draws straight into the image's rows at its size.
-Status DrawInto(const ObjectBuffer& buffer, QImage* image) {
-    return DrawThumbnail(buffer, image->width(), image->height(), ThumbnailDefaults(), image->bits(),
+Status DrawInto(const ObjectBuffer& buffer, QImage* image, const TextureSource* textures) {
+    ThumbnailOptions options = ThumbnailDefaults();
+    options.textures = textures;
+    return DrawThumbnail(buffer, image->width(), image->height(), options, image->bits(),
                          static_cast<uint32_t>(image->bytesPerLine()));
 }
 
 }  // namespace
 
-Status DrawImage(const ObjectBuffer& buffer, QSize size, QImage* image) {
+Status DrawImage(const ObjectBuffer& buffer, QSize size, QImage* image, const TextureSource* textures) {
     QImage drawn;
     if (const Status s = AllocateImage(size, &drawn); Failed(s)) return s;
-    if (const Status s = DrawInto(buffer, &drawn); Failed(s)) return s;
+    if (const Status s = DrawInto(buffer, &drawn, textures); Failed(s)) return s;
     *image = drawn;
     return status::kOk;
 }

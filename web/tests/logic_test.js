@@ -54,7 +54,11 @@ function checkWords() {
     [L.isObject("a/b/Box.LWO", true), true], [L.isObject("a/Images/box.png", true), false],
     [L.isObject("notes.txt", false), true], [L.pathOf({ name: "b.lwo", webkitRelativePath: "d/b.lwo" }), "d/b.lwo"],
     [L.pathOf({ name: "b.lwo", webkitRelativePath: "" }), "b.lwo"],
-    [L.textureSource(L.fileTree([{ path: "Images/t.png", file: {} }]), "o.lwo"), null],
+    [L.isImage("d/Images/T.JPG"), true], [L.isImage("t.lwo"), false],
+    [L.objectsOf([{ path: "t.png" }, { path: "b.lwo" }, { path: "d/c.png", fromFolder: true }]).length, 1],
+    [L.objectsOf([{ path: "t.png" }])[0].path, "t.png"],
+    [L.textureOrder(["x/t.png", "a/b/t.png", "a/Images/t.png", "IMAGES/t.png", "a/b/images/t.png"], "a/b/o.lwo"),
+      [1, 4, 2, 3, 0]],
   ];
   cases.forEach(([got, want], k) => assert.deepStrictEqual(got, want, `case ${k}`));
 }
@@ -96,6 +100,19 @@ async function checkAgainstCommand() {
     throw failure;
   }
   assert(drawn > 40 && refused > 0, `${drawn} drawn, ${refused} refused`);
+  // A textured object dropped with its folder draws what the command draws from the disk.
+  const textured = path.join(corpus, "textured"), shot = path.join(scratch, "t.png");
+  const files = fs.existsSync(textured) ? fs.readdirSync(textured, { recursive: true }) : [];
+  const loaded = files.filter(L.isImage).map((p) => L.loadTexture(core, p, fs.readFileSync(path.join(textured, p))))
+    .filter(Boolean);
+  for (const object of files.filter((p) => /\.lwo$/i.test(p)).map((p) => [p, path.join(textured, p)])) {
+    execFileSync(qavren, ["thumbnail", "-s", "128", object[1], shot]);
+    const got = L.withTextures(core, loaded, object[0], () => L.drawPicture(core, object[0], fs.readFileSync(object[1]),
+      128, 128, L.STYLES.shaded, L.THUMBNAIL_ANGLES, -1));
+    assert(Buffer.from(got.pixels).equals(readPng(shot)), `${object[0]}: not the command's picture`);
+    ++drawn;
+  }
+  L.freeTextures(core, loaded);
   // The large view's choices, as the command's options.
   const teddy = path.join(corpus, "lwo", "helix_teddy.lwo"), png = path.join(scratch, "v.png");
   for (const [options, style, background] of [[["--polygons", "--angles", "10,20,30"], 1, -1],
