@@ -124,11 +124,12 @@ Bytes Bmp(uint32_t width, uint32_t height, Colour colour) {
     return b;
 }
 
-// Three unit strips side by side, each its own surface with a UV layer: the
+// Four unit strips side by side, each its own surface with a UV layer: the
 // first a 256-row image of 5-row black and white stripes seen 8 rows a
 // pixel (its levels must blend them: no pixel black or white), the second a
 // blue image of its own, the third the blue image with its map missing at
-// one corner (the layer gives nothing there: the surface's grey).
+// one corner (the layer gives nothing there: the surface's grey); the
+// fourth the stripes again through a planar map, its level chosen alike.
 TEST(ShadedTextures, LevelsImagesAndMissingValuesByFace) {
     const Bytes stripes = Bmp(8, 256, [](uint32_t, uint32_t y) { return y / 5 % 2 ? 0xFFFFFFu : 0u; });
     const Bytes blue = Bmp(2, 2, [](uint32_t, uint32_t) { return 0x0000FFu; });  // BGR order: put writes b, g, r
@@ -137,10 +138,11 @@ TEST(ShadedTextures, LevelsImagesAndMissingValuesByFace) {
     const MemoryTextures memory(files, 2);
     tools::LayeredWriter w("LWO2");
     std::vector<tools::VertexMapValue> uv;
-    for (uint32_t strip = 0; strip < 3; ++strip) {
-        tools::SurfaceRecipe s = Surface(Placing::kUv);
+    for (uint32_t strip = 0; strip < 4; ++strip) {
+        tools::SurfaceRecipe s = Surface(strip == 3 ? Placing::kPlanarLwo2 : Placing::kUv);
         s.name = "S" + std::to_string(strip);
-        s.textures[0].image = strip ? "blue.bmp" : "stripes.bmp";
+        s.textures[0].image = strip % 3 ? "blue.bmp" : "stripes.bmp";
+        s.textures[0].centre[0] = 3.5f;
         w.UseSurface(w.AddSurface(s));
         if (strip == 0) w.AddLayer(0);
         for (uint32_t k = 0; k < 4; ++k) {
@@ -160,14 +162,16 @@ TEST(ShadedTextures, LevelsImagesAndMissingValuesByFace) {
     o.margin = false;
     o.textures = &memory;
     RgbaPicture picture;
-    ASSERT_EQ(DrawThumbnail(buffer, 96, 32, o, &picture), status::kOk);
+    ASSERT_EQ(DrawThumbnail(buffer, 128, 32, o, &picture), status::kOk);
     for (int32_t y = 2; y < 30; ++y) {
-        const uint8_t* p = picture.pixels() + 4 * (96 * y + 16);
-        EXPECT_TRUE(p[0] > 60 && p[0] < 195 && p[0] == p[1]) << "stripes at row " << y << ": " << int(p[0]);
+        for (int32_t x : {16, 112}) {
+            const uint8_t* p = picture.pixels() + 4 * (128 * y + x);
+            EXPECT_TRUE(p[0] > 60 && p[0] < 195 && p[0] == p[1]) << "stripes at " << x << "," << y << ": " << int(p[0]);
+        }
     }
-    const uint8_t* b = picture.pixels() + 4 * (96 * 16 + 48);
+    const uint8_t* b = picture.pixels() + 4 * (128 * 16 + 48);
     EXPECT_TRUE(b[0] < 50 && b[1] < 50 && b[2] > 200) << "blue strip";
-    const uint8_t* g = picture.pixels() + 4 * (96 * 8 + 72);  // above the diagonal that misses a value
+    const uint8_t* g = picture.pixels() + 4 * (128 * 8 + 72);  // above the diagonal that misses a value
     EXPECT_TRUE(g[0] == 200 && g[1] == 200 && g[2] == 200) << "grey strip " << int(g[0]) << " " << int(g[2]);
 }
 
