@@ -73,7 +73,7 @@ Bytes Square(Placing placing) {
 }
 
 // A channel read as off (0), on (1) or neither (-1).
-int Level(uint8_t v) { return v > 150 ? 1 : v < 100 ? 0 : -1; }
+int Level(uint8_t v) { return v > 175 ? 1 : v < 100 ? 0 : -1; }
 
 TEST(ShadedTextures, QuadrantsLandWhereLightWavePutsThem) {
     const char* formats[] = {"rgba8.png", "rgb8.png",      "rgba16.png",  "palette.png",  "baseline.jpg",
