@@ -11,6 +11,8 @@
 namespace qavren {
 namespace {
 
+constexpr uint32_t kNoImage = UINT32_MAX;  // a layer past the images looked for
+
 bool SameName(const TextName& a, const TextName& b) {
     return a.length == b.length && (a.length == 0 || std::memcmp(a.bytes, b.bytes, a.length) == 0);
 }
@@ -54,9 +56,13 @@ void BoundTextures::Bind(const ObjectSurfaces& surfaces, const TextureSource* so
         return;
     }
     surface_count_ = surface_count;
-    // The layers, and for each the first layer that names the same image.
+    // The layers, and for each its image: the first layer to name an image
+    // names it for all (images are compared with those found so far, at
+    // most kMostImages, so the work grows with the layers, not their square).
     OwnedArray<uint32_t> image_of;  // a layer's image number
-    const bool with_images = source && !Failed(image_of.Allocate(layer_count + 1));
+    OwnedArray<uint32_t> namer;     // an image's first layer
+    const bool with_images =
+        source && !Failed(image_of.Allocate(layer_count + 1)) && !Failed(namer.Allocate(kMostImages));
     uint32_t next = 0, images = 0;
     for (uint32_t s = 0; s < surface_count; ++s) {
         first_[s] = next;
@@ -70,9 +76,10 @@ void BoundTextures::Bind(const ObjectSurfaces& surfaces, const TextureSource* so
             b.mapping = TextureMapping(layer);
             if (layer.projection == Projection::kUv) b.uv_map = FindMap(records, VertexMapType::kUv, layer.uv_map);
             if (!with_images) continue;
-            uint32_t same = 0;
-            while (same < next && !SameName(bindings_[same].layer->image, layer.image)) ++same;
-            image_of[next] = same < next ? image_of[same] : images++;
+            uint32_t image = 0;
+            while (image < images && !SameName(bindings_[namer[image]].layer->image, layer.image)) ++image;
+            if (image == images && images < kMostImages) namer[images++] = next;
+            image_of[next] = image < images ? image : kNoImage;
         }
         counts_[s] = t.count;
         if (t.count > most_layers_) most_layers_ = t.count;
@@ -82,10 +89,6 @@ void BoundTextures::Bind(const ObjectSurfaces& surfaces, const TextureSource* so
     if (Failed(image_block_.Allocate(bytes))) return;
     images_ = reinterpret_cast<MipPyramid*>(image_block_.data());
     for (; image_count_ < images; ++image_count_) new (&images_[image_count_]) MipPyramid();
-    // The layer that first names each image, in image order.
-    OwnedArray<uint32_t> namer;
-    if (Failed(namer.Allocate(images))) return;
-    for (uint32_t k = next; k-- > 0;) namer[image_of[k]] = k;
     auto load = [&](int32_t piece, int32_t /*worker*/) {
         const TextName& name = bindings_[namer[static_cast<uint32_t>(piece)]].layer->image;
         Image image;
@@ -93,11 +96,11 @@ void BoundTextures::Bind(const ObjectSurfaces& surfaces, const TextureSource* so
         static_cast<void>(images_[piece].Build(std::move(image)));  // a failure leaves it empty
     };
     RunPieces(static_cast<int32_t>(images), DrawingThreads(drawing), load);
-    for (uint32_t k = 0; k < next; ++k) bindings_[k].image = &images_[image_of[k]];
+    for (uint32_t k = 0; k < next; ++k) bindings_[k].image = image_of[k] == kNoImage ? nullptr : &images_[image_of[k]];
     for (uint32_t s = 0; s < surface_count; ++s) {
         for (uint32_t k = 0; k < counts_[s]; ++k) {
             const TextureBinding& b = bindings_[first_[s] + k];
-            if (b.layer->enabled && !b.image->empty() && b.layer->blend != BlendMode::kDisplacement &&
+            if (b.layer->enabled && b.image && !b.image->empty() && b.layer->blend != BlendMode::kDisplacement &&
                 (b.layer->projection != Projection::kUv || b.uv_map)) {
                 textured_[s] = true;
             }

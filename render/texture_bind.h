@@ -21,6 +21,12 @@ namespace qavren {
 
 class BoundTextures {
 public:
+    // The most distinct images one picture looks for and decodes; the
+    // layers that name others stay without an image. Each search may list
+    // a dozen folders and each image may take 256 MiB: a hostile object of
+    // many layers is bounded here, a real one names a few dozen at most.
+    static constexpr uint32_t kMostImages = 256;
+
     BoundTextures() = default;
     BoundTextures(const BoundTextures&) = delete;
     BoundTextures& operator=(const BoundTextures&) = delete;

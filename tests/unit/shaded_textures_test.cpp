@@ -6,10 +6,12 @@
 // and vertex colours held for the left side only tint that side.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "image/texture_source.h"
+#include "render/texture_bind.h"
 #include "render/thumbnail.h"
 #include "tests/unit/test_files.h"
 #include "tools/lwogen/layered_writer.h"
@@ -173,6 +175,31 @@ TEST(ShadedTextures, LevelsImagesAndMissingValuesByFace) {
     EXPECT_TRUE(b[0] < 50 && b[1] < 50 && b[2] > 200) << "blue strip";
     const uint8_t* g = picture.pixels() + 4 * (128 * 8 + 72);  // above the diagonal that misses a value
     EXPECT_TRUE(g[0] == 200 && g[1] == 200 && g[2] == 200) << "grey strip " << int(g[0]) << " " << int(g[2]);
+}
+
+// However many images an object's layers name, a picture looks for at most
+// BoundTextures::kMostImages of them, each once, and is drawn.
+TEST(ShadedTextures, ImagesLookedForAreBounded) {
+    struct Counting final : TextureSource {
+        mutable std::atomic<int> finds{0};
+        Status Find(const uint8_t*, uint32_t, ImageBytes*) const override { return ++finds, status::kNoData; }
+    } counting;
+    tools::SurfaceRecipe s = Surface(Placing::kPlanarLwo2);
+    s.textures.resize(300, s.textures[0]);
+    for (size_t k = 0; k < s.textures.size(); ++k) s.textures[k].image = "i" + std::to_string(k % 280) + ".png";
+    tools::LayeredWriter w("LWO2");
+    w.UseSurface(w.AddSurface(s));
+    w.AddLayer(0);
+    for (int k = 0; k < 3; ++k) w.AddPoint(float(k & 1), float(k >> 1), 0);
+    w.AddPolygon({0, 1, 2});
+    const Bytes object = w.Build();
+    ObjectBuffer buffer;
+    ASSERT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
+    ThumbnailOptions o = ThumbnailDefaults();
+    o.textures = &counting;
+    RgbaPicture picture;
+    EXPECT_EQ(DrawThumbnail(buffer, 16, 16, o, &picture), status::kOk);
+    EXPECT_EQ(counting.finds.load(), int{BoundTextures::kMostImages});
 }
 
 }  // namespace
