@@ -74,6 +74,21 @@ Bytes Square(Placing placing) {
     return w.Build();
 }
 
+// The object drawn front on, over black and without a margin, with the
+// images `textures` finds: the picture, empty when it was not drawn.
+RgbaPicture FrontView(const Bytes& object, int32_t width, int32_t height, const TextureSource* textures) {
+    ObjectBuffer buffer;
+    RgbaPicture picture;
+    if (buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())) != status::kOk) return picture;
+    ThumbnailOptions o = ThumbnailDefaults();
+    o.angle_x = o.angle_y = o.angle_z = 0;
+    o.background = {ShadedBackground::Kind::kColour, 0};
+    o.margin = false;
+    o.textures = textures;
+    if (DrawThumbnail(buffer, width, height, o, &picture) != status::kOk) return RgbaPicture();
+    return picture;
+}
+
 // A channel read as off (0), on (1) or neither (-1).
 int Level(uint8_t v) { return v > 175 ? 1 : v < 100 ? 0 : -1; }
 
@@ -91,16 +106,8 @@ TEST(ShadedTextures, QuadrantsLandWhereLightWavePutsThem) {
             const size_t kept = placing == Placing::kDamaged ? image.size() / 2 : image.size();
             const MemoryTextures::File files[] = {{"Images/QUAD.IMG", image.data(), kept}};
             const MemoryTextures memory(files, 1);
-            const Bytes object = Square(placing);
-            ObjectBuffer buffer;
-            ASSERT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
-            ThumbnailOptions o = ThumbnailDefaults();
-            o.angle_x = o.angle_y = o.angle_z = 0;
-            o.background = {ShadedBackground::Kind::kColour, 0};
-            o.margin = false;
-            o.textures = &memory;
-            RgbaPicture picture;
-            ASSERT_EQ(DrawThumbnail(buffer, 32, 32, o, &picture), status::kOk);
+            const RgbaPicture picture = FrontView(Square(placing), 32, 32, &memory);
+            ASSERT_NE(picture.pixels(), nullptr);
             for (int q = 0; q < 4; ++q) {
                 const uint8_t* at = picture.pixels() + 4 * (32 * (8 + 16 * (q / 2)) + 8 + 16 * (q % 2));
                 const bool plain = placing == Placing::kMissing || placing == Placing::kDamaged;
@@ -155,16 +162,8 @@ TEST(ShadedTextures, LevelsImagesAndMissingValuesByFace) {
         w.AddPolygon({4 * strip, 4 * strip + 2, 4 * strip + 3, 4 * strip + 1});
     }
     w.AddVertexMap("TXUV", 2, "UV", uv);
-    const Bytes object = w.Build();
-    ObjectBuffer buffer;
-    ASSERT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
-    ThumbnailOptions o = ThumbnailDefaults();
-    o.angle_x = o.angle_y = o.angle_z = 0;
-    o.background = {ShadedBackground::Kind::kColour, 0};
-    o.margin = false;
-    o.textures = &memory;
-    RgbaPicture picture;
-    ASSERT_EQ(DrawThumbnail(buffer, 128, 32, o, &picture), status::kOk);
+    const RgbaPicture picture = FrontView(w.Build(), 128, 32, &memory);
+    ASSERT_NE(picture.pixels(), nullptr);
     for (int32_t y = 2; y < 30; ++y) {
         for (int32_t x : {16, 112}) {
             const uint8_t* p = picture.pixels() + 4 * (128 * y + x);
@@ -192,13 +191,7 @@ TEST(ShadedTextures, ImagesLookedForAreBounded) {
     w.AddLayer(0);
     for (int k = 0; k < 3; ++k) w.AddPoint(float(k & 1), float(k >> 1), 0);
     w.AddPolygon({0, 1, 2});
-    const Bytes object = w.Build();
-    ObjectBuffer buffer;
-    ASSERT_EQ(buffer.LoadFromMemory(object.data(), static_cast<uint32_t>(object.size())), status::kOk);
-    ThumbnailOptions o = ThumbnailDefaults();
-    o.textures = &counting;
-    RgbaPicture picture;
-    EXPECT_EQ(DrawThumbnail(buffer, 16, 16, o, &picture), status::kOk);
+    EXPECT_NE(FrontView(w.Build(), 16, 16, &counting).pixels(), nullptr);
     EXPECT_EQ(counting.finds.load(), int{BoundTextures::kMostImages});
 }
 
